@@ -1,0 +1,149 @@
+// Start-up (the load event) and the two halves of shutdown.
+#include "app/frmMain.h"
+
+#include "app/TextUtil.h"
+#include "platform/Files.h"
+#include "platform/Settings.h"
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
+#include "ui/SecondaryWindows.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QThread>
+
+namespace {
+const QString kUpgradeNoticeSwitch = QStringLiteral("-u");
+const QString kTermDiagSwitch = QStringLiteral("/TermDiag");
+}  // namespace
+
+bool frmMain::Form_Load()
+{
+    // 1. Start values, the window title first.
+    static_cast<UpgraderState&>(*this) = UpgraderState{};
+    const Settings& settings = Settings::get();
+    strIpOctet1 = settings.octet(0);
+    strIpOctet2 = settings.octet(1);
+    strIpOctet3 = settings.octet(2);
+    strIpOctet4 = settings.octet(3);
+    txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
+    strIPAddress = txt::trimBlanks(txtIPAddress->text());
+
+    // 2. Log folder, file and header.
+    InitLogging();
+
+    // 3. The upgrade notice, only for exactly "-u".
+    upgradeNotice().upgradeChoice = 0;
+    if (commandLine_ == kUpgradeNoticeSwitch) {
+        dialogs_.showModal(upgradeNotice());
+        if (upgradeNotice().upgradeChoice == 1) {
+            closeMainWindow();
+            return false;
+        }
+    }
+
+    // 4. Home folder. A trailing blank is part of a folder name here, so the
+    // name is taken as it is rather than trimmed.
+    strHomeDir = Files::currentDirWithSeparator();
+
+    // 5. Exactly one application package.
+    if (!Util_LocatePackagedBin()) {
+        closeMainWindow();
+        return false;
+    }
+
+    // 6. Backup folder.
+    strBackupDir = strHomeDir + QStringLiteral("Backup");
+    if (!Files::isDir(strBackupDir))
+        Files::makeDir(strBackupDir);
+
+    // 7. Terminal fields unknown until the terminal answers.
+    UI_InitTermAntennaFields();
+    UI_InitTermPicFields();
+
+    // 8. Ask the terminal; the answer arrives later.
+    ZingReq_GetCurrentSoftwareVersion();
+
+    // 9.-11.
+    UI_CheckFactoryMode();
+    UI_DisablePICFunctionality(false);
+    UI_CheckLocalPICFirmware();
+    UI_DisableAntennaFunctionality();
+    UI_CheckLocalAntennaFirmware();
+    return !unloaded_;
+}
+
+void frmMain::closeMainWindow()
+{
+    if (closing_ || unloaded_)
+        return;
+    closing_ = true;
+    Form_QueryUnload();
+}
+
+void frmMain::Form_QueryUnload()
+{
+    WriteLog(2, QStringLiteral(">> Form_QueryUnload()"));
+    if (sckZING->state() == TcpClient::sckConnected)
+        sckZING->close();
+    for (Timer* t : {tmrConnect, tmrResponse, tmrFiveSecDelayedReset, tmr40SecDelay, tmrFTPReq, tmrConneTest,
+                     tmrPicUpgradeDelay, tmrPicUpgrCnt, tmrTelnetConnect, tmrAntUpgDelay, tmrDelayedSwUpgIgnite,
+                     tmrImagePutTrig})
+        t->disable();
+    // No confirmation, also not while an upgrade runs.
+    Form_Unload();
+}
+
+QString frmMain::termDiagRelativePath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("../TermDiag/TermDiagUpgrader.exe");
+#else
+    return QStringLiteral("../TermDiag/TermDiagUpgrader");
+#endif
+}
+
+void frmMain::Form_Unload()
+{
+    WriteLog(2, QStringLiteral(">> Form_Unload()"));
+
+    if (commandLine_ == kTermDiagSwitch) {
+        // Started from the home folder's sibling "TermDiag", in that folder.
+        // The process's own current folder is left alone.
+        const QString base = strHomeDir.isEmpty() ? Files::currentDirWithSeparator() : strHomeDir;
+        const QString workDir = QDir::cleanPath(base + QStringLiteral("../TermDiag"));
+        const QString program = QDir::cleanPath(base + termDiagRelativePath());
+        if (!QFileInfo(program).isFile() || !QProcess::startDetached(program, {}, workDir))
+            WriteLog(0, QStringLiteral("Unable to start the diagnostics tool '") + program + QStringLiteral("'"));
+    }
+
+    if (sckZING->state() == TcpClient::sckConnected)
+        sckZING->close();
+    for (Timer* t : {tmrConnect, tmrResponse, tmrFiveSecDelayedReset, tmrFTPReq, tmrConneTest})
+        t->disable();
+    CloseLogging();
+    endOfProgram();
+}
+
+void frmMain::endOfProgram()
+{
+    // The window is gone and with it the program: nothing may run any more.
+    unloaded_ = true;
+    for (Timer* t : allTimers())
+        t->disable();
+    for (TcpClient* s : {sckZING, sckTest, telnetShell})
+        s->close();
+    if (upgradeNotice_)
+        upgradeNotice_->close();
+    hide();
+    Q_EMIT unloaded();
+}
+
+void frmMain::mnuFileExit_Click()
+{
+    WriteLog(2, QStringLiteral(">> mnuFileExit_Click()"));
+    QThread::msleep(10);
+    closeMainWindow();
+}

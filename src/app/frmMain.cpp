@@ -1,0 +1,78 @@
+#include "app/frmMain.h"
+
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
+#include "ui/SecondaryWindows.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+
+frmMain::frmMain(Dialogs& dialogs, const QString& commandLine, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), commandLine_(commandLine)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    buildControls();
+    buildMenus();
+    createTimersAndSockets();
+    wireEvents();
+    // Keys typed in any control reach Form_KeyPress first.
+    qApp->installEventFilter(this);
+}
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(this);
+    if (busyCursorShown_)
+        QApplication::restoreOverrideCursor();
+}
+
+void frmMain::createTimersAndSockets()
+{
+    auto timer = [this](const char* name, int ms) { return new Timer(QString::fromLatin1(name), ms, this); };
+    tmrConnect = timer("tmrConnect", 5000);
+    tmrConneTest = timer("tmrConneTest", 2000);
+    tmrResponse = timer("tmrResponse", 40000);
+    tmrFTPReq = timer("tmrFTPReq", 65000);
+    tmrImagePutTrig = timer("tmrImagePutTrig", 2000);
+    tmrDelayedSwUpgIgnite = timer("tmrDelayedSwUpgIgnite", 12000);
+    tmrFiveSecDelayedReset = timer("tmrFiveSecDelayedReset", 5000);
+    tmr40SecDelay = timer("tmr40SecDelay", 40000);
+    tmrAntUpgDelay = timer("tmrAntUpgDelay", 65000);
+    tmrPicUpgResetDelay = timer("tmrPicUpgResetDelay", 20000);
+    tmrPicUpgradeDelay = timer("tmrPicUpgradeDelay", 10000);
+    tmrPicUpgrCnt = timer("tmrPicUpgrCnt", 20000);
+    tmrTelnetConnect = timer("tmrTelnetConnect", 5000);
+
+    sckZING = new TcpClient(QStringLiteral("sckZING"), this);
+    sckTest = new TcpClient(QStringLiteral("sckTest"), this);
+    telnetShell = new TcpClient(QStringLiteral("telnetShell"), this);
+    for (TcpClient* s : {sckZING, sckTest, telnetShell})
+        s->onGuardLog = [this](const QString& line) { WriteLog(0, line); };
+}
+
+QList<Timer*> frmMain::allTimers() const
+{
+    return {tmrConnect,        tmrConneTest,      tmrResponse,           tmrFTPReq,
+            tmrImagePutTrig,   tmrDelayedSwUpgIgnite, tmrFiveSecDelayedReset, tmr40SecDelay,
+            tmrAntUpgDelay,    tmrPicUpgResetDelay, tmrPicUpgradeDelay,  tmrPicUpgrCnt,
+            tmrTelnetConnect};
+}
+
+void frmMain::wireEvents()
+{
+}
+
+MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)
+{
+    // Once the window is unloaded the program has ended: nobody sees a box.
+    if (unloaded_)
+        return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::OK;
+    return dialogs_.msgBox(this, text, buttons, icon, title);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (!unloaded_)
+        closeMainWindow();
+    event->accept();
+}

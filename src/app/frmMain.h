@@ -1,0 +1,206 @@
+#pragma once
+
+#include "app/UpgraderState.h"
+#include "platform/Dialogs.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class StatusLight;
+class TcpClient;
+class Timer;
+class frmUpgrade;
+
+// The upgrader's main window. All procedures of the program are members of
+// this class and share its state; the definitions are split across the
+// subsystem folders (app, log, zing, ident, ftp, upgrade, ui).
+class frmMain : public QMainWindow, public UpgraderState {
+    Q_OBJECT
+public:
+    // commandLine: everything after the program name, as typed.
+    frmMain(Dialogs& dialogs, const QString& commandLine, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // ---- app: start-up and shutdown ----
+    // The load event. Returns false when start-up ended the program.
+    bool Form_Load();
+    // Closes the window as the program does it itself (runs both shutdown halves).
+    void closeMainWindow();
+    bool isUnloaded() const { return unloaded_; }
+    const QString& commandLine() const { return commandLine_; }
+    Dialogs& dialogs() { return dialogs_; }
+    // Where "/TermDiag" looks for the diagnostics tool, relative to the home folder.
+    static QString termDiagRelativePath();
+
+    // ---- log ----
+    void InitLogging();
+    void WriteLog(int level, const QString& text);
+    void CloseLogging();
+    QString GetLogFileName() const;
+    QString TraceOut(const QByteArray& bytes, int length);
+    static QString Util_PrintableBytes(const QByteArray& bytes, int length);
+
+    // ---- ui: control states, status light, frames ----
+    bool SetMouseCursor(int mode);
+    void EnableButtons();
+    void DisableButtons();
+    void DisableFTPbuttons();
+    int mousePointer() const { return mousePointer_; }
+    // Status light fill as a colour value of the original (255 red, 65280 green).
+    void setStatusLedColour(int colourValue);
+    int statusLedColour() const;
+    // Frame background: true for the light green of the item in progress.
+    void setFrameActive(QGroupBox* frame, bool active);
+    static bool isFrameActive(const QGroupBox* frame);
+    void setStatusText(const QString& text);
+    QString statusText() const;
+    // One message box, through the dialogs service.
+    MsgResult msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title);
+
+    // ---- ui: secondary windows and menu handlers ----
+    void UpdateModemIPAddress(const QString& address);
+    void cmdSetModemIP_Click();
+    void mnuHelpAbout_Click();
+    void mnuHelpTs_Click();
+    void mnuFileExit_Click();
+    void Form_KeyPress(int keyAscii);
+    frmUpgrade& upgradeNotice();
+
+    // ---- ident: package, platform, factory mode ----
+    bool Util_LocatePackagedBin();
+    void UI_CheckFactoryMode();
+
+    // ---- zing: requests and maintenance commands ----
+    void ZingReq_GetCurrentSoftwareVersion();
+    void cmdGetSoftwareVersion_Click();
+    void cmdRestoreDefaults_Click();
+    void cmdResetModem_Click();
+
+    // ---- ftp: restore and terminal log ----
+    void cmdRestore_Click();
+    void cmdRestoreMenu_Click();
+    void DownloadTerminalLog();
+
+    // ---- upgrade: sequencing, antenna, PIC ----
+    void cmdUpgrade_Click();
+    void cmdAntUpgradeMenu_Click();
+    void cmdPicUpgradeMenu_Click();
+    void UI_InitTermAntennaFields();
+    void UI_DisableAntennaFunctionality();
+    void UI_CheckLocalAntennaFirmware();
+    void UI_InitTermPicFields();
+    void UI_DisablePICFunctionality(bool alsoTerminalFields);
+    void UI_CheckLocalPICFirmware();
+
+    // ---- controls (names as the procedures use them) ----
+    QLabel* lblIPAddress = nullptr;
+    QLineEdit* txtIPAddress = nullptr;
+    StatusLight* statusLED = nullptr;
+    QGroupBox* frameBin = nullptr;
+    QLabel* lblNewVersion = nullptr;
+    QLineEdit* txtNewSoftwareVersion = nullptr;
+    QLabel* lblCurrentVersion = nullptr;
+    QLineEdit* txtCurrentSoftwareVersion = nullptr;
+    QPushButton* cmdRestore = nullptr;
+    QCheckBox* chkBinUpg = nullptr;
+    QGroupBox* framePIC = nullptr;
+    QLabel* lblLocPICVer = nullptr;
+    QLineEdit* txtLocPICVer = nullptr;
+    QLabel* lblTermPICVersion = nullptr;
+    QLineEdit* txtTermPICVersion = nullptr;
+    QCheckBox* chkPICUpg = nullptr;
+    QGroupBox* frameAntenna = nullptr;
+    QLabel* lblLocAtb = nullptr;
+    QLineEdit* txtLocAtbVer = nullptr;
+    QLabel* lblLocHPA = nullptr;
+    QLineEdit* txtLocHpaVer = nullptr;
+    QLabel* lblLocCls = nullptr;
+    QLineEdit* txtLocAntClass = nullptr;
+    QLabel* lblAntAtb = nullptr;
+    QLineEdit* txtAntATBver = nullptr;
+    QLabel* lblAntHPA = nullptr;
+    QLineEdit* txtAntHPAver = nullptr;
+    QLabel* lblAntClass = nullptr;
+    QLineEdit* txtAntCLSver = nullptr;
+    QCheckBox* chkAntUpg = nullptr;
+    QLineEdit* txtAntASNver = nullptr;
+    QLineEdit* txtAntAHWver = nullptr;
+    QLabel* lblUpgHelp = nullptr;
+    QPushButton* cmdUpgrade = nullptr;
+    QLineEdit* sbUpgrade = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* cmdUpgradeMenu = nullptr;
+    QAction* cmdRestoreMenu = nullptr;
+    QAction* cmdAntUpgradeMenu = nullptr;
+    QAction* cmdPicUpgradeMenu = nullptr;
+    QAction* cmdSeperator1 = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* cmdSetModemIP = nullptr;
+    QAction* cmdGetSoftwareVersion = nullptr;
+    QAction* cmdRestoreDefaults = nullptr;
+    QAction* cmdSeperator2 = nullptr;
+    QAction* cmdResetModem = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+    QAction* mnuHelpTs = nullptr;
+
+    // ---- sockets and timers ----
+    TcpClient* sckZING = nullptr;
+    TcpClient* sckTest = nullptr;
+    TcpClient* telnetShell = nullptr;
+
+    Timer* tmrConnect = nullptr;
+    Timer* tmrConneTest = nullptr;
+    Timer* tmrResponse = nullptr;
+    Timer* tmrFTPReq = nullptr;
+    Timer* tmrImagePutTrig = nullptr;
+    Timer* tmrDelayedSwUpgIgnite = nullptr;
+    Timer* tmrFiveSecDelayedReset = nullptr;
+    Timer* tmr40SecDelay = nullptr;
+    Timer* tmrAntUpgDelay = nullptr;
+    Timer* tmrPicUpgResetDelay = nullptr;
+    Timer* tmrPicUpgradeDelay = nullptr;
+    Timer* tmrPicUpgrCnt = nullptr;
+    Timer* tmrTelnetConnect = nullptr;
+    QList<Timer*> allTimers() const;
+
+Q_SIGNALS:
+    // The main window has been unloaded: the program ends.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // ---- app ----
+    void Form_QueryUnload();
+    void Form_Unload();
+    void createTimersAndSockets();
+    void wireEvents();
+    void endOfProgram();
+
+    // ---- ui ----
+    void buildControls();
+    void buildMenus();
+    void setMenuEnabled(QMenu* menu, bool on);
+    bool handleMenuShortcut(int key, Qt::KeyboardModifiers mods);
+
+    Dialogs& dialogs_;
+    QString commandLine_;
+    QPointer<frmUpgrade> upgradeNotice_;
+    int mousePointer_ = 0;
+    bool busyCursorShown_ = false;
+    bool closing_ = false;
+    bool unloaded_ = false;
+};

@@ -1,0 +1,23 @@
+#include "app/frmMain.h"
+#include "platform/QtDialogs.h"
+
+#include <QApplication>
+#include <QStringList>
+
+int main(int argc, char* argv[])
+{
+    // The whole command line after the program name, before Qt takes its options out.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const QString commandLine = args.join(QLatin1Char(' '));
+
+    QApplication app(argc, argv);
+    QtDialogs dialogs;
+    frmMain window(dialogs, commandLine);
+    QObject::connect(&window, &frmMain::unloaded, &app, [&app] { app.quit(); });
+    if (!window.Form_Load())
+        return 0;
+    window.show();
+    return app.exec();
+}

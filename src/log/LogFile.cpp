@@ -1,0 +1,62 @@
+// The per-run log file: opened and closed for every line so that another
+// program can read it while the upgrader runs. Logging never stops the
+// program: a folder or file that cannot be written is skipped silently.
+#include "app/frmMain.h"
+
+#include "log/LogFormat.h"
+#include "platform/Files.h"
+
+#include <QDateTime>
+
+void frmMain::InitLogging()
+{
+    const QString home = Files::currentDirWithSeparator();
+    strLogDir = home + QStringLiteral("logs");
+    if (!Files::isDir(strLogDir))
+        Files::makeDir(strLogDir);
+    strLogDir = Files::withSeparator(strLogDir);
+
+    const QDateTime now = QDateTime::currentDateTime();
+    strLogFileName = qlog::logFileName(now);
+    strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
+    // Two runs started within the same second share the file: append then.
+    if (Files::isFile(strLogFilePath))
+        Files::append(strLogFilePath, qlog::headerBlock(now));
+    else
+        Files::writeAll(strLogFilePath, qlog::headerBlock(now));
+}
+
+QString frmMain::GetLogFileName() const
+{
+    return qlog::logFileName(QDateTime::currentDateTime());
+}
+
+void frmMain::WriteLog(int level, const QString& text)
+{
+    // After the closing block the program has ended; nothing more belongs in the file.
+    if (unloaded_ || strLogDir.isEmpty())
+        return;
+    strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
+    if (level > logLevel)
+        return;
+    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text));
+}
+
+void frmMain::CloseLogging()
+{
+    if (strLogDir.isEmpty())
+        return;
+    strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
+    Files::append(strLogFilePath, qlog::closingBlock(QDateTime::currentDateTime()));
+}
+
+QString frmMain::Util_PrintableBytes(const QByteArray& bytes, int length)
+{
+    return qlog::printableBytes(bytes, length);
+}
+
+QString frmMain::TraceOut(const QByteArray& bytes, int length)
+{
+    WriteLog(3, QStringLiteral(">> OUT :"));
+    return qlog::printableBytes(bytes, length);
+}

@@ -1,0 +1,80 @@
+#include "log/LogFormat.h"
+
+#include <QLocale>
+
+namespace qlog {
+
+namespace {
+const QString kRule = QString(79, QLatin1Char('*'));
+const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+}  // namespace
+
+QString levelTag(int level)
+{
+    switch (level) {
+    case 0:
+        return QStringLiteral("ERR: ");
+    case 1:
+        return QStringLiteral("INF: ");
+    case 2:
+        return QStringLiteral("VRB: ");
+    case 3:
+        return QStringLiteral("DET: ");
+    default:
+        return QStringLiteral("\t");
+    }
+}
+
+QByteArray formatLine(const QTime& time, int level, const QString& text)
+{
+    const QString line = QLatin1Char('[') + time.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] ") +
+                         levelTag(level) + QLatin1Char('\t') + text;
+    return line.toLatin1() + kCrLf;
+}
+
+QByteArray headerBlock(const QDateTime& now)
+{
+    // Unambiguous whatever the machine's regional settings are.
+    const QString stamp = now.date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" @ ") +
+                          now.time().toString(QStringLiteral("HH:mm:ss"));
+    return kRule.toLatin1() + kCrLf + QStringLiteral("QORA Software Upgrader logging initialized: ").toLatin1() +
+           stamp.toLatin1() + kCrLf + kRule.toLatin1() + kCrLf;
+}
+
+QByteArray closingBlock(const QDateTime& now)
+{
+    const QLocale c = QLocale::c();
+    const QString stamp = c.toString(now.date(), QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" @ ") +
+                          c.toString(now.time(), QStringLiteral("hh:mm:ss AP"));
+    return kCrLf + kRule.toLatin1() + kCrLf + (QStringLiteral("Close logging.  [") + stamp + QStringLiteral("] ")).toLatin1() +
+           kCrLf + kRule.toLatin1() + kCrLf;
+}
+
+QString logFileName(const QDateTime& now)
+{
+    return now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QStringLiteral("_Upgrader_log.txt");
+}
+
+QString logFilePath(const QString& dirWithSeparator, const QString& fileName)
+{
+    QString name = fileName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return dirWithSeparator + name;
+}
+
+QString printableBytes(const QByteArray& bytes, int length)
+{
+    QString out;
+    const int n = qBound(0, length, static_cast<int>(bytes.size()));
+    out.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        const auto code = static_cast<unsigned char>(bytes.at(i));
+        if (code >= 32 && code <= 126)
+            out.append(QLatin1Char(static_cast<char>(code)));
+        else
+            out.append(QStringLiteral(" /x") + QString::number(code, 16).toUpper() + QLatin1Char(' '));
+    }
+    return out;
+}
+
+}  // namespace qlog

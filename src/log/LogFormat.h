@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+// The log file's format: pure functions, no file access.
+namespace qlog {
+
+// "ERR: ", "INF: ", "VRB: ", "DET: "; a tab for any other level.
+QString levelTag(int level);
+// One call's text as written: "[hh:mm:ss] " + tag + tab + text + CR LF.
+QByteArray formatLine(const QTime& time, int level, const QString& text);
+// The three lines written once at start.
+QByteArray headerBlock(const QDateTime& now);
+// The four lines written once at shutdown.
+QByteArray closingBlock(const QDateTime& now);
+// year-month-day_hour-minute-second_Upgrader_log.txt
+QString logFileName(const QDateTime& now);
+// Folder plus file name; a "/" inside the file name becomes "_" so a name
+// can never leave the folder.
+QString logFilePath(const QString& dirWithSeparator, const QString& fileName);
+// The first length bytes, printable characters as they are, any other byte as
+// " /x" + upper-case hex without leading zeros + " ".
+QString printableBytes(const QByteArray& bytes, int length);
+
+}  // namespace qlog

@@ -1,0 +1,11 @@
+#pragma once
+
+// The program's way of waiting inside a handler: other events keep running.
+namespace EventPump {
+// Processes pending events once.
+void doEvents();
+// Serves events for ms milliseconds, scaled by the time scale.
+void wait(int ms);
+// Serves events for ms milliseconds of real time.
+void waitUnscaled(int ms);
+}  // namespace EventPump

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// File-system services of the program. Folder arguments may or may not end in
+// the separator.
+namespace Files {
+
+// Names (without folder) of the regular files in dir whose names match the
+// wildcard pattern ('*' and '?'), letter case ignored, in case-insensitive
+// name order so that "the first match" is the same on every run.
+QStringList find(const QString& dir, const QString& pattern);
+// The wildcard match used by find().
+bool matches(const QString& name, const QString& pattern);
+
+bool exists(const QString& path);
+bool isDir(const QString& path);
+bool isFile(const QString& path);
+bool makeDir(const QString& path);
+bool remove(const QString& path);
+qint64 size(const QString& path);
+QDateTime lastModified(const QString& path);
+// Up to len bytes at offset; empty when the file cannot be read there.
+QByteArray readAt(const QString& path, qint64 offset, qint64 len);
+QByteArray readAll(const QString& path, bool* ok = nullptr);
+// Creates or replaces the file with the bytes.
+bool writeAll(const QString& path, const QByteArray& bytes);
+// Appends, creating the file when missing.
+bool append(const QString& path, const QByteArray& bytes);
+
+// The current folder with the separator appended, as the program's home.
+QString currentDirWithSeparator();
+QString withSeparator(const QString& dir);
+
+}  // namespace Files

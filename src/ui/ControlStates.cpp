@@ -1,0 +1,142 @@
+// Busy, idle and no-FTP states of the window's commands; status light,
+// status line and frame colours.
+#include "app/frmMain.h"
+
+#include "ui/StatusLight.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPalette>
+#include <QPushButton>
+
+namespace {
+// Mouse pointer codes of the original: default and arrow with hourglass.
+constexpr int kPointerDefault = 0;
+constexpr int kPointerBusy = 13;
+const QColor kFrameActive(192, 255, 192);
+}  // namespace
+
+bool frmMain::SetMouseCursor(int mode)
+{
+    WriteLog(2, QStringLiteral(">> SetMouseCursor()"));
+    switch (mode) {
+    case 1:
+        mousePointer_ = kPointerBusy;
+        if (!busyCursorShown_) {
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+            busyCursorShown_ = true;
+        }
+        DisableButtons();
+        return true;
+    case 0:
+        mousePointer_ = kPointerDefault;
+        if (busyCursorShown_) {
+            QApplication::restoreOverrideCursor();
+            busyCursorShown_ = false;
+        }
+        EnableButtons();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmMain::EnableButtons()
+{
+    WriteLog(2, QStringLiteral(">> EnableButtons()"));
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
+        a->setEnabled(true);
+    cmdUpgrade->setEnabled(true);
+    cmdRestore->setEnabled(true);
+    for (QAction* a : {cmdUpgradeMenu, cmdRestoreMenu, mnuFileExit, mnuHelpAbout})
+        a->setEnabled(true);
+    txtIPAddress->setEnabled(true);
+    chkBinUpg->setEnabled(true);
+    if (!isPicFwOk) {
+        cmdPicUpgradeMenu->setEnabled(false);
+        chkPICUpg->setChecked(false);
+        chkPICUpg->setEnabled(false);
+    } else {
+        cmdPicUpgradeMenu->setEnabled(true);
+        if (!isUpgPicSelected)
+            chkPICUpg->setChecked(false);
+        chkPICUpg->setEnabled(true);
+    }
+    if (isAntennaFwOk) {
+        cmdAntUpgradeMenu->setEnabled(true);
+        chkAntUpg->setEnabled(true);
+    }
+    setMenuEnabled(mnuFile, true);
+    setMenuEnabled(mnuTools, true);
+    setMenuEnabled(mnuHelp, true);
+    mnuFileExit->setEnabled(true);
+    setEnabled(true);
+}
+
+void frmMain::DisableButtons()
+{
+    WriteLog(2, QStringLiteral(">> DisableButtons()"));
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
+        a->setEnabled(false);
+    cmdUpgrade->setEnabled(false);
+    cmdRestore->setEnabled(false);
+    for (QAction* a : {cmdUpgradeMenu, cmdRestoreMenu, cmdPicUpgradeMenu, mnuHelpAbout, mnuFileExit})
+        a->setEnabled(false);
+    txtIPAddress->setEnabled(false);
+    cmdAntUpgradeMenu->setEnabled(false);
+    for (QCheckBox* c : {chkBinUpg, chkAntUpg, chkPICUpg})
+        c->setEnabled(false);
+    setMenuEnabled(mnuFile, false);
+    setMenuEnabled(mnuTools, false);
+    setMenuEnabled(mnuHelp, false);
+    setEnabled(false);
+}
+
+void frmMain::DisableFTPbuttons()
+{
+    WriteLog(2, QStringLiteral(">> DisableFTPbuttons()"));
+    cmdUpgrade->setEnabled(false);
+    cmdRestore->setEnabled(false);
+    cmdUpgradeMenu->setEnabled(false);
+    cmdRestoreMenu->setEnabled(false);
+    txtIPAddress->setEnabled(false);
+    cmdPicUpgradeMenu->setEnabled(false);
+    cmdAntUpgradeMenu->setEnabled(false);
+}
+
+void frmMain::setStatusLedColour(int colourValue)
+{
+    statusLED->setFillColour(colourValue);
+}
+
+int frmMain::statusLedColour() const
+{
+    return statusLED->fillColour();
+}
+
+void frmMain::setFrameActive(QGroupBox* frame, bool active)
+{
+    QPalette pal = frame->palette();
+    pal.setColor(QPalette::Window, active ? kFrameActive : QApplication::palette().color(QPalette::Button));
+    frame->setPalette(pal);
+    frame->setProperty("active", active);
+}
+
+bool frmMain::isFrameActive(const QGroupBox* frame)
+{
+    return frame->property("active").toBool();
+}
+
+void frmMain::setStatusText(const QString& text)
+{
+    sbUpgrade->setText(text);
+}
+
+QString frmMain::statusText() const
+{
+    return sbUpgrade->text();
+}

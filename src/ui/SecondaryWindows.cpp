@@ -1,0 +1,157 @@
+#include "ui/SecondaryWindows.h"
+
+#include "app/frmMain.h"
+#include "platform/Settings.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString leftTrimmed(const QString& s)
+{
+    int i = 0;
+    while (i < s.size() && s.at(i) == QLatin1Char(' '))
+        ++i;
+    return s.mid(i);
+}
+
+}  // namespace
+
+UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(&owner), owner_(owner)
+{
+    setObjectName(QStringLiteral("UpdateModemIP"));
+    setWindowTitle(QStringLiteral("Configure Vantor QORA Terminal Interface"));
+    setModal(true);
+
+    lblHeading = new QLabel(QStringLiteral("Enter IP address of the Vantor QORA Terminal"), this);
+    lblHeading->setObjectName(QStringLiteral("lblHeading"));
+    IPlabel = new QLabel(QStringLiteral("Terminal IP:"), this);
+    IPlabel->setObjectName(QStringLiteral("IPlabel"));
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(IPlabel);
+    QLineEdit** boxes[] = {&txtIP1, &txtIP2, &txtIP3, &txtIP4};
+    for (int i = 0; i < 4; ++i) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QStringLiteral("txtIP%1").arg(i + 1));
+        e->setFixedWidth(40);
+        *boxes[i] = e;
+        row->addWidget(e);
+        if (i < 3) {
+            auto* dot = new QLabel(QStringLiteral("."), this);
+            dot->setObjectName(QStringLiteral("lblDot"));
+            row->addWidget(dot);
+        }
+    }
+    row->addStretch();
+
+    cmdDefault = new QPushButton(QStringLiteral("Default IP"), this);
+    cmdDefault->setObjectName(QStringLiteral("cmdDefault"));
+    cmdUpdate = new QPushButton(QStringLiteral("Update"), this);
+    cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    for (QPushButton* b : {cmdDefault, cmdUpdate, cmdClose})
+        b->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdDefault);
+    buttons->addStretch();
+    buttons->addWidget(cmdUpdate);
+    buttons->addWidget(cmdClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblHeading);
+    layout->addLayout(row);
+    layout->addLayout(buttons);
+
+    QObject::connect(cmdDefault, &QPushButton::clicked, this, &UpdateModemIP::cmdDefault_Click);
+    QObject::connect(cmdUpdate, &QPushButton::clicked, this, &UpdateModemIP::cmdUpdate_Click);
+    QObject::connect(cmdClose, &QPushButton::clicked, this, &UpdateModemIP::cmdClose_Click);
+
+    // On load the boxes show the octets last stored.
+    txtIP1->setText(owner_.strIpOctet1);
+    txtIP2->setText(owner_.strIpOctet2);
+    txtIP3->setText(owner_.strIpOctet3);
+    txtIP4->setText(owner_.strIpOctet4);
+}
+
+void UpdateModemIP::cmdDefault_Click()
+{
+    const Settings& s = Settings::get();
+    txtIP1->setText(s.octet(0));
+    txtIP2->setText(s.octet(1));
+    txtIP3->setText(s.octet(2));
+    txtIP4->setText(s.octet(3));
+}
+
+void UpdateModemIP::cmdUpdate_Click()
+{
+    // Not validated: an empty or odd octet is passed on as typed.
+    owner_.strIpOctet1 = leftTrimmed(txtIP1->text());
+    owner_.strIpOctet2 = leftTrimmed(txtIP2->text());
+    owner_.strIpOctet3 = leftTrimmed(txtIP3->text());
+    owner_.strIpOctet4 = leftTrimmed(txtIP4->text());
+    const QString address = owner_.strIpOctet1 + QLatin1Char('.') + owner_.strIpOctet2 + QLatin1Char('.') +
+                            owner_.strIpOctet3 + QLatin1Char('.') + owner_.strIpOctet4;
+    owner_.UpdateModemIPAddress(address);
+    accept();
+}
+
+void UpdateModemIP::cmdClose_Click()
+{
+    reject();
+}
+
+frmUpgrade::frmUpgrade(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmUpgrade"));
+    setWindowTitle(QStringLiteral("Vantor QORA Terminal"));
+    setModal(true);
+
+    Label1 = new QLabel(QStringLiteral("You already have the latest version of software."), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2 = new QLabel(QStringLiteral("If the Satellite IP Modem is not already connected to your PC, disconnect the "
+                                       "dial-up or LAN connection and connect the Satellite IP Modem to your PC."),
+                        this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setWordWrap(true);
+    UpgradeNow = new QRadioButton(QStringLiteral("&Complete upgrade now"), this);
+    UpgradeNow->setObjectName(QStringLiteral("UpgradeNow"));
+    UpgradeLater = new QRadioButton(QStringLiteral("Complete &upgrade later"), this);
+    UpgradeLater->setObjectName(QStringLiteral("UpgradeLater"));
+    auto* group = new QButtonGroup(this);
+    group->addButton(UpgradeNow);
+    group->addButton(UpgradeLater);
+    UpgradeNow->setChecked(true);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addWidget(Label2);
+    layout->addWidget(UpgradeNow);
+    layout->addWidget(UpgradeLater);
+    auto* ok = new QHBoxLayout;
+    ok->addStretch();
+    ok->addWidget(OKButton);
+    layout->addLayout(ok);
+    setFixedWidth(360);
+
+    QObject::connect(UpgradeNow, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            upgradeChoice = 0;
+    });
+    QObject::connect(UpgradeLater, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            upgradeChoice = 1;
+    });
+    QObject::connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class frmMain;
+
+// Sets the terminal address in four octet boxes.
+class UpdateModemIP : public QDialog {
+    Q_OBJECT
+public:
+    explicit UpdateModemIP(frmMain& owner);
+
+    void cmdDefault_Click();
+    void cmdUpdate_Click();
+    void cmdClose_Click();
+
+    QLabel* lblHeading = nullptr;
+    QLabel* IPlabel = nullptr;
+    QLineEdit* txtIP1 = nullptr;
+    QLineEdit* txtIP2 = nullptr;
+    QLineEdit* txtIP3 = nullptr;
+    QLineEdit* txtIP4 = nullptr;
+    QPushButton* cmdDefault = nullptr;
+    QPushButton* cmdUpdate = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+private:
+    frmMain& owner_;
+};
+
+// The notice shown at start when the upgrader is launched with "-u".
+class frmUpgrade : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmUpgrade(QWidget* parent = nullptr);
+
+    // 0: complete the upgrade now; 1: later.
+    int upgradeChoice = 0;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QRadioButton* UpgradeNow = nullptr;
+    QRadioButton* UpgradeLater = nullptr;
+    QPushButton* OKButton = nullptr;
+};

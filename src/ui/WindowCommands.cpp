@@ -1,0 +1,60 @@
+// Menu commands of the window that open secondary windows or boxes, the
+// address change and the key handler.
+#include "app/frmMain.h"
+
+#include "ui/HelpTexts.h"
+#include "app/TextUtil.h"
+#include "ui/SecondaryWindows.h"
+
+#include <QLineEdit>
+
+frmUpgrade& frmMain::upgradeNotice()
+{
+    if (!upgradeNotice_)
+        upgradeNotice_ = new frmUpgrade(this);
+    return *upgradeNotice_;
+}
+
+void frmMain::cmdSetModemIP_Click()
+{
+    UpdateModemIP window(*this);
+    dialogs_.showModal(window);
+}
+
+void frmMain::UpdateModemIPAddress(const QString& address)
+{
+    WriteLog(2, QStringLiteral(">> UpdateModemIPAddress()"));
+    WriteLog(1, QStringLiteral("Modem IP Address: ") + address);
+    txtIPAddress->setText(address);
+    strIPAddress = txt::trimBlanks(txtIPAddress->text());
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+    msgBox(ui::aboutText(txtNewSoftwareVersion->text(), strBinFileDate), MsgButtons::OK, MsgIcon::Information,
+           strWindowTitle);
+}
+
+void frmMain::mnuHelpTs_Click()
+{
+    const int resolved = ui::resolvedPlatformId(connectedPlatformId, packagedPlatformId);
+    WriteLog(1, QStringLiteral("resolvedPlatformId = ") + QString::number(resolved));
+    msgBox(ui::troubleshootingText(resolved), MsgButtons::OK, MsgIcon::Information,
+           QStringLiteral("Troubleshooting Instructions for Connectivity Issues"));
+}
+
+void frmMain::Form_KeyPress(int keyAscii)
+{
+    constexpr int kCtrlG = 7;
+    constexpr int kCtrlL = 12;
+    if (keyAscii == kCtrlG && !isLogKeyArmed) {
+        isLogKeyArmed = true;
+        return;
+    }
+    if (keyAscii == kCtrlL && isLogKeyArmed) {
+        isLogKeyArmed = false;
+        DownloadTerminalLog();
+        return;
+    }
+    isLogKeyArmed = false;
+}
