@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -198,7 +200,7 @@ private:
 
     Dialogs& dialogs_;
     QString commandLine_;
-    QPointer<frmUpgrade> upgradeNotice_;
+    std::unique_ptr<frmUpgrade> upgradeNotice_;
     int mousePointer_ = 0;
     bool busyCursorShown_ = false;
     bool closing_ = false;

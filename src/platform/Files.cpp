@@ -146,7 +146,7 @@ QString withSeparator(const QString& dir)
 
 QString currentDirWithSeparator()
 {
-    return withSeparator(QDir::currentPath().trimmed());
+    return withSeparator(QDir::currentPath());
 }
 
 }  // namespace Files

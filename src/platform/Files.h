@@ -32,6 +32,7 @@ bool writeAll(const QString& path, const QByteArray& bytes);
 bool append(const QString& path, const QByteArray& bytes);
 
 // The current folder with the separator appended, as the program's home.
+// Not trimmed: on this platform a blank may end a folder name.
 QString currentDirWithSeparator();
 QString withSeparator(const QString& dir);
 

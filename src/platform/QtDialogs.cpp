@@ -1,12 +1,30 @@
 #include "platform/QtDialogs.h"
 
 #include <QDialog>
+#include <QApplication>
 #include <QMessageBox>
+
+namespace {
+
+// Boxes and windows are top-level and application-modal rather than children
+// of the main window: the main window is disabled while busy, and a child
+// would be disabled with it, leaving a box nobody can answer.
+void centreOver(QWidget& w, QWidget* owner)
+{
+    w.setWindowModality(Qt::ApplicationModal);
+    if (!owner || !owner->isVisible())
+        return;
+    w.adjustSize();
+    const QRect o = owner->frameGeometry();
+    w.move(o.center() - QPoint(w.width() / 2, w.height() / 2));
+}
+
+}  // namespace
 
 MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                             const QString& title)
 {
-    QMessageBox box(parent);
+    QMessageBox box;
     box.setWindowTitle(title);
     // CR LF pairs are the program's line breaks; the box wants plain LF.
     QString shown = text;
@@ -35,8 +53,7 @@ MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons but
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    // The owner may be disabled while busy; the box itself must stay usable.
-    box.setEnabled(true);
+    centreOver(box, parent);
     const int r = box.exec();
     if (buttons == MsgButtons::YesNo)
         return r == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
@@ -45,6 +62,6 @@ MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons but
 
 void QtDialogs::showModal(QDialog& dialog)
 {
-    dialog.setEnabled(true);
+    centreOver(dialog, dialog.parentWidget() ? dialog.parentWidget() : QApplication::activeWindow());
     dialog.exec();
 }

@@ -24,7 +24,7 @@ QString leftTrimmed(const QString& s)
 
 }  // namespace
 
-UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(&owner), owner_(owner)
+UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(nullptr), owner_(owner)
 {
     setObjectName(QStringLiteral("UpdateModemIP"));
     setWindowTitle(QStringLiteral("Configure Vantor QORA Terminal Interface"));
@@ -109,7 +109,7 @@ void UpdateModemIP::cmdClose_Click()
     reject();
 }
 
-frmUpgrade::frmUpgrade(QWidget* parent) : QDialog(parent)
+frmUpgrade::frmUpgrade() : QDialog(nullptr)
 {
     setObjectName(QStringLiteral("frmUpgrade"));
     setWindowTitle(QStringLiteral("Vantor QORA Terminal"));

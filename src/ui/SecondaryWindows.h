@@ -8,6 +8,9 @@ class QPushButton;
 class QRadioButton;
 class frmMain;
 
+// Secondary windows are top-level (see QtDialogs): a child of the main window
+// would be disabled with it while the program is busy.
+
 // Sets the terminal address in four octet boxes.
 class UpdateModemIP : public QDialog {
     Q_OBJECT
@@ -36,7 +39,7 @@ private:
 class frmUpgrade : public QDialog {
     Q_OBJECT
 public:
-    explicit frmUpgrade(QWidget* parent = nullptr);
+    frmUpgrade();
 
     // 0: complete the upgrade now; 1: later.
     int upgradeChoice = 0;

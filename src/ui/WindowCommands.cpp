@@ -11,7 +11,7 @@
 frmUpgrade& frmMain::upgradeNotice()
 {
     if (!upgradeNotice_)
-        upgradeNotice_ = new frmUpgrade(this);
+        upgradeNotice_ = std::make_unique<frmUpgrade>();
     return *upgradeNotice_;
 }
 

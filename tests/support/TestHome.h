@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "support/Printers.h"
+
 // A temporary home folder that is the process's current folder while the
 // object lives.
 class TestHome {

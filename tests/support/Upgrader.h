@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/Settings.h"
+#include "support/Printers.h"
 
 #include <memory>
 

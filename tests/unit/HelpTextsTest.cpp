@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "support/Printers.h"
+
 #include <gtest/gtest.h>
 
 namespace {

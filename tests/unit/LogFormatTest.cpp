@@ -1,5 +1,7 @@
 #include "log/LogFormat.h"
 
+#include "support/Printers.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -12,6 +12,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "support/Printers.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,5 +1,7 @@
 #include "app/UpgraderState.h"
 
+#include "support/Printers.h"
+
 #include <gtest/gtest.h>
 
 namespace {
