@@ -1,0 +1,52 @@
+#pragma once
+
+// Everything a service writes to its client goes through here, so the
+// service faults act in one place: silent services drop it, late ones delay
+// it (in order), and the telnet split cuts it into separate writes.
+
+#include "SimTypes.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace qsim {
+
+class SimState;
+
+class Outbox : public QObject {
+    Q_OBJECT
+public:
+    Outbox(QTcpSocket* socket, const SimState* state, Service service, QObject* parent);
+
+    void send(const QByteArray& bytes);
+    // Closes the connection (FIN) once everything queued has been written.
+    void closeWhenSent();
+    // Forgets what is still queued.
+    void drop();
+
+private:
+    void pump();
+
+    QPointer<QTcpSocket> socket_;
+    const SimState* state_;
+    Service service_;
+    struct Item {
+        qint64 due;
+        QByteArray bytes;
+    };
+    QList<Item> queue_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 lastDue_ = 0;
+    bool closeWhenSent_ = false;
+};
+
+// Drops a connection with a reset (RST) instead of the orderly FIN.
+void resetConnection(QTcpSocket* socket);
+
+}  // namespace qsim
