@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// How a one-shot put ended. The caller reports a failed connection (no
+// session: refused, silent, login refused) apart from a failed put (the
+// session was there, or the local file was not).
+struct FtpPutResult {
+    enum class Failure { None, Connect, Put };
+    Failure failure = Failure::None;
+    int error = 0;  // WinINet numbering, as InetFtp reports them
+    QString reply;  // the server's last reply, or what went wrong locally
+
+    bool ok() const { return failure == Failure::None; }
+};
+
+// The one-shot put of a small file: connect, log in with the service account,
+// TYPE A, PASV, STOR, QUIT. Synchronous like the original call: it blocks on
+// its own sockets and serves no events, bounded by a time-out.
+class FtpPut {
+public:
+    explicit FtpPut(const QString& host);
+
+    // 0 (the default) means the FTP port of the settings in force.
+    void setPort(quint16 port) { port_ = port; }
+    void setCredentials(const QString& user, const QString& password);
+    // Limit for the whole put; negative means 60 s scaled by the time scale.
+    void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+
+    // Puts localPath under remoteName, relative to the login folder.
+    FtpPutResult put(const QString& localPath, const QString& remoteName = QStringLiteral("image.txt"));
+
+    std::function<void(const QString&)> onGuardLog;
+
+private:
+    QString host_;
+    quint16 port_ = 0;
+    QString user_ = QStringLiteral("qorauser");
+    QString password_ = QStringLiteral("skywardly");
+    int timeoutMs_ = -1;
+};

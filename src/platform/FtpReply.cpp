@@ -1,0 +1,125 @@
+#include "platform/FtpReply.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The code of a line that starts a reply ("220 ...", "220-...", "220"), or 0.
+int replyCode(const QByteArray& line, char* separator)
+{
+    if (line.size() < 3 || line[0] < '1' || line[0] > '5' || !isDigit(line[1]) || !isDigit(line[2]))
+        return 0;
+    const char sep = line.size() > 3 ? line[3] : ' ';
+    if (sep != ' ' && sep != '-')
+        return 0;
+    *separator = sep;
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+}  // namespace
+
+void FtpReplyParser::feed(const QByteArray& bytes)
+{
+    qsizetype from = 0;
+    while (from < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', from);
+        const qsizetype end = lf < 0 ? bytes.size() : lf;
+        const qsizetype room = kMaxLine - line_.size();
+        const qsizetype take = std::min(end - from, room);
+        if (take > 0)
+            line_.append(bytes.constData() + from, take);
+        if (end - from > take)
+            lineCut_ = true;
+        if (lf < 0)
+            break;
+        takeLine();
+        from = lf + 1;
+    }
+}
+
+void FtpReplyParser::takeLine()
+{
+    QByteArray line;
+    line.swap(line_);
+    if (!lineCut_ && line.endsWith('\r'))
+        line.chop(1);
+    lineCut_ = false;
+
+    char sep = 0;
+    const int code = replyCode(line, &sep);
+    if (multiCode_ != 0) {
+        if (multiText_.size() + line.size() + 2 <= kMaxText) {
+            multiText_.append("\r\n");
+            multiText_.append(line);
+        }
+        // Only "ddd " with the opening code ends it; inner lines may look like replies.
+        if (code == multiCode_ && sep == ' ') {
+            ready_.push_back({multiCode_, QString::fromUtf8(multiText_)});
+            multiCode_ = 0;
+            multiText_.clear();
+        }
+        return;
+    }
+    if (code == 0) {
+        ++ignoredLines_;
+        return;
+    }
+    if (sep == '-') {
+        multiCode_ = code;
+        multiText_ = line;
+        return;
+    }
+    ready_.push_back({code, QString::fromUtf8(line)});
+}
+
+std::optional<FtpReply> FtpReplyParser::next()
+{
+    if (ready_.empty())
+        return std::nullopt;
+    FtpReply r = std::move(ready_.front());
+    ready_.pop_front();
+    return r;
+}
+
+void FtpReplyParser::reset()
+{
+    *this = FtpReplyParser();
+}
+
+std::optional<quint16> parsePasvReply(const QString& text, quint32* address)
+{
+    static const QRegularExpression six(QStringLiteral("(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3})"));
+    const QRegularExpressionMatch m = six.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    int n[6];
+    for (int i = 0; i < 6; ++i) {
+        n[i] = m.captured(i + 1).toInt();
+        if (n[i] > 255)
+            return std::nullopt;
+    }
+    const int port = n[4] * 256 + n[5];
+    if (port == 0)
+        return std::nullopt;
+    if (address)
+        *address = (quint32(n[0]) << 24) | (quint32(n[1]) << 16) | (quint32(n[2]) << 8) | quint32(n[3]);
+    return static_cast<quint16>(port);
+}
+
+std::optional<quint16> parseEpsvReply(const QString& text)
+{
+    // The delimiter is whatever printable character the server chose, used four times.
+    static const QRegularExpression form(QStringLiteral("\\(([!-~])\\1\\1(\\d{1,5})\\1\\)"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int port = m.captured(2).toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <deque>
+#include <optional>
+
+// One complete FTP reply: its three-digit code and every line of it.
+struct FtpReply {
+    int code = 0;
+    // The lines of the reply joined by CR LF, without the last line end.
+    QString text;
+
+    bool preliminary() const { return code >= 100 && code < 200; }
+    bool positive() const { return code >= 200 && code < 300; }
+    bool intermediate() const { return code >= 300 && code < 400; }
+    bool negative() const { return code >= 400; }
+};
+
+// Splits the bytes of a control connection into replies. Bytes may come in
+// any pieces; lines may end in CR LF or a bare LF. A multi-line reply
+// ("123-" ... "123 ") comes out as one reply. Lines that belong to no reply
+// are dropped. Memory stays bounded whatever the server sends: over-long
+// lines and over-long replies are cut, not buffered.
+class FtpReplyParser {
+public:
+    static constexpr qsizetype kMaxLine = 4096;
+    static constexpr qsizetype kMaxText = 64 * 1024;
+
+    void feed(const QByteArray& bytes);
+    // The next complete reply, oldest first.
+    std::optional<FtpReply> next();
+    void reset();
+
+    // Lines dropped because they started no reply (for tests and traces).
+    int ignoredLines() const { return ignoredLines_; }
+
+private:
+    void takeLine();
+
+    QByteArray line_;
+    bool lineCut_ = false;
+    int multiCode_ = 0;
+    QByteArray multiText_;
+    std::deque<FtpReply> ready_;
+    int ignoredLines_ = 0;
+};
+
+// The data port of a "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)" reply;
+// the address, when asked for, as a host-order IPv4 number. Servers differ in
+// the brackets around the numbers, so only the six numbers count.
+std::optional<quint16> parsePasvReply(const QString& text, quint32* address = nullptr);
+// The data port of a "229 Entering Extended Passive Mode (|||port|)" reply.
+std::optional<quint16> parseEpsvReply(const QString& text);

@@ -1,0 +1,803 @@
+#include "platform/InetFtp.h"
+
+#include "platform/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// Large pieces keep a 64 MiB transfer cheap; the socket buffers bound the
+// memory a transfer may take whatever the file size.
+constexpr qint64 kChunk = 1 << 20;
+constexpr qint64 kDataReadBuffer = 4 << 20;
+constexpr qint64 kUploadHighWater = 4 << 20;
+// A listing of the terminal's folders is a few hundred bytes; anything near
+// this is not a listing.
+constexpr qsizetype kMaxListing = 16 << 20;
+// A server that does not acknowledge QUIT must not hold up the close.
+constexpr int kQuitLimitMs = 5000;
+
+struct Token {
+    QString text;
+    bool quoted = false;
+};
+
+// Splits at blanks; a double-quoted token may hold blanks.
+std::optional<QList<Token>> tokenize(const QString& text)
+{
+    QList<Token> tokens;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        if (text[i] == QLatin1Char(' ')) {
+            ++i;
+            continue;
+        }
+        if (text[i] == QLatin1Char('"')) {
+            const qsizetype close = text.indexOf(QLatin1Char('"'), i + 1);
+            if (close < 0)
+                return std::nullopt;
+            tokens.append({text.mid(i + 1, close - i - 1), true});
+            i = close + 1;
+            if (i < n && text[i] != QLatin1Char(' '))
+                return std::nullopt;
+            continue;
+        }
+        qsizetype j = i;
+        while (j < n && text[j] != QLatin1Char(' '))
+            ++j;
+        tokens.append({text.mid(i, j - i), false});
+        i = j;
+    }
+    return tokens;
+}
+
+QString nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+}  // namespace
+
+InetFtp::InetFtp(QObject* parent)
+    : QObject(parent), listingDecoder_(QStringDecoder::Utf8), timeout_(new QTimer(this))
+{
+    timeout_->setSingleShot(true);
+    QObject::connect(timeout_, &QTimer::timeout, this, &InetFtp::onTimeoutCheck);
+}
+
+InetFtp::~InetFtp()
+{
+    ++notifyGeneration_;
+    dropData();
+    dropControl();
+    discardLocalFiles();
+}
+
+void InetFtp::setCredentials(const QString& user, const QString& password)
+{
+    user_ = user;
+    password_ = password;
+}
+
+std::optional<FtpOperation> InetFtp::parseOperation(const QString& text)
+{
+    // A line break would let a name smuggle a second command onto the wire.
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(QChar(0)))
+        return std::nullopt;
+    const auto tokens = tokenize(text);
+    if (!tokens || tokens->isEmpty() || tokens->first().quoted)
+        return std::nullopt;
+    const QString verb = tokens->first().text.toUpper();
+    const qsizetype args = tokens->size() - 1;
+    for (qsizetype i = 1; i < tokens->size(); ++i) {
+        if (tokens->at(i).text.isEmpty())
+            return std::nullopt;
+    }
+    FtpOperation op;
+    auto arg = [&](int i) { return tokens->at(i).text; };
+    if (verb == QLatin1String("GET") && args == 2)
+        op = {FtpOperation::Get, arg(1), arg(2)};
+    else if (verb == QLatin1String("PUT") && args == 2)
+        op = {FtpOperation::Put, arg(1), arg(2)};
+    else if (verb == QLatin1String("CD") && args == 1)
+        op = {FtpOperation::Cd, arg(1), {}};
+    else if (verb == QLatin1String("LS") && args <= 1)
+        op = {FtpOperation::Ls, args == 1 ? arg(1) : QString(), {}};
+    else if (verb == QLatin1String("DELETE") && args == 1)
+        op = {FtpOperation::Delete, arg(1), {}};
+    else if (verb == QLatin1String("CLOSE") && args == 0)
+        op = {FtpOperation::Close, {}, {}};
+    else
+        return std::nullopt;
+    return op;
+}
+
+const char* InetFtp::stepName(Step s)
+{
+    switch (s) {
+    case Step::Idle:
+        return "idle";
+    case Step::Connecting:
+        return "connect";
+    case Step::Greeting:
+        return "greeting";
+    case Step::User:
+        return "USER";
+    case Step::Pass:
+        return "PASS";
+    case Step::Cwd:
+        return "CWD";
+    case Step::Dele:
+        return "DELE";
+    case Step::Type:
+        return "TYPE";
+    case Step::Pasv:
+        return "PASV";
+    case Step::Epsv:
+        return "EPSV";
+    case Step::DataConnecting:
+        return "data connection";
+    case Step::Transfer:
+        return "transfer";
+    case Step::Quit:
+        return "QUIT";
+    }
+    return "?";
+}
+
+void InetFtp::post(int state)
+{
+    const quint64 gen = notifyGeneration_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, gen, state] {
+            if (gen == notifyGeneration_ && onStateChanged)
+                onStateChanged(state);
+        },
+        Qt::QueuedConnection);
+}
+
+void InetFtp::trace(const QString& line)
+{
+    if (onTrace)
+        onTrace(line);
+}
+
+int InetFtp::timeoutMs() const
+{
+    const int limit = timeoutMs_ >= 0 ? std::max(1, timeoutMs_) : Settings::scaled(60000);
+    return step_ == Step::Quit ? std::min(limit, Settings::scaled(kQuitLimitMs)) : limit;
+}
+
+// One timer for the whole operation; activity only moves a mark, so a fast
+// transfer does not re-arm a timer per piece.
+void InetFtp::onTimeoutCheck()
+{
+    if (!executing_)
+        return;
+    const qint64 left = timeoutMs() - lastActivity_.elapsed();
+    if (left > 0) {
+        timeout_->start(static_cast<int>(left));
+        return;
+    }
+    if (step_ == Step::Quit) {
+        finishClose();
+        return;
+    }
+    fail(errTimeout, QStringLiteral("No answer from the server within %1 ms (%2)").arg(timeoutMs()).arg(QLatin1String(stepName(step_))),
+         false);
+}
+
+bool InetFtp::execute(const QString& operation)
+{
+    if (executing_)
+        return false;
+    const auto op = parseOperation(operation);
+    if (!op)
+        return false;
+
+    op_ = *op;
+    executing_ = true;
+    responseCode_ = errNone;
+    reportedReceiving_ = false;
+    touch();
+    timeout_->start(timeoutMs());
+
+    if (op_.kind == FtpOperation::Close) {
+        post(icDisconnecting);
+        if (control_ && loggedIn_) {
+            step_ = Step::Quit;
+            timeout_->start(timeoutMs());
+            send("QUIT");
+        } else {
+            finishClose();
+        }
+        return true;
+    }
+    if (op_.kind == FtpOperation::Ls) {
+        listing_.clear();
+        listingRead_ = 0;
+        listingDecoder_ = QStringDecoder(QStringDecoder::Utf8);
+    }
+    if (!prepareLocalFile())
+        return true;
+    if (control_)
+        beginOperation();
+    else
+        connectControl();
+    return true;
+}
+
+// Local files are opened before anything goes on the wire, so a bad local
+// path costs no traffic and leaves the session as it was.
+bool InetFtp::prepareLocalFile()
+{
+    if (op_.kind == FtpOperation::Put) {
+        upload_ = std::make_unique<QFile>(op_.first);
+        if (!QFileInfo(op_.first).isFile() || !upload_->open(QIODevice::ReadOnly)) {
+            fail(errRefused, QStringLiteral("Local file cannot be read: %1").arg(nativePath(op_.first)), true);
+            return false;
+        }
+        return true;
+    }
+    if (op_.kind != FtpOperation::Get)
+        return true;
+
+    // The download goes to a temporary file beside the target and replaces it
+    // only once complete, so an existing file is never lost to a broken
+    // transfer. The ".part" suffix keeps it out of "*.bin" and "*.txt" searches.
+    downloadTarget_ = op_.second;
+    const QFileInfo target(downloadTarget_);
+    if (target.isDir()) {
+        fail(errRefused, QStringLiteral("Local file cannot be written: %1 is a folder").arg(nativePath(downloadTarget_)), true);
+        return false;
+    }
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString name = QStringLiteral("%1.%2.part")
+                                 .arg(target.absoluteFilePath())
+                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        auto file = std::make_unique<QFile>(name);
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            download_ = std::move(file);
+            return true;
+        }
+        if (!QFileInfo::exists(name))
+            break;
+    }
+    fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), true);
+    return false;
+}
+
+bool InetFtp::commitDownload()
+{
+    const QString temp = download_->fileName();
+    download_->close();
+    const bool written = download_->error() == QFileDevice::NoError;
+    download_.reset();
+    std::error_code ec;
+    if (written)
+        std::filesystem::rename(QFile::encodeName(temp).toStdString(), QFile::encodeName(downloadTarget_).toStdString(), ec);
+    if (!written || ec) {
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+void InetFtp::discardLocalFiles()
+{
+    if (download_) {
+        const QString temp = download_->fileName();
+        download_->close();
+        download_.reset();
+        QFile::remove(temp);
+    }
+    upload_.reset();
+}
+
+void InetFtp::connectControl()
+{
+    const Settings& settings = Settings::get();
+    const quint16 port = port_ ? port_ : settings.ftpPort;
+    if (!settings.isConnectionAllowed(host_)) {
+        if (onGuardLog)
+            onGuardLog(QStringLiteral("inetFTP: connection to '%1' port %2 refused: only loopback addresses are allowed (QORA_LOOPBACK_ONLY=1)")
+                           .arg(host_)
+                           .arg(port));
+        fail(errCannotConnect, QStringLiteral("Cannot connect to %1 port %2: not a loopback address").arg(host_).arg(port), false);
+        return;
+    }
+
+    dropControl();
+    auto* s = new QTcpSocket(this);
+    control_ = s;
+    const quint64 gen = controlGeneration_;
+    step_ = Step::Connecting;
+    post(icResolvingHost);
+
+    QObject::connect(s, &QAbstractSocket::stateChanged, this, [this, gen](QAbstractSocket::SocketState st) {
+        if (gen == controlGeneration_ && st == QAbstractSocket::ConnectingState) {
+            post(icHostResolved);
+            post(icConnecting);
+        }
+    });
+    QObject::connect(s, &QTcpSocket::connected, this, [this, gen, s] {
+        if (gen != controlGeneration_)
+            return;
+        touch();
+        peer_ = s->peerAddress();
+        step_ = Step::Greeting;
+        post(icConnected);
+    });
+    QObject::connect(s, &QTcpSocket::readyRead, this, [this, gen] {
+        if (gen == controlGeneration_)
+            onControlReadable();
+    });
+    QObject::connect(s, &QTcpSocket::errorOccurred, this, [this, gen](QAbstractSocket::SocketError e) {
+        if (gen == controlGeneration_)
+            onControlGone(e != QAbstractSocket::RemoteHostClosedError, e);
+    });
+    QObject::connect(s, &QTcpSocket::disconnected, this, [this, gen] {
+        if (gen == controlGeneration_)
+            onControlGone(false, QAbstractSocket::RemoteHostClosedError);
+    });
+
+    // Only a plain dotted address is taken literally; anything else is a name to look up.
+    quint32 literal = 0;
+    if (Settings::parseIPv4(host_, &literal))
+        s->connectToHost(QHostAddress(literal), port);
+    else
+        s->connectToHost(host_, port);
+}
+
+void InetFtp::onControlReadable()
+{
+    if (!control_)
+        return;
+    const quint64 gen = controlGeneration_;
+    const QByteArray bytes = control_->readAll();
+    if (bytes.isEmpty())
+        return;
+    touch();
+    parser_.feed(bytes);
+    while (gen == controlGeneration_) {
+        const auto reply = parser_.next();
+        if (!reply)
+            break;
+        trace(QStringLiteral("< ") + reply->text);
+        handleReply(*reply);
+    }
+}
+
+void InetFtp::onControlGone(bool error, int socketError)
+{
+    if (!control_)
+        return;
+    const quint64 gen = controlGeneration_;
+    const QString why = control_->errorString();
+    // A last reply may ride on the close (a 221 or a 421).
+    onControlReadable();
+    if (gen != controlGeneration_)
+        return;
+
+    switch (step_) {
+    case Step::Idle:
+        // The server ended an idle session.
+        dropControl();
+        post(icDisconnected);
+        return;
+    case Step::Quit:
+        finishClose();
+        return;
+    case Step::Connecting: {
+        int code = errCannotConnect;
+        if (socketError == QAbstractSocket::HostNotFoundError)
+            code = errNameNotResolved;
+        else if (socketError == QAbstractSocket::SocketTimeoutError)
+            code = errTimeout;
+        fail(code, QStringLiteral("Cannot connect to %1: %2").arg(host_, why), false);
+        return;
+    }
+    default:
+        fail(errConnectionReset,
+             QStringLiteral("Connection %1 during %2: %3")
+                 .arg(error ? QStringLiteral("failed") : QStringLiteral("closed by the server"), QLatin1String(stepName(step_)), why),
+             false);
+        return;
+    }
+}
+
+void InetFtp::send(const char* command, const QString& argument)
+{
+    if (!control_)
+        return;
+    QByteArray line(command);
+    if (!argument.isEmpty())
+        line += ' ' + argument.toUtf8();
+    trace(QStringLiteral("> ") + (qstrcmp(command, "PASS") == 0 ? QStringLiteral("PASS ****") : QString::fromUtf8(line)));
+    line += "\r\n";
+    control_->write(line);
+}
+
+void InetFtp::refused(const FtpReply& reply)
+{
+    // 421 means the server is closing the session, whatever command it answers.
+    if (reply.code == 421)
+        fail(errConnectionReset, reply.text, false);
+    else
+        fail(errRefused, reply.text, true);
+}
+
+void InetFtp::handleReply(const FtpReply& reply)
+{
+    responseInfo_ = reply.text;
+    switch (step_) {
+    case Step::Idle:
+    case Step::Connecting:
+        return;  // unsolicited, e.g. the 421 of a server about to drop an idle session
+    case Step::Quit:
+        return finishClose();
+    case Step::Greeting:
+        if (reply.preliminary())
+            return;  // 120: ready in a while
+        if (!reply.positive())
+            return fail(errCannotConnect, reply.text, false);
+        step_ = Step::User;
+        send("USER", user_);
+        return;
+    case Step::User:
+        if (reply.preliminary())
+            return;
+        if (reply.positive())
+            return loggedIn();
+        if (reply.intermediate()) {
+            step_ = Step::Pass;
+            send("PASS", password_);
+            return;
+        }
+        return fail(errLoginRefused, reply.text, false);
+    case Step::Pass:
+        if (reply.preliminary())
+            return;
+        if (reply.positive())
+            return loggedIn();
+        return fail(errLoginRefused, reply.text, false);
+    case Step::Cwd:
+    case Step::Dele:
+        if (!reportedReceiving_) {
+            reportedReceiving_ = true;
+            post(icReceivingResponse);
+        }
+        if (reply.preliminary())
+            return;
+        if (!reply.positive())
+            return refused(reply);
+        post(icResponseReceived);
+        return completed();
+    case Step::Type:
+        if (reply.preliminary())
+            return;
+        if (!reply.positive())
+            return refused(reply);
+        type_ = op_.kind == FtpOperation::Ls ? 'A' : 'I';
+        return requestDataPort(false);
+    case Step::Pasv:
+        if (reply.preliminary())
+            return;
+        if (reply.positive()) {
+            if (const auto port = parsePasvReply(reply.text))
+                return openData(*port);
+        }
+        // Some servers only speak the extended form.
+        return requestDataPort(true);
+    case Step::Epsv:
+        if (reply.preliminary())
+            return;
+        if (reply.positive()) {
+            if (const auto port = parseEpsvReply(reply.text))
+                return openData(*port);
+        }
+        return refused(reply);
+    case Step::DataConnecting:
+        if (reply.negative())
+            return refused(reply);
+        return;
+    case Step::Transfer:
+        return transferReply(reply);
+    }
+}
+
+void InetFtp::loggedIn()
+{
+    loggedIn_ = true;
+    type_ = 0;
+    beginOperation();
+}
+
+void InetFtp::beginOperation()
+{
+    touch();
+    post(icRequesting);
+    switch (op_.kind) {
+    case FtpOperation::Cd:
+        step_ = Step::Cwd;
+        send("CWD", op_.first);
+        post(icRequestSent);
+        return;
+    case FtpOperation::Delete:
+        step_ = Step::Dele;
+        send("DELE", op_.first);
+        post(icRequestSent);
+        return;
+    case FtpOperation::Get:
+    case FtpOperation::Put:
+    case FtpOperation::Ls: {
+        // Executables must arrive unchanged; listings are text.
+        const char wanted = op_.kind == FtpOperation::Ls ? 'A' : 'I';
+        if (type_ == wanted) {
+            requestDataPort(false);
+        } else {
+            step_ = Step::Type;
+            send("TYPE", QString(QLatin1Char(wanted)));
+        }
+        return;
+    }
+    case FtpOperation::Close:
+        return;
+    }
+}
+
+void InetFtp::requestDataPort(bool extended)
+{
+    step_ = extended ? Step::Epsv : Step::Pasv;
+    send(extended ? "EPSV" : "PASV");
+}
+
+// The data connection always goes to the control connection's peer, whatever
+// address a 227 names: nothing the server says can point us elsewhere.
+void InetFtp::openData(quint16 port)
+{
+    dropData();
+    step_ = Step::DataConnecting;
+    preliminarySeen_ = false;
+    finalReplySeen_ = false;
+    dataDone_ = false;
+    uploadAtEnd_ = false;
+
+    auto* d = new QTcpSocket(this);
+    data_ = d;
+    d->setReadBufferSize(kDataReadBuffer);
+    QObject::connect(d, &QTcpSocket::connected, this, [this, d] {
+        if (d == data_)
+            onDataConnected();
+    });
+    QObject::connect(d, &QTcpSocket::readyRead, this, [this, d] {
+        if (d == data_)
+            onDataReadable();
+    });
+    QObject::connect(d, &QTcpSocket::bytesWritten, this, [this, d] {
+        if (d != data_)
+            return;
+        touch();
+        pumpUpload();
+    });
+    QObject::connect(d, &QTcpSocket::errorOccurred, this, [this, d](QAbstractSocket::SocketError e) {
+        if (d == data_)
+            onDataGone(e != QAbstractSocket::RemoteHostClosedError);
+    });
+    QObject::connect(d, &QTcpSocket::disconnected, this, [this, d] {
+        if (d == data_)
+            onDataGone(false);
+    });
+    d->connectToHost(peer_, port);
+}
+
+void InetFtp::onDataConnected()
+{
+    touch();
+    step_ = Step::Transfer;
+    switch (op_.kind) {
+    case FtpOperation::Get:
+        send("RETR", op_.first);
+        break;
+    case FtpOperation::Put:
+        send("STOR", op_.second);
+        break;
+    default:
+        send("NLST", op_.first);
+        break;
+    }
+    post(icRequestSent);
+}
+
+void InetFtp::onDataReadable()
+{
+    if (!data_)
+        return;
+    touch();
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    while (data_ && data_->bytesAvailable() > 0) {
+        const qint64 n = data_->read(buffer.data(), kChunk);
+        if (n <= 0)
+            break;
+        if (op_.kind == FtpOperation::Get && download_) {
+            if (download_->write(buffer.constData(), n) != n)
+                return fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), false);
+        } else if (op_.kind == FtpOperation::Ls) {
+            listing_ += listingDecoder_.decode(QByteArrayView(buffer.constData(), n));
+            if (listing_.size() > kMaxListing)
+                return fail(errRefused, QStringLiteral("Listing too long"), false);
+        }
+    }
+}
+
+void InetFtp::onDataGone(bool error)
+{
+    if (!data_)
+        return;
+    if (error) {
+        const QString why = data_->errorString();
+        if (step_ == Step::DataConnecting)
+            return fail(errCannotConnect, QStringLiteral("Cannot open the data connection: %1").arg(why), false);
+        return fail(errConnectionReset, QStringLiteral("Data connection failed: %1").arg(why), false);
+    }
+    onDataReadable();
+    if (!data_)
+        return;
+    dataDone_ = true;
+    dropData();
+    finishTransferIfDone();
+}
+
+// Feeds the data connection while its send buffer is low, so a large file
+// never sits in memory and the socket is never starved.
+void InetFtp::pumpUpload()
+{
+    if (!data_ || op_.kind != FtpOperation::Put || !preliminarySeen_ || uploadAtEnd_ || !upload_)
+        return;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    while (data_ && data_->bytesToWrite() < kUploadHighWater) {
+        const qint64 n = upload_->read(buffer.data(), kChunk);
+        if (n < 0)
+            return fail(errRefused, QStringLiteral("Local file cannot be read: %1").arg(nativePath(op_.first)), false);
+        if (n == 0) {
+            uploadAtEnd_ = true;
+            upload_.reset();
+            // The end of the data connection is the end of the file for the server.
+            data_->disconnectFromHost();
+            return;
+        }
+        data_->write(buffer.constData(), n);
+    }
+}
+
+void InetFtp::transferReply(const FtpReply& reply)
+{
+    if (!reportedReceiving_) {
+        reportedReceiving_ = true;
+        post(icReceivingResponse);
+    }
+    if (reply.preliminary()) {
+        preliminarySeen_ = true;
+        pumpUpload();
+        return;
+    }
+    if (!reply.positive())
+        return refused(reply);
+    post(icResponseReceived);
+    finalReplySeen_ = true;
+    if (op_.kind == FtpOperation::Put && !uploadAtEnd_)
+        return fail(errConnectionReset, QStringLiteral("The server ended the upload early: %1").arg(reply.text), false);
+    finishTransferIfDone();
+}
+
+void InetFtp::finishTransferIfDone()
+{
+    if (!dataDone_)
+        return;
+    if (!finalReplySeen_) {
+        // Before the server confirms, a closed upload connection is only fine when we closed it.
+        if (op_.kind == FtpOperation::Put && !uploadAtEnd_)
+            fail(errConnectionReset, QStringLiteral("The server closed the data connection before the whole file was sent"), false);
+        return;
+    }
+    if (op_.kind == FtpOperation::Get && !commitDownload())
+        return fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), true);
+    completed();
+}
+
+void InetFtp::completed()
+{
+    timeout_->stop();
+    step_ = Step::Idle;
+    executing_ = false;
+    responseCode_ = errNone;
+    post(icResponseCompleted);
+}
+
+void InetFtp::fail(int code, const QString& info, bool keepSession)
+{
+    timeout_->stop();
+    dropData();
+    discardLocalFiles();
+    if (!keepSession)
+        dropControl();
+    step_ = Step::Idle;
+    executing_ = false;
+    responseCode_ = code;
+    if (!info.isEmpty())
+        responseInfo_ = info;
+    trace(QStringLiteral("! %1 %2").arg(code).arg(responseInfo_));
+    post(icError);
+}
+
+void InetFtp::finishClose()
+{
+    timeout_->stop();
+    dropData();
+    discardLocalFiles();
+    dropControl();
+    step_ = Step::Idle;
+    executing_ = false;
+    post(icDisconnected);
+}
+
+void InetFtp::cancel()
+{
+    ++notifyGeneration_;
+    timeout_->stop();
+    dropData();
+    dropControl();
+    discardLocalFiles();
+    step_ = Step::Idle;
+    executing_ = false;
+}
+
+QString InetFtp::getChunk(int maxChars)
+{
+    const qsizetype left = listing_.size() - listingRead_;
+    if (maxChars <= 0 || left <= 0)
+        return {};
+    qsizetype take = std::min<qsizetype>(maxChars, left);
+    // Never split a surrogate pair between two pieces.
+    if (take < left && take > 1 && listing_.at(listingRead_ + take - 1).isHighSurrogate())
+        --take;
+    const QString piece = listing_.mid(listingRead_, take);
+    listingRead_ += take;
+    return piece;
+}
+
+void InetFtp::dropData()
+{
+    if (data_) {
+        QTcpSocket* d = data_;
+        data_.clear();
+        d->disconnect(this);
+        d->abort();
+        d->deleteLater();
+    }
+}
+
+void InetFtp::dropControl()
+{
+    ++controlGeneration_;
+    if (control_) {
+        QTcpSocket* s = control_;
+        control_.clear();
+        s->disconnect(this);
+        s->abort();
+        s->deleteLater();
+    }
+    parser_.reset();
+    loggedIn_ = false;
+    type_ = 0;
+}

@@ -1,0 +1,189 @@
+#pragma once
+
+#include "platform/FtpReply.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringDecoder>
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QFile;
+class QTimer;
+
+// One operation text as the transfer control accepts it.
+struct FtpOperation {
+    enum Kind { Get, Put, Cd, Ls, Delete, Close };
+    Kind kind = Close;
+    QString first;   // GET: remote, PUT: local, CD: folder, Delete: name, LS: optional folder
+    QString second;  // GET: local, PUT: remote
+};
+
+// The asynchronous FTP client that stands in for the transfer control: one
+// operation text at a time, numbered state-change notifications, WinINet
+// failure numbers. One control connection lives from the first command to
+// CLOSE, so a CD holds for the commands after it. Everything runs on the
+// event loop; notifications are always delivered from it, never from inside
+// execute(), and none at all after cancel().
+class InetFtp : public QObject {
+    Q_OBJECT
+public:
+    enum StateChange {
+        icNone = 0,
+        icResolvingHost = 1,
+        icHostResolved = 2,
+        icConnecting = 3,
+        icConnected = 4,
+        icRequesting = 5,
+        icRequestSent = 6,
+        icReceivingResponse = 7,
+        icResponseReceived = 8,
+        icDisconnecting = 9,
+        icDisconnected = 10,
+        icError = 11,
+        icResponseCompleted = 12,
+    };
+
+    enum ResponseCode {
+        errNone = 0,
+        errTimeout = 12002,
+        // The server refused the command; also a local file that cannot be
+        // read or written (responseInfo says which).
+        errRefused = 12003,
+        errNameNotResolved = 12007,
+        errLoginRefused = 12014,
+        errCannotConnect = 12029,
+        errConnectionReset = 12031,
+    };
+
+    explicit InetFtp(QObject* parent = nullptr);
+    ~InetFtp() override;
+
+    void setAddress(const QString& host) { host_ = host; }
+    QString address() const { return host_; }
+    // 0 (the default) means the FTP port of the settings in force at connect time.
+    void setPort(quint16 port) { port_ = port; }
+    void setCredentials(const QString& user, const QString& password);
+    // Time without any reply or data after which a command fails with 12002;
+    // negative means 60 s scaled by the time scale.
+    void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+
+    // Starts one operation. False, and nothing happens, while an operation
+    // runs or when the text is not understood.
+    bool execute(const QString& operation);
+    // Aborts whatever runs, closes the connections, removes a partial
+    // download; no notification of it follows.
+    void cancel();
+
+    bool stillExecuting() const { return executing_; }
+    int responseCode() const { return responseCode_; }
+    QString responseInfo() const { return responseInfo_; }
+    // The next piece of the last listing, empty when all has been read.
+    QString getChunk(int maxChars = 1024);
+    bool connected() const { return control_ != nullptr; }
+
+    std::function<void(int state)> onStateChanged;
+    // Receives the line explaining a connection refused by the loopback guard.
+    std::function<void(const QString&)> onGuardLog;
+    // Protocol lines as sent ("> ") and received ("< "); the password is masked.
+    std::function<void(const QString&)> onTrace;
+
+    // The operation a text asks for; nullopt when it is not understood.
+    static std::optional<FtpOperation> parseOperation(const QString& text);
+
+private:
+    // Where the session stands while an operation runs.
+    enum class Step {
+        Idle,
+        Connecting,
+        Greeting,
+        User,
+        Pass,
+        Cwd,
+        Dele,
+        Type,
+        Pasv,
+        Epsv,
+        DataConnecting,
+        Transfer,
+        Quit,
+    };
+    static const char* stepName(Step s);
+
+    void post(int state);
+    int timeoutMs() const;
+    void touch() { lastActivity_.restart(); }
+    void onTimeoutCheck();
+
+    bool prepareLocalFile();
+    void connectControl();
+    void onControlReadable();
+    void onControlGone(bool error, int socketError);
+    void handleReply(const FtpReply& reply);
+    void send(const char* command, const QString& argument = {});
+    void loggedIn();
+    void beginOperation();
+    void requestDataPort(bool extended);
+    void openData(quint16 port);
+    void onDataConnected();
+    void onDataReadable();
+    void onDataGone(bool error);
+    void pumpUpload();
+    void transferReply(const FtpReply& reply);
+    void finishTransferIfDone();
+    void completed();
+    void fail(int code, const QString& info, bool keepSession);
+    void finishClose();
+    void dropData();
+    void dropControl();
+    void discardLocalFiles();
+    bool commitDownload();
+    void refused(const FtpReply& reply);
+    void trace(const QString& line);
+
+    QString host_;
+    quint16 port_ = 0;
+    QString user_ = QStringLiteral("qorauser");
+    QString password_ = QStringLiteral("skywardly");
+    int timeoutMs_ = -1;
+
+    QPointer<QTcpSocket> control_;
+    QPointer<QTcpSocket> data_;
+    QHostAddress peer_;
+    FtpReplyParser parser_;
+    quint64 controlGeneration_ = 0;
+    quint64 notifyGeneration_ = 0;
+
+    Step step_ = Step::Idle;
+    bool executing_ = false;
+    bool loggedIn_ = false;
+    char type_ = 0;
+    FtpOperation op_;
+    bool reportedReceiving_ = false;
+
+    // The transfer in progress: the server's 1xx, its final 2xx, and the end
+    // of the data connection may come in any order.
+    bool preliminarySeen_ = false;
+    bool finalReplySeen_ = false;
+    bool dataDone_ = false;
+    bool uploadAtEnd_ = false;
+    std::unique_ptr<QFile> download_;  // the temporary file of a GET
+    QString downloadTarget_;
+    std::unique_ptr<QFile> upload_;
+
+    QString listing_;
+    qsizetype listingRead_ = 0;
+    QStringDecoder listingDecoder_;
+
+    int responseCode_ = 0;
+    QString responseInfo_;
+
+    QTimer* timeout_;
+    QElapsedTimer lastActivity_;
+};

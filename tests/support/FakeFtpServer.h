@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <map>
+
+// A scripted FTP peer on 127.0.0.1 in this process, for what a real server
+// will not do on demand: odd, split, late or missing replies. It accepts any
+// login, answers a few commands itself and records every command line.
+class FakeFtpServer : public QObject {
+public:
+    FakeFtpServer();
+
+    quint16 port() const { return server_.serverPort(); }
+
+    // The reply to a command verb, as pieces sent some milliseconds apart;
+    // an empty list means the command is never answered.
+    std::map<QByteArray, QList<QByteArray>> script;
+    // The address the 227 reply names ("127,0,0,1").
+    QByteArray pasvAddress = "127,0,0,1";
+    // What RETR and NLST send on the data connection.
+    QByteArray payload;
+
+    QList<QByteArray> received;
+    int sessions = 0;
+
+    // Closes the control connection, as a server ending an idle session.
+    void hangUp();
+
+private:
+    void onReadable();
+    void answer(const QByteArray& line);
+    void sendPieces(const QList<QByteArray>& pieces);
+    void serveData();
+
+    QTcpServer server_;
+    QTcpServer dataServer_;
+    QPointer<QTcpSocket> control_;
+    QPointer<QTcpSocket> data_;
+    QByteArray buffer_;
+    bool dataWanted_ = false;
+};
