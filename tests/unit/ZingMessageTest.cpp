@@ -34,7 +34,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RequestCase{"param INT_MIN", zing::requestWithLong(4, std::numeric_limits<int32_t>::min()),
                                   hex("0000000480000000")},
                       RequestCase{"antenna upgrade", zing::requestWithByte(zing::UPGRADE_ANT_FW, 2), hex("0000009002")},
-                      RequestCase{"byte 255", zing::requestWithByte(0x91, 255), hex("00000091FF")},
                       RequestCase{"reset", zing::plainRequest(zing::RESET_CMD), hex("0000000D")},
                       RequestCase{"gps bypass", zing::plainRequest(zing::GPS_BYPASS_MODE_CMD), hex("00000325")},
                       RequestCase{"gps test data", zing::gpsTestDataRequest(), hex("0000032640404862002A0D0A")}));
@@ -199,13 +198,5 @@ INSTANTIATE_TEST_SUITE_P(
                                   QString("5.6.0.3 ")},
                       VersionCase{"long text", hex("0000100400000000") + QByteArray(600, 'v'), QString(600, QLatin1Char('v'))},
                       VersionCase{"non-ASCII", hex("0000100400000000") + "A\xB5" "B", QString::fromLatin1("A\xB5" "B")}));
-
-TEST(ZingShortResponse, NoteNamesTheResponseAndTheMissingField)
-{
-    EXPECT_EQ(zing::shortResponseNote(zing::decodeResponse(hex("0000109200000000")), zing::kStatusOrLengthOffset),
-              "RELEASE_INFO_CNF ignored: 8 bytes received, too short for the field at offset 8.");
-    EXPECT_EQ(zing::shortResponseNote(zing::decodeResponse(hex("00")), zing::kCodeOffset),
-              "ZING response ignored: 1 bytes received, too short for the field at offset 0.");
-}
 
 }  // namespace
