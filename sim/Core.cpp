@@ -13,6 +13,9 @@ namespace qsim {
 Core::Core(const Config& config, SimState* state, const Flash& flash)
     : config_(config), state_(state), flash_(flash)
 {
+    // Children, so that they move to the simulator's thread with this object.
+    bootTimer_.setParent(this);
+    powerOnTimer_.setParent(this);
     bootTimer_.setSingleShot(true);
     connect(&bootTimer_, &QTimer::timeout, this, &Core::boot);
     powerOnTimer_.setSingleShot(true);
@@ -24,8 +27,10 @@ Core::~Core()
     stop();
     // Sessions tell this object when they go, so they must go first.
     QList<QPointer<QObject>> kids;
-    for (QObject* c : children())
-        kids << c;
+    for (QObject* c : children()) {
+        if (c != &bootTimer_ && c != &powerOnTimer_)
+            kids << c;
+    }
     for (const auto& c : kids)
         delete c.data();
 }

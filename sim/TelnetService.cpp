@@ -173,7 +173,10 @@ TelnetSession::TelnetSession(QTcpSocket* socket, Core* core, int id)
 {
     socket_->setParent(this);
     connect(socket_, &QTcpSocket::readyRead, this, &TelnetSession::onReadyRead);
-    connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    connect(socket_, &QTcpSocket::disconnected, this, [this] {
+        core_->shellClosed(this);
+        deleteLater();
+    });
     connect(core_, &Core::goingDown, this, &TelnetSession::goAway);
     if (core_->telnetBusy() || core_->state()->faults().telnetSessionLimit) {
         // The shell serves one client; others are told so and dropped.
@@ -232,24 +235,24 @@ void TelnetSession::onReadyRead()
     for (char ch : bytes) {
         const quint8 c = quint8(ch);
         // Telnet commands: IAC x, IAC WILL/WONT/DO/DONT opt, IAC SB ... IAC SE.
-        if (iac_ > 0) {
-            --iac_;
-            if (iac_ == 0 && c == 250)
-                inSubnegotiation_ = true;
-            else if (iac_ == 0 && c >= 251 && c <= 254)
-                iac_ = 1;
-            else if (iac_ == 0 && c == 255)
-                line_.append(ch);  // IAC IAC is a data byte
+        switch (telnet_) {
+        case Telnet::Data:
+            if (c == 255) {
+                telnet_ = Telnet::Iac;
+                continue;
+            }
+            break;
+        case Telnet::Iac:
+            telnet_ = c >= 251 && c <= 254 ? Telnet::Option : c == 250 ? Telnet::Sub : Telnet::Data;
+            if (c != 255)
+                continue;
+            break;  // IAC IAC is a data byte
+        case Telnet::Option: telnet_ = Telnet::Data; continue;
+        case Telnet::Sub:
+            if (c == 255)
+                telnet_ = Telnet::SubIac;
             continue;
-        }
-        if (c == 255) {
-            iac_ = 1;
-            continue;
-        }
-        if (inSubnegotiation_) {
-            if (c == 240)
-                inSubnegotiation_ = false;
-            continue;
+        case Telnet::SubIac: telnet_ = c == 240 ? Telnet::Data : Telnet::Sub; continue;
         }
         if (lineEndSeen_ && (c == '\n' || c == 0)) {
             lineEndSeen_ = false;
@@ -411,6 +414,8 @@ bool TelnetSession::runStatement(const QString& statement)
         pending_.clear();
         return false;
     } else if (name == QLatin1String("logout") || name == QLatin1String("exit")) {
+        // Free for the next client before it can see this one go.
+        core_->shellClosed(this);
         flush(false);
         out_->closeWhenSent();
         pending_.clear();

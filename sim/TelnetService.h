@@ -53,8 +53,8 @@ private:
     QString cwd_ = QStringLiteral("/");
     QByteArray line_;
     bool lineEndSeen_ = false;  // CR seen: a following LF or NUL belongs to it
-    int iac_ = 0;               // bytes of a telnet command still to skip
-    bool inSubnegotiation_ = false;
+    enum class Telnet { Data, Iac, Option, Sub, SubIac };
+    Telnet telnet_ = Telnet::Data;
     QStringList pending_;       // statements of the current line still to run
     QString output_;
     QPointer<PicReflash> reflash_;
