@@ -87,7 +87,6 @@ quint16 Core::port(Service s) const
 
 void Core::goDown(Mode next, const QString& why)
 {
-    const bool wasUp = isUp();
     Q_EMIT goingDown();
     for (auto& t : pending_)
         delete t.data();
@@ -97,7 +96,7 @@ void Core::goDown(Mode next, const QString& why)
     status_.mode = next;
     status_.address.clear();
     status_.version.clear();
-    if (wasUp || next == Mode::Restarting)
+    if (next == Mode::Restarting)
         ++status_.resetCount;
     publish();
     event(why);
@@ -122,20 +121,10 @@ void Core::powerOff(const QString& reason)
     if (stopped_)
         return;
     bootTimer_.stop();
-    const Model m = state_->model();
-    Q_EMIT goingDown();
-    for (auto& t : pending_)
-        delete t.data();
-    pending_.clear();
-    for (auto& l : listeners_)
-        l.close();
-    status_.mode = Mode::Off;
-    status_.address.clear();
-    status_.version.clear();
-    publish();
-    event(QStringLiteral("power off (%1)").arg(reason));
-    if (m.autoPowerOnMs >= 0)
-        powerOnTimer_.start(scaled(m.autoPowerOnMs));
+    goDown(Mode::Off, QStringLiteral("power off (%1)").arg(reason));
+    const int autoOn = state_->model().autoPowerOnMs;
+    if (autoOn >= 0)
+        powerOnTimer_.start(scaled(autoOn));
 }
 
 void Core::powerOn()
