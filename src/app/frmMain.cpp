@@ -60,6 +60,19 @@ QList<Timer*> frmMain::allTimers() const
 
 void frmMain::wireEvents()
 {
+    sckZING->onConnect = [this] { sckZING_Connect(); };
+    sckZING->onDataArrival = [this](const QByteArray& bytes) { sckZING_DataArrival(bytes); };
+    sckZING->onClose = [this] { sckZING_Close(); };
+    sckZING->onError = [this](int number, const QString& description) { sckZING_Error(number, description); };
+    sckTest->onConnect = [this] { sckTest_Connect(); };
+    // A failed probe connection ends the probe like its time-out.
+    sckTest->onError = [this](int, const QString&) { tmrConneTest_Timer(); };
+
+    tmrConnect->onTick = [this] { tmrConnect_Timer(); };
+    tmrResponse->onTick = [this] { tmrResponse_Timer(); };
+    tmrConneTest->onTick = [this] { tmrConneTest_Timer(); };
+    tmr40SecDelay->onTick = [this] { tmr40SecDelay_Timer(); };
+    tmrFiveSecDelayedReset->onTick = [this] { tmrFiveSecDelayedReset_Timer(); };
 }
 
 MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/UpgraderState.h"
+#include "log/LogEntry.h"
 #include "platform/Dialogs.h"
 
 #include <QMainWindow>
@@ -76,15 +77,56 @@ public:
     void Form_KeyPress(int keyAscii);
     frmUpgrade& upgradeNotice();
 
-    // ---- ident: package, platform, factory mode ----
+    // ---- ident: version texts, platform, package, factory mode ----
+    void Util_InterpretVersionResponse(const QString& versionText);
+    bool Util_ApplyCompatibilityRule();
+    void Util_IdentifyPlatform(const QString& dottedVersion);
+    void Util_IdentifyPackagedPlatformBin(const QString& dottedVersion);
+    bool DetectReleaseSeriesConflict(const QString& versionToInstall);
     bool Util_LocatePackagedBin();
+    void Util_ReadPackageCompatLevel(const QString& fileName);
+    void Util_CleanUpHomeDirectory();
     void UI_CheckFactoryMode();
+
+    // ---- zing: message format ----
+    void SendZINGCommand(int32_t code);
+    void SendZINGCommand(int32_t code, quint8 param);
+    void SendZINGCommandAndParamLong(int32_t code, int32_t param);
+
+    // ---- zing: connection and time-outs ----
+    void sckZING_Connect();
+    void sckZING_Close();
+    void sckZING_Error(int number, const QString& description);
+    void tmrConnect_Timer();
+    void tmrResponse_Timer();
+    void tmr40SecDelay_Timer();
+    void startConnectivityProbe();
+    void sckTest_Connect();
+    void tmrConneTest_Timer();
+
+    // ---- zing: response handling ----
+    void sckZING_DataArrival(const QByteArray& bytes);
 
     // ---- zing: requests and maintenance commands ----
     void ZingReq_GetCurrentSoftwareVersion();
+    void ZingReq_RestoreFactoryDefaults();
+    void ResetTerminal();
+    void ZingReq_PrepareTerminalFileSystem();
+    void ZingReq_HaltStack();
+    void ZingReq_UpgradeAntennaFW();
+    void ZingReq_Fetch_All_Release_Info();
+    void ZingReq_Fetch_Antenna_Info();
+    void SendGPSBypassModeCommand();
+    void tmrFiveSecDelayedReset_Timer();
     void cmdGetSoftwareVersion_Click();
     void cmdRestoreDefaults_Click();
     void cmdResetModem_Click();
+
+    // ---- ftp: command engine gate ----
+    void setOKToFTP(bool flag);
+
+    // ---- software upgrade (filled in with the upgrade sequence) ----
+    void UPG_HandleSwUpgradePreparation();
 
     // ---- ftp: restore and terminal log ----
     void cmdRestore_Click();
@@ -93,6 +135,12 @@ public:
 
     // ---- upgrade: sequencing, antenna, PIC ----
     void cmdUpgrade_Click();
+    void Handle_UpgradeState();
+    void UI_UpdateUIUpgState(int displayState);
+    void UPG_HandleReleaseInfo(const QString& releaseInfoText);
+    void Util_GrabTermAntennaVersions(const QString& text);
+    void Util_GrabTermPICVersion(const QString& responseText, bool fromVersionText);
+    void Init_PIC_Upgrade();
     void cmdAntUpgradeMenu_Click();
     void cmdPicUpgradeMenu_Click();
     void UI_InitTermAntennaFields();
@@ -185,6 +233,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // ---- zing (private steps) ----
+    void openZingExchange(int32_t code, const QString& host);
+    void closeZingIfOpen();
+    void zingConnectFailed();
+    void handleVersionResponse(const QByteArray& bytes);
+    void handleReleaseInfoCnf(const QByteArray& bytes);
+    void handleAntFwInfoCnf(const QByteArray& bytes);
+    void handleUpgradeAntFwCnf(const QByteArray& bytes);
+    void handleRestoreDefaultsCnf();
+    void handleChkdskResponse();
+    void handleHaltStackResponse();
+    void handleGpsBypassResponse(const QByteArray& bytes);
+    void handleGpsTestDataResponse();
+    void writeLogLines(const qlog::LogLines& lines);
+    void runCommonZingRequest(const char* name, int32_t code, const QString& status);
+
     // ---- app ----
     void Form_QueryUnload();
     void Form_Unload();

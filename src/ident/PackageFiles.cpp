@@ -1,12 +1,92 @@
 // Discovery of the application package in the home folder.
 #include "app/frmMain.h"
 
+#include "app/TextUtil.h"
+#include "ident/Platform.h"
+#include "ident/VersionText.h"
+#include "platform/Files.h"
+#include "zing/ZingTexts.h"
+
+#include <QLineEdit>
+
+namespace {
+const QString kPackagePrefix = QStringLiteral("qorax_");
+const QString kPackagePattern = QStringLiteral("*qorax_*.bin");
+// The last 18 bytes of a package may carry its Boot ROM compatibility level.
+constexpr qint64 kTailLength = 18;
+}  // namespace
+
 bool frmMain::Util_LocatePackagedBin()
 {
-    // Filled in with the package identification.
+    const QStringList found = Files::find(strHomeDir, kPackagePattern);
+    if (found.isEmpty()) {
+        WriteLog(0, QStringLiteral("No .bin files found in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"));
+        msgBox(QStringLiteral("Unable to find binary file in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        return false;
+    }
+    strLocalBinFile = found.first();
+    for (const QString& name : found)
+        WriteLog(1, QStringLiteral("Found file '") + name + QStringLiteral("'"));
+    if (found.size() > 1) {
+        const QString count = QString::number(found.size());
+        WriteLog(0, QStringLiteral("ERR: - found multiple (") + count + QStringLiteral(") .bin files in ") + strHomeDir);
+        msgBox(QStringLiteral("Multiple (") + count + QStringLiteral(") binary files found in ") + strHomeDir +
+                   zing::kCrLf + QStringLiteral("Please make sure there is only one binary file in that directory."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        return false;
+    }
+
+    const ident::PackageVersion pkg = ident::packageVersionFromFileName(strLocalBinFile);
+    if (!pkg.usable()) {
+        // Such a name yields no version to install or to name on the terminal.
+        WriteLog(0, QStringLiteral("Package file '") + strLocalBinFile + QStringLiteral("' cannot be used: ") + pkg.problem);
+        msgBox(QStringLiteral("Unable to use binary file ") + strHomeDir + strLocalBinFile + zing::kCrLf +
+                   QStringLiteral("The file name must be qorax_<version>.bin, for example qorax_5_7_1_12.bin."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        return false;
+    }
+    strNewVersion = pkg.version;
+    txtNewSoftwareVersion->setText(ident::SearchAndReplace(strNewVersion, QStringLiteral("_"), QStringLiteral(".")));
+
+    Util_IdentifyPackagedPlatformBin(txtNewSoftwareVersion->text());
+    strWindowTitle = ident::platformTitle(windowTitle(), strPackagedPlatformName);
+    setWindowTitle(strWindowTitle);
+
+    strBinFileDate = Files::lastModified(strHomeDir + strLocalBinFile).date().toString(QStringLiteral("yyyy-MM-dd"));
+    Util_ReadPackageCompatLevel(strLocalBinFile);
     return true;
+}
+
+void frmMain::Util_ReadPackageCompatLevel(const QString& fileName)
+{
+    const QString path = strHomeDir + fileName;
+    const qint64 length = qMax<qint64>(0, Files::size(path));
+    const qint64 start = qMax<qint64>(0, length - kTailLength);
+    const QByteArray tail = Files::readAt(path, start, length - start);
+    const ident::PackageLevel level = ident::packageLevelFromTail(tail, fileName);
+    binBootCompatLevel = level.level;
+    writeLogLines(level.log);
+}
+
+void frmMain::Util_CleanUpHomeDirectory()
+{
+    WriteLog(2, QStringLiteral(">> Util_CleanUpHomeDirectory()"));
+    const QStringList found = Files::find(strHomeDir, QStringLiteral("image*.txt"));
+    if (!found.isEmpty())
+        Files::remove(strHomeDir + found.first());
 }
 
 void frmMain::UI_CheckFactoryMode()
 {
+    WriteLog(2, QStringLiteral(">> UI_CheckFactoryMode()"));
+    const QStringList found = Files::find(strHomeDir, QStringLiteral("factory.txt"));
+    strFactoryFile = found.value(0);
+    if (!found.isEmpty()) {
+        isFactoryMode = true;
+        setWindowTitle(windowTitle() + ident::kFactoryModeTitleSuffix);
+        WriteLog(1, QStringLiteral("QORA Upgrader _Factory-mode_"));
+    } else {
+        isFactoryMode = false;
+    }
 }

@@ -60,3 +60,9 @@ QString frmMain::TraceOut(const QByteArray& bytes, int length)
     WriteLog(3, QStringLiteral(">> OUT :"));
     return qlog::printableBytes(bytes, length);
 }
+
+void frmMain::writeLogLines(const qlog::LogLines& lines)
+{
+    for (const qlog::LogEntry& e : lines)
+        WriteLog(e.level, e.text);
+}

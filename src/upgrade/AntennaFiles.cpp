@@ -16,3 +16,11 @@ void frmMain::UI_CheckLocalAntennaFirmware()
 void frmMain::cmdAntUpgradeMenu_Click()
 {
 }
+
+void frmMain::UPG_HandleReleaseInfo(const QString&)
+{
+}
+
+void frmMain::Util_GrabTermAntennaVersions(const QString&)
+{
+}

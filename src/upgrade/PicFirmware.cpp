@@ -16,3 +16,11 @@ void frmMain::UI_CheckLocalPICFirmware()
 void frmMain::cmdPicUpgradeMenu_Click()
 {
 }
+
+void frmMain::Util_GrabTermPICVersion(const QString&, bool)
+{
+}
+
+void frmMain::Init_PIC_Upgrade()
+{
+}

@@ -37,6 +37,21 @@ void TestHome::writeFile(const QString& relative, const QByteArray& bytes) const
     f.write(bytes);
 }
 
+QString TestHome::writePackage(const QString& underscoredVersion, int level, int size) const
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+    if (level >= 0 && size >= 18) {
+        QByteArray tail = "bootcomp=" + QByteArray::number(level);
+        tail = tail.leftJustified(16, '\0') + QByteArray(2, '\xAA');
+        bytes.replace(size - 18, 18, tail);
+    }
+    const QString name = QStringLiteral("qorax_") + underscoredVersion + QStringLiteral(".bin");
+    writeFile(name, bytes);
+    return name;
+}
+
 QStringList TestHome::logFiles() const
 {
     QDir d(home_ + QStringLiteral("logs"));

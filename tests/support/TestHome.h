@@ -22,6 +22,9 @@ public:
     // The parent folder (for siblings such as ../TermDiag).
     QString parentPath() const;
     void writeFile(const QString& relative, const QByteArray& bytes) const;
+    // An application package "qorax_<version>.bin" of some bytes whose tail
+    // carries "bootcomp=<level>" (no tail when level is negative).
+    QString writePackage(const QString& underscoredVersion, int level = 2, int size = 4096) const;
 
     // The log files written in logs/, oldest first.
     QStringList logFiles() const;

@@ -1,0 +1,285 @@
+// Every ZING answer lands in the data-arrival event: one event is one response.
+#include "app/frmMain.h"
+
+#include "ident/VersionText.h"
+#include "platform/TcpClient.h"
+#include "platform/Timer.h"
+#include "zing/ZingMessage.h"
+#include "zing/ZingTexts.h"
+
+#include <QLineEdit>
+
+namespace {
+
+bool isAcceptedAntennaStatus(int32_t status)
+{
+    return status == 0 || status == 1 || status == 2;
+}
+
+}  // namespace
+
+void frmMain::sckZING_DataArrival(const QByteArray& bytes)
+{
+    WriteLog(2, QStringLiteral(">> sckZING_DataArrival()"));
+    tmrResponse->disable();
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    if (!r.hasCode) {
+        WriteLog(0, zing::shortResponseNote(r, zing::kCodeOffset));
+        return;
+    }
+    WriteLog(3, QStringLiteral("ZingResponseCode: /x") + zing::hexUpper(r.code));
+    switch (r.code) {
+    case zing::VERSION_RESPONSE:
+        handleVersionResponse(bytes);
+        break;
+    case zing::RELEASE_INFO_CNF:
+        handleReleaseInfoCnf(bytes);
+        break;
+    case zing::ANT_FW_INFO_CNF:
+        handleAntFwInfoCnf(bytes);
+        break;
+    case zing::UPGRADE_ANT_FW_CNF:
+        handleUpgradeAntFwCnf(bytes);
+        break;
+    case zing::RESTORE_FACTORY_DEFAULTS_CNF:
+        handleRestoreDefaultsCnf();
+        break;
+    case zing::CHKDSK_RESPONSE:
+        handleChkdskResponse();
+        break;
+    case zing::HALT_GPRS_STACK_RESPONSE:
+        handleHaltStackResponse();
+        break;
+    case zing::GPS_BYPASS_MODE_RESPONSE:
+        handleGpsBypassResponse(bytes);
+        break;
+    case zing::GPS_TEST_DATA_RESPONSE:
+        handleGpsTestDataResponse();
+        break;
+    default:
+        // Not ours to handle; the next request closes the connection.
+        break;
+    }
+}
+
+void frmMain::handleVersionResponse(const QByteArray& bytes)
+{
+    isConnRetryEnabled = false;
+    connRetryCount = 0;
+    if (currUpgradeState == UPG_STATE_IDLE)
+        UI_UpdateUIUpgState(1);
+
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    const std::optional<QString> text = r.versionText();
+    if (!text) {
+        // Without its text the answer says nothing: treat it as no answer.
+        WriteLog(0, zing::shortResponseNote(r, zing::kVersionTextOffset));
+        sckZING->close();
+        startConnectivityProbe();
+        return;
+    }
+
+    Util_InterpretVersionResponse(*text);
+
+    if (isBootRomMode && picUpgradeState == PIC_UPG_STATE_PREP_REBOOT) {
+        WriteLog(1, QStringLiteral("Upgrade PIC in BOOTROM mode."));
+        Init_PIC_Upgrade();
+    } else if (!Util_ApplyCompatibilityRule()) {
+        // Refused: the connection is left for the next request to close.
+        return;
+    }
+
+    bool mayRequestReleaseInfo = false;
+    if (!isBootRomMode) {
+        qlog::LogLines log;
+        mayRequestReleaseInfo = ident::Util_GrabTermDateInfo(*text, isBootRomMode, log);
+        const QString dotted = ident::Util_GetVersionString(*text, isBootRomMode, isBromCompatSupported, log);
+        writeLogLines(log);
+        if (dotted.isEmpty()) {
+            strCurrentVersion = QStringLiteral("0_0_0_0");
+            txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
+        } else {
+            strCurrentVersion = dotted;
+            txtCurrentSoftwareVersion->setText(dotted);
+        }
+        Util_IdentifyPlatform(dotted);
+    }
+    strCurrentVersion = ident::SearchAndReplace(strCurrentVersion, QStringLiteral("."), QStringLiteral("_"));
+    sckZING->close();
+
+    if (picUpgradeState != PIC_UPG_STATE_WAIT_RESET) {
+        setStatusText(QStringLiteral("Operation Successful.  Software version retrieved!"));
+    } else {
+        WriteLog(1, QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!"));
+        setStatusText(QStringLiteral("PIC Upgrade Successful.  Software version retrieved!"));
+        picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
+        currUpgradeState = UPG_STATE_IDLE;
+        UI_UpdateUIUpgState(1);
+        WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
+    }
+    SetMouseCursor(0);
+
+    if (isFtpTimedOut) {
+        // This request checked the connection after an FTP failure.
+        isFtpTimedOut = false;
+        msgBox(QStringLiteral("FTP timeout.") + zing::kCrLf + zing::kCrLf +
+                   QStringLiteral("\r\nGet system version using Tools menu before retrying.\r\nPower cycle the Satellite "
+                                  "IP Modem if necessary.\r\nClose and restart Upgrader if error persists."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        DisableFTPbuttons();
+    }
+
+    if (!isBootRomMode && mayRequestReleaseInfo) {
+        WriteLog(1, QStringLiteral("Not in Bootrom mode, request additional Release Info."));
+        ZingReq_Fetch_All_Release_Info();
+        setOKToFTP(true);
+    } else {
+        UI_InitTermAntennaFields();
+        if (!isBromCompatSupported)
+            UI_InitTermPicFields();
+        setOKToFTP(true);
+    }
+}
+
+void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
+{
+    WriteLog(3, QStringLiteral("Release Info response has arrived"));
+    sckZING->close();
+    SetMouseCursor(0);
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    const std::optional<int32_t> length = r.statusOrLength();
+    if (!length) {
+        WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+        return;
+    }
+    if (*length < 1) {
+        WriteLog(0, QStringLiteral("Invalid Release Info response length."));
+        return;
+    }
+    const QString text = r.text().value_or(QString());
+    WriteLog(2, QStringLiteral("ZING Ant Info:") + zing::kCrLf + text);
+    UPG_HandleReleaseInfo(text);
+    Handle_UpgradeState();
+    setStatusText(QStringLiteral("Operation Successful.  Release Info retrieved!"));
+}
+
+void frmMain::handleAntFwInfoCnf(const QByteArray& bytes)
+{
+    WriteLog(3, QStringLiteral("Antenna FW Info response has arrived"));
+    sckZING->close();
+    SetMouseCursor(0);
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    const std::optional<int32_t> status = r.statusOrLength();
+    if (!status) {
+        WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+        return;
+    }
+    if (*status != 0) {
+        WriteLog(0, QStringLiteral("Unexpected ANT FW Info response: ") + QString::number(*status));
+        return;
+    }
+    const std::optional<int32_t> length = r.textLength();
+    if (!length || *length < 1) {
+        WriteLog(0, QStringLiteral("Invalid Antenna FW Info response length."));
+        return;
+    }
+    const QString text = r.text().value_or(QString());
+    WriteLog(2, QStringLiteral("Ant Info: ") + text);
+    Util_GrabTermAntennaVersions(text);
+    setStatusText(QStringLiteral("Operation Successful.  Antenna Info retrieved!"));
+}
+
+void frmMain::handleUpgradeAntFwCnf(const QByteArray& bytes)
+{
+    WriteLog(3, QStringLiteral("Antenna FW Upgrade response has arrived"));
+    antRespRetryCount = 0;
+    isAntUpgRespPending = false;
+    sckZING->close();
+    SetMouseCursor(0);
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    const std::optional<int32_t> status = r.statusOrLength();
+    if (!status) {
+        // The outcome is unknown: report nothing as done.
+        WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+        return;
+    }
+    WriteLog(2, QStringLiteral("Ant Upgrade Status Response: ") + QString::number(*status));
+    const std::optional<int32_t> length = r.textLength();
+    if (length && *length > 0)
+        WriteLog(2, QStringLiteral("Ant Upgrade Data Response: ") + r.text().value_or(QString()));
+    currUpgradeState = UPG_STATE_ANT_DONE;
+    WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    if (isAcceptedAntennaStatus(*status)) {
+        setStatusText(QStringLiteral("Modem will Restart after Antenna Upgrade.  Please DO NOT Interrupt !"));
+        tmrAntUpgDelay->enable();
+        return;
+    }
+    WriteLog(0, QStringLiteral("Antenna Upgrade Status response indicates ERROR has occurred (") +
+                    QString::number(*status) + QStringLiteral(")"));
+    msgBox(QStringLiteral("Antenna Upgrade failed (Error Code ") + QString::number(*status) +
+               QStringLiteral(").  Check documentation and try again.") + zing::kCrLf,
+           MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+    setStatusText(QStringLiteral("Antenna Upgrade Failed !"));
+    Handle_UpgradeState();
+}
+
+void frmMain::handleRestoreDefaultsCnf()
+{
+    WriteLog(3, QStringLiteral("Restore defaults response has arrived"));
+    sckZING->close();
+    tmrFiveSecDelayedReset->enable();
+    setStatusText(QStringLiteral("Restore in Progress.  Please Wait... "));
+}
+
+void frmMain::handleChkdskResponse()
+{
+    WriteLog(3, QStringLiteral("check disk response has arrived"));
+    sckZING->close();
+    SetMouseCursor(0);
+    upgPrepState = UPG_PREP_FS_READY;
+    WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+    UPG_HandleSwUpgradePreparation();
+}
+
+void frmMain::handleHaltStackResponse()
+{
+    WriteLog(3, QStringLiteral("Halt GPRS Stack response has arrived"));
+    sckZING->close();
+    SetMouseCursor(0);
+    if (upgPrepState == UPG_PREP_FS_READY) {
+        upgPrepState = UPG_PREP_STACK_READY;
+        WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+        UPG_HandleSwUpgradePreparation();
+    }
+}
+
+void frmMain::handleGpsBypassResponse(const QByteArray& bytes)
+{
+    WriteLog(3, QStringLiteral("GPS_BYPASS_MODE_RESPONSE received"));
+    isGpsBypassAnswered = true;
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    const std::optional<int32_t> status = r.statusOrLength();
+    if (!status || *status != 0) {
+        if (!status)
+            WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+        setStatusText(QStringLiteral("Unable to upgrade the Satellite IP Modem."));
+        sckZING->close();
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("Unable to upgrade the Satellite IP Modem.") + zing::kCrLf + zing::kCrLf +
+                   QStringLiteral("Please turn the Modem off and on again before retrying."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        return;
+    }
+    WriteLog(2, QStringLiteral("Zing: GPS stall request."));
+    // Same connection; no response time-out for this one.
+    sckZING->sendData(zing::gpsTestDataRequest());
+}
+
+void frmMain::handleGpsTestDataResponse()
+{
+    WriteLog(3, QStringLiteral("GPS_TEST_DATA_RESPONSE received"));
+    if (isGpsBypassAnswered) {
+        sckZING->close();
+        SetMouseCursor(0);
+    }
+}
