@@ -11,6 +11,24 @@
 
 namespace {
 
+bool isHandledResponse(int32_t code)
+{
+    switch (code) {
+    case zing::VERSION_RESPONSE:
+    case zing::RELEASE_INFO_CNF:
+    case zing::ANT_FW_INFO_CNF:
+    case zing::UPGRADE_ANT_FW_CNF:
+    case zing::RESTORE_FACTORY_DEFAULTS_CNF:
+    case zing::CHKDSK_RESPONSE:
+    case zing::HALT_GPRS_STACK_RESPONSE:
+    case zing::GPS_BYPASS_MODE_RESPONSE:
+    case zing::GPS_TEST_DATA_RESPONSE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isAcceptedAntennaStatus(int32_t status)
 {
     return status == 0 || status == 1 || status == 2;
@@ -21,12 +39,16 @@ bool isAcceptedAntennaStatus(int32_t status)
 void frmMain::sckZING_DataArrival(const QByteArray& bytes)
 {
     WriteLog(2, QStringLiteral(">> sckZING_DataArrival()"));
-    tmrResponse->disable();
     const zing::ZingResponse r = zing::decodeResponse(bytes);
     if (!r.hasCode) {
+        // Not a response at all: the response time-out keeps guarding the request.
         WriteLog(0, zing::shortResponseNote(r, zing::kCodeOffset));
         return;
     }
+    // A code nobody handles leaves the request unanswered; its time-out keeps
+    // running, so the exchange cannot hang on it.
+    if (isHandledResponse(r.code))
+        tmrResponse->disable();
     WriteLog(3, QStringLiteral("ZingResponseCode: /x") + zing::hexUpper(r.code));
     switch (r.code) {
     case zing::VERSION_RESPONSE:
