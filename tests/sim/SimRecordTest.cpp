@@ -21,6 +21,9 @@ TEST_F(SimRecord, KeepsEverythingInOrderWithPasswords)
         QMutexLocker lock(&mutex);
         events << line;
     }, Qt::DirectConnection);
+    QAtomicInt signalled = 0;
+    QObject::connect(sim_.get(), &qsim::Terminal::recorded, sim_.get(), [&](const qsim::Record&) { ++signalled; },
+                     Qt::DirectConnection);
 
     zing(zingRequest(0x04));
     Client f;
@@ -62,6 +65,7 @@ TEST_F(SimRecord, KeepsEverythingInOrderWithPasswords)
         }
     }
     EXPECT_EQ(sim_->records(qsim::Service::Ftp).size(), 3);
+    EXPECT_EQ(signalled.loadRelaxed(), all.size());
 
     QMutexLocker lock(&mutex);
     EXPECT_FALSE(events.join(QLatin1Char('\n')).contains(QLatin1String("skywardly")));
