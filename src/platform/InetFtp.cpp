@@ -14,11 +14,12 @@
 
 namespace {
 
-// Large pieces keep a 64 MiB transfer cheap; the socket buffers bound the
-// memory a transfer may take whatever the file size.
-constexpr qint64 kChunk = 1 << 20;
-constexpr qint64 kDataReadBuffer = 4 << 20;
-constexpr qint64 kUploadHighWater = 4 << 20;
+// Pieces of a quarter MiB stay in the CPU cache between file and socket
+// (measured faster than 1 MiB pieces); the socket buffer limits bound the
+// memory a transfer takes whatever the file size.
+constexpr qint64 kChunk = 256 << 10;
+constexpr qint64 kDataReadBuffer = 1 << 20;
+constexpr qint64 kUploadHighWater = 1 << 20;
 // A listing of the terminal's folders is a few hundred bytes; anything near
 // this is not a listing.
 constexpr qsizetype kMaxListing = 16 << 20;
@@ -624,16 +625,16 @@ void InetFtp::onDataReadable()
     if (!data_)
         return;
     touch();
-    QByteArray buffer(kChunk, Qt::Uninitialized);
+    char* buffer = ioBuffer();
     while (data_ && data_->bytesAvailable() > 0) {
-        const qint64 n = data_->read(buffer.data(), kChunk);
+        const qint64 n = data_->read(buffer, kChunk);
         if (n <= 0)
             break;
         if (op_.kind == FtpOperation::Get && download_) {
-            if (download_->write(buffer.constData(), n) != n)
+            if (download_->write(buffer, n) != n)
                 return fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), false);
         } else if (op_.kind == FtpOperation::Ls) {
-            listing_ += listingDecoder_.decode(QByteArrayView(buffer.constData(), n));
+            listing_ += listingDecoder_.decode(QByteArrayView(buffer, n));
             if (listing_.size() > kMaxListing)
                 return fail(errRefused, QStringLiteral("Listing too long"), false);
         }
@@ -664,9 +665,9 @@ void InetFtp::pumpUpload()
 {
     if (!data_ || op_.kind != FtpOperation::Put || !preliminarySeen_ || uploadAtEnd_ || !upload_)
         return;
-    QByteArray buffer(kChunk, Qt::Uninitialized);
+    char* buffer = ioBuffer();
     while (data_ && data_->bytesToWrite() < kUploadHighWater) {
-        const qint64 n = upload_->read(buffer.data(), kChunk);
+        const qint64 n = upload_->read(buffer, kChunk);
         if (n < 0)
             return fail(errRefused, QStringLiteral("Local file cannot be read: %1").arg(nativePath(op_.first)), false);
         if (n == 0) {
@@ -676,8 +677,16 @@ void InetFtp::pumpUpload()
             data_->disconnectFromHost();
             return;
         }
-        data_->write(buffer.constData(), n);
+        data_->write(buffer, n);
     }
+}
+
+char* InetFtp::ioBuffer()
+{
+    // One piece-sized buffer for the object's life: no allocation per piece.
+    if (ioBuffer_.size() != kChunk)
+        ioBuffer_ = QByteArray(kChunk, Qt::Uninitialized);
+    return ioBuffer_.data();
 }
 
 void InetFtp::transferReply(const FtpReply& reply)

@@ -135,6 +135,7 @@ private:
     void onDataReadable();
     void onDataGone(bool error);
     void pumpUpload();
+    char* ioBuffer();
     void transferReply(const FtpReply& reply);
     void finishTransferIfDone();
     void completed();
@@ -176,6 +177,7 @@ private:
     std::unique_ptr<QFile> download_;  // the temporary file of a GET
     QString downloadTarget_;
     std::unique_ptr<QFile> upload_;
+    QByteArray ioBuffer_;
 
     QString listing_;
     qsizetype listingRead_ = 0;

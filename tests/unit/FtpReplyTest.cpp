@@ -24,6 +24,11 @@ std::vector<std::pair<int, QString>> parseAll(FtpReplyParser& p, const std::vect
     return out;
 }
 
+void PrintTo(const ReplyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FtpReplySplitTest : public ::testing::TestWithParam<ReplyCase> {};
 
 TEST_P(FtpReplySplitTest, GivesCompleteRepliesInOrder)
@@ -109,6 +114,11 @@ struct PassiveCase {
     int port;  // 0: not understood
     quint32 address;
 };
+
+void PrintTo(const PassiveCase& c, std::ostream* os)
+{
+    *os << c.text;
+}
 
 class PasvReplyTest : public ::testing::TestWithParam<PassiveCase> {};
 

@@ -45,6 +45,11 @@ struct OperationCase {
     const char* second;
 };
 
+void PrintTo(const OperationCase& c, std::ostream* os)
+{
+    *os << c.text;
+}
+
 class InetFtpOperationText : public ::testing::TestWithParam<OperationCase> {};
 
 TEST_P(InetFtpOperationText, ParsesLikeTheTransferControl)
@@ -200,6 +205,11 @@ struct RefusalCase {
     bool sessionKept;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class InetFtpRefusals : public InetFtpTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(InetFtpRefusals, ReportTheWinInetNumberAndKeepWhatMustBeKept)
@@ -271,6 +281,11 @@ struct KillCase {
     const char* name;
     bool download;
 };
+
+void PrintTo(const KillCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class InetFtpServerKilled : public InetFtpTest, public ::testing::WithParamInterface<KillCase> {};
 
@@ -402,6 +417,11 @@ struct OddReplyCase {
     bool sessionKept;
 };
 
+void PrintTo(const OddReplyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class InetFtpOddReplies : public InetFtpTest, public ::testing::WithParamInterface<OddReplyCase> {};
 
 TEST_P(InetFtpOddReplies, AreReadAsAServerMeansThem)
@@ -447,6 +467,11 @@ struct PassiveCase {
     QList<QByteArray> pasvReply;  // empty: the server's own 227
     QByteArray pasvAddress;
 };
+
+void PrintTo(const PassiveCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class InetFtpPassive : public InetFtpTest, public ::testing::WithParamInterface<PassiveCase> {};
 
