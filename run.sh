@@ -10,6 +10,13 @@ build_tree build
 
 demo=build/demo
 mkdir -p "$demo/home"
+# A release package for the demo: an application image whose tail carries
+# its Boot ROM compatibility level.
+if ! ls "$demo"/home/qorax_*.bin >/dev/null 2>&1; then
+  pkg="$demo/home/qorax_5_7_2_0.bin"
+  head -c 262144 /dev/urandom > "$pkg"
+  printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA' >> "$pkg"
+fi
 
 sim_pid=""
 if [ -x build/bin/qora-terminal-sim ]; then
