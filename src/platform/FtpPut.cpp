@@ -110,13 +110,10 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
     if (remoteName.isEmpty() || remoteName.contains(QLatin1Char('\r')) || remoteName.contains(QLatin1Char('\n')))
         return failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Not a remote file name: %1").arg(remoteName));
 
-    const Settings& settings = Settings::get();
-    const quint16 port = port_ ? port_ : settings.ftpPort;
-    if (!settings.isConnectionAllowed(host_)) {
+    const quint16 port = port_ ? port_ : Settings::get().ftpPort;
+    if (const QString refusal = InetFtp::guardRefusal("FtpPut", host_, port); !refusal.isEmpty()) {
         if (onGuardLog)
-            onGuardLog(QStringLiteral("FtpPut: connection to '%1' port %2 refused: only loopback addresses are allowed (QORA_LOOPBACK_ONLY=1)")
-                           .arg(host_)
-                           .arg(port));
+            onGuardLog(refusal);
         return failed(Failure::Connect, InetFtp::errCannotConnect,
                       QStringLiteral("Cannot connect to %1 port %2: not a loopback address").arg(host_).arg(port));
     }

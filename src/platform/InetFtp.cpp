@@ -305,15 +305,21 @@ void InetFtp::discardLocalFiles()
     upload_.reset();
 }
 
+QString InetFtp::guardRefusal(const char* who, const QString& host, quint16 port)
+{
+    if (Settings::get().isConnectionAllowed(host))
+        return {};
+    return QStringLiteral("%1: connection to '%2' port %3 refused: only loopback addresses are allowed (QORA_LOOPBACK_ONLY=1)")
+        .arg(QLatin1String(who), host)
+        .arg(port);
+}
+
 void InetFtp::connectControl()
 {
-    const Settings& settings = Settings::get();
-    const quint16 port = port_ ? port_ : settings.ftpPort;
-    if (!settings.isConnectionAllowed(host_)) {
+    const quint16 port = port_ ? port_ : Settings::get().ftpPort;
+    if (const QString refusal = guardRefusal("inetFTP", host_, port); !refusal.isEmpty()) {
         if (onGuardLog)
-            onGuardLog(QStringLiteral("inetFTP: connection to '%1' port %2 refused: only loopback addresses are allowed (QORA_LOOPBACK_ONLY=1)")
-                           .arg(host_)
-                           .arg(port));
+            onGuardLog(refusal);
         fail(errCannotConnect, QStringLiteral("Cannot connect to %1 port %2: not a loopback address").arg(host_).arg(port), false);
         return;
     }
@@ -325,8 +331,10 @@ void InetFtp::connectControl()
     step_ = Step::Connecting;
     post(icResolvingHost);
 
-    QObject::connect(s, &QAbstractSocket::stateChanged, this, [this, gen](QAbstractSocket::SocketState st) {
-        if (gen == controlGeneration_ && st == QAbstractSocket::ConnectingState) {
+    // A name with several addresses enters the connecting state once per address tried.
+    QObject::connect(s, &QAbstractSocket::stateChanged, this, [this, gen, reported = false](QAbstractSocket::SocketState st) mutable {
+        if (gen == controlGeneration_ && st == QAbstractSocket::ConnectingState && !reported) {
+            reported = true;
             post(icHostResolved);
             post(icConnecting);
         }

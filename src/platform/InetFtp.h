@@ -96,6 +96,9 @@ public:
 
     // The operation a text asks for; nullopt when it is not understood.
     static std::optional<FtpOperation> parseOperation(const QString& text);
+    // The line telling why the loopback guard refuses a connection to host,
+    // or empty when the connection may be attempted (shared with FtpPut).
+    static QString guardRefusal(const char* who, const QString& host, quint16 port);
 
 private:
     // Where the session stands while an operation runs.

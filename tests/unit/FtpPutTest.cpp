@@ -2,6 +2,7 @@
 #include "platform/FtpPut.h"
 
 #include "support/PyFtpServer.h"
+#include "support/TableRows.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
 
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using tablerows::PrintTo;
 
 using Failure = FtpPutResult::Failure;
 
@@ -23,11 +26,6 @@ struct PutCase {
     const char* reply;  // the start of the reply text
     const char* stored;  // what the server holds afterwards (nullptr: nothing)
 };
-
-void PrintTo(const PutCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class FtpPutPyftpdlib : public ::testing::TestWithParam<PutCase> {};
 
@@ -71,13 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         PutCase{"text lines", "skywardly", "one\ntwo\r\nthree", Failure::None, 0, "221", "one\ntwo\nthree"},
         PutCase{"login refused", "other", "/bin/qorax_5.bin", Failure::Connect, 12014, "530", nullptr},
         PutCase{"no local file", "skywardly", nullptr, Failure::Put, 12003, "Local file cannot be read", nullptr}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return n;
-    });
+    tablerows::RowName());
 
 class FtpPutFaults : public ::testing::Test {
 protected:

@@ -1,6 +1,8 @@
 // The FTP reply parser and the passive-mode replies, fed bytes without sockets.
 #include "platform/FtpReply.h"
 
+#include "support/TableRows.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -22,11 +24,6 @@ std::vector<std::pair<int, QString>> parseAll(FtpReplyParser& p, const std::vect
             out.emplace_back(r->code, r->text);
     }
     return out;
-}
-
-void PrintTo(const ReplyCase& c, std::ostream* os)
-{
-    *os << c.name;
 }
 
 class FtpReplySplitTest : public ::testing::TestWithParam<ReplyCase> {};
@@ -58,13 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"garbage lines are dropped", {"hello\r\n99 x\r\n600 x\r\n12a b\r\n2000\r\n250 ok\r\n"}, {{250, "250 ok"}}},
         ReplyCase{"CR inside a line stays", {"250 a\rb\r\n"}, {{250, "250 a\rb"}}},
         ReplyCase{"utf-8 text", {"550 f\xc3\xbcr\r\n"}, {{550, QString::fromUtf8("550 f\xc3\xbcr")}}}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return n;
-    });
+    tablerows::RowName());
 
 TEST(FtpReplyParser, OverlongLineIsCutAndTheNextReplyStillParses)
 {

@@ -5,6 +5,7 @@
 
 #include "support/FakeFtpServer.h"
 #include "support/PyFtpServer.h"
+#include "support/TableRows.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
 #include "support/WaitUntil.h"
@@ -16,6 +17,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using tablerows::PrintTo;
 
 QByteArray binaryContent(int size)
 {
@@ -205,11 +208,6 @@ struct RefusalCase {
     bool sessionKept;
 };
 
-void PrintTo(const RefusalCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class InetFtpRefusals : public InetFtpTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(InetFtpRefusals, ReportTheWinInetNumberAndKeepWhatMustBeKept)
@@ -251,13 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"wrong password", "wrong", "CD /tffs0/bin", 12014, "530 ", 0, false},
         RefusalCase{"missing local file to put", "skywardly", "PUT \"%Hnone.bin\" x.bin", 12003, "Local file cannot be read", 0, false},
         RefusalCase{"local folder missing", "skywardly", "GET image.txt \"%Hno/such/image.txt\"", 12003, "Local file cannot be written", 0, false}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return n;
-    });
+    tablerows::RowName());
 
 TEST_F(InetFtpTest, CannotConnectGives12029AndTheGuardSendsNothing)
 {
@@ -281,11 +273,6 @@ struct KillCase {
     const char* name;
     bool download;
 };
-
-void PrintTo(const KillCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class InetFtpServerKilled : public InetFtpTest, public ::testing::WithParamInterface<KillCase> {};
 
@@ -325,7 +312,7 @@ TEST_P(InetFtpServerKilled, MidTransferGivesAResetAndLosesNothing)
 
 INSTANTIATE_TEST_SUITE_P(InetFtpPyftpdlib, InetFtpServerKilled,
                          ::testing::Values(KillCase{"download", true}, KillCase{"upload", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         tablerows::RowName());
 
 class InetFtpHeld226 : public InetFtpTest, public ::testing::WithParamInterface<bool> {};
 
@@ -417,11 +404,6 @@ struct OddReplyCase {
     bool sessionKept;
 };
 
-void PrintTo(const OddReplyCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class InetFtpOddReplies : public InetFtpTest, public ::testing::WithParamInterface<OddReplyCase> {};
 
 TEST_P(InetFtpOddReplies, AreReadAsAServerMeansThem)
@@ -454,24 +436,13 @@ INSTANTIATE_TEST_SUITE_P(
         OddReplyCase{"service closing", {"421 Too many users\r\n"}, 12031, "421 Too many users", false},
         OddReplyCase{"withheld reply", {}, 12002, "No answer from the server", false},
         OddReplyCase{"preliminary only", {"150 working\r\n"}, 12002, "No answer from the server", false}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return n;
-    });
+    tablerows::RowName());
 
 struct PassiveCase {
     const char* name;
     QList<QByteArray> pasvReply;  // empty: the server's own 227
     QByteArray pasvAddress;
 };
-
-void PrintTo(const PassiveCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class InetFtpPassive : public InetFtpTest, public ::testing::WithParamInterface<PassiveCase> {};
 
@@ -496,13 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PassiveCase{"227 naming another host", {}, "127,0,0,2"},
                       PassiveCase{"no PASV, EPSV instead", {"502 use EPSV\r\n"}, "127,0,0,1"},
                       PassiveCase{"227 without numbers", {"227 passive\r\n"}, "127,0,0,1"}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return n;
-    });
+    tablerows::RowName());
 
 TEST_F(InetFtpTest, BusyClientRefusesASecondOperationAndAWithheldQuitStillCloses)
 {
