@@ -4,6 +4,7 @@
 #include "app/TextUtil.h"
 #include "platform/Files.h"
 #include "platform/Settings.h"
+#include "platform/InetFtp.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
@@ -123,6 +124,7 @@ void frmMain::Form_Unload()
         sckZING->close();
     for (Timer* t : {tmrConnect, tmrResponse, tmrFiveSecDelayedReset, tmrFTPReq, tmrConneTest})
         t->disable();
+    inetFTP->cancel();
     CloseLogging();
     endOfProgram();
 }

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "platform/InetFtp.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
@@ -43,6 +44,9 @@ void frmMain::createTimersAndSockets()
     tmrPicUpgrCnt = timer("tmrPicUpgrCnt", 20000);
     tmrTelnetConnect = timer("tmrTelnetConnect", 5000);
 
+    inetFTP = new InetFtp(this);
+    inetFTP->setObjectName(QStringLiteral("inetFTP"));
+    inetFTP->onGuardLog = [this](const QString& line) { WriteLog(0, line); };
     sckZING = new TcpClient(QStringLiteral("sckZING"), this);
     sckTest = new TcpClient(QStringLiteral("sckTest"), this);
     telnetShell = new TcpClient(QStringLiteral("telnetShell"), this);
@@ -73,6 +77,10 @@ void frmMain::wireEvents()
     tmrConneTest->onTick = [this] { tmrConneTest_Timer(); };
     tmr40SecDelay->onTick = [this] { tmr40SecDelay_Timer(); };
     tmrFiveSecDelayedReset->onTick = [this] { tmrFiveSecDelayedReset_Timer(); };
+    inetFTP->onStateChanged = [this](int state) { inetFTP_StateChanged(state); };
+    tmrFTPReq->onTick = [this] { tmrFTPReq_Timer(); };
+    tmrDelayedSwUpgIgnite->onTick = [this] { tmrDelayedSwUpgIgnite_Timer(); };
+    tmrImagePutTrig->onTick = [this] { tmrImagePutTrig_Timer(); };
 }
 
 MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)

@@ -18,6 +18,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class StatusLight;
+class InetFtp;
 class TcpClient;
 class Timer;
 class frmUpgrade;
@@ -122,11 +123,29 @@ public:
     void cmdRestoreDefaults_Click();
     void cmdResetModem_Click();
 
-    // ---- ftp: command engine gate ----
+    // ---- ftp: command engine ----
     void setOKToFTP(bool flag);
+    void inetFTP_StateChanged(int state);
+    void UPG_CloseFtpForImagePut();
+    void tmrFTPReq_Timer();
 
-    // ---- software upgrade (filled in with the upgrade sequence) ----
+    // ---- ftp: software upgrade ----
+    void UPG_UpgradeSoftware();
     void UPG_HandleSwUpgradePreparation();
+    void tmrDelayedSwUpgIgnite_Timer();
+    void UPG_SoftwareUpgradeIgnite();
+    QStringList Util_getBinFileList();
+    void UPG_HandleOldBinDeletions();
+    void UPG_HandleSwBackupAndProceed();
+    void UPG_CleanupFolder4Backup(const QString& fileName);
+    void UPG_GetCurrentQoraxBintoPc();
+    void UPG_UploadQoraxBinToTarget();
+
+    // ---- ftp: image descriptor ----
+    bool UPG_CheckRetrievedImage();
+    void tmrImagePutTrig_Timer();
+    void createAndSendImageFile();
+    void createAndSendRestoreImageFile();
 
     // ---- ftp: restore and terminal log ----
     void cmdRestore_Click();
@@ -136,6 +155,11 @@ public:
     // ---- upgrade: sequencing, antenna, PIC ----
     void cmdUpgrade_Click();
     void Handle_UpgradeState();
+    void UPG_UpgradeAntennaFW();
+    void UPG_StandaloneAntennaUpgrade();
+    void UPG_UpgradePIC();
+    void UPG_StandalonePICUpgrade();
+    void UPG_Prepare4PICUpgrade();
     void UI_UpdateUIUpgState(int displayState);
     void UPG_HandleReleaseInfo(const QString& releaseInfoText);
     void Util_GrabTermAntennaVersions(const QString& text);
@@ -204,7 +228,8 @@ public:
     QAction* mnuHelpAbout = nullptr;
     QAction* mnuHelpTs = nullptr;
 
-    // ---- sockets and timers ----
+    // ---- sockets, FTP control and timers ----
+    InetFtp* inetFTP = nullptr;
     TcpClient* sckZING = nullptr;
     TcpClient* sckTest = nullptr;
     TcpClient* telnetShell = nullptr;
@@ -248,6 +273,19 @@ private:
     void handleGpsTestDataResponse();
     void writeLogLines(const qlog::LogLines& lines);
     void runCommonZingRequest(const char* name, int32_t code, const QString& status);
+
+    // ---- ftp (private steps) ----
+    void setFtpState(int32_t state, const QString& suffix = QString());
+    bool issueFtp(const QString& operation);
+    void ftpCompleted();
+    void ftpDisconnected();
+    void ftpFailed();
+    void ftpClose();
+    void ftpFileNotFound();
+    void ftpFatalConnectionReset();
+    void fatalImagePut();
+    bool waitWhileBusy(bool (frmMain::*busy)() const);
+    bool ftpExecuting() const;
 
     // ---- app ----
     void Form_QueryUnload();

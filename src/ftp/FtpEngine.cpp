@@ -1,9 +1,18 @@
-// The FTP gate and, with the transfer issue, the command engine.
+// The FTP command engine: one command at a time on the FTP control; its
+// notifications decide the next step from currFtpState.
 #include "app/frmMain.h"
 
+#include "ftp/FtpLogic.h"
+#include "platform/EventPump.h"
+#include "platform/InetFtp.h"
+#include "platform/Timer.h"
+#include "zing/ZingTexts.h"
+
 namespace {
+
 constexpr int kRedLight = 255;
 constexpr int kGreenLight = 65280;
+
 }  // namespace
 
 void frmMain::setOKToFTP(bool flag)
@@ -11,4 +20,345 @@ void frmMain::setOKToFTP(bool flag)
     WriteLog(2, QStringLiteral(">> setOKToFTP() ") + (flag ? QStringLiteral("True") : QStringLiteral("False")));
     setStatusLedColour(flag ? kGreenLight : kRedLight);
     isOkToFtp = flag;
+}
+
+void frmMain::setFtpState(int32_t state, const QString& suffix)
+{
+    currFtpState = state;
+    WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(state) + suffix);
+}
+
+bool frmMain::issueFtp(const QString& operation)
+{
+    if (inetFTP->execute(operation))
+        return true;
+    // The control refuses while it still runs a command or when the text is
+    // not an operation; both are the program's own mistakes, so say so.
+    WriteLog(0, QStringLiteral("FTP operation not started: ") + operation);
+    return false;
+}
+
+bool frmMain::ftpExecuting() const
+{
+    return inetFTP->stillExecuting();
+}
+
+void frmMain::ftpClose()
+{
+    setFtpState(ftp::CLOSE_CONNECTION);
+    issueFtp(QStringLiteral("CLOSE"));
+}
+
+void frmMain::UPG_CloseFtpForImagePut()
+{
+    WriteLog(3, QStringLiteral("Closing FTP connection"));
+    setFtpState(ftp::CLOSE_CONN_IMAGE_PUT);
+    tmrFTPReq->enable();
+    issueFtp(QStringLiteral("CLOSE"));
+}
+
+void frmMain::inetFTP_StateChanged(int state)
+{
+    switch (state) {
+    case InetFtp::icResolvingHost:
+        WriteLog(3, QStringLiteral("FTP-State: Resolving Host"));
+        break;
+    case InetFtp::icHostResolved:
+        WriteLog(3, QStringLiteral("FTP-State: Host Resolved"));
+        break;
+    case InetFtp::icConnecting:
+        WriteLog(3, QStringLiteral("FTP-State: Connecting..."));
+        break;
+    case InetFtp::icConnected:
+        WriteLog(3, QStringLiteral("FTP-State: Connected"));
+        break;
+    case InetFtp::icReceivingResponse:
+        WriteLog(3, QStringLiteral("FTP-State: ReceivingResponse from command = ") + QString::number(currFtpState));
+        break;
+    case InetFtp::icResponseReceived:
+        WriteLog(3, QStringLiteral("FTP-State: Resp received..."));
+        break;
+    case InetFtp::icDisconnecting:
+        WriteLog(3, QStringLiteral("FTP-State: Disconnecting..."));
+        break;
+    case InetFtp::icDisconnected:
+        ftpDisconnected();
+        break;
+    case InetFtp::icError:
+        ftpFailed();
+        break;
+    case InetFtp::icResponseCompleted:
+        ftpCompleted();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::ftpCompleted()
+{
+    WriteLog(3, QStringLiteral("Current FTP Command: ") + QString::number(currFtpState));
+    WriteLog(3, QStringLiteral("FTP-State: Command Complete"));
+    tmrFTPReq->disable();
+
+    switch (currFtpState) {
+    case ftp::GET_BIN_CMD:
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : back up current executable successfully in backup folder"));
+        UPG_UploadQoraxBinToTarget();
+        break;
+    case ftp::PUT_NEW_BIN_CMD:
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : upload new software completed"));
+        isRestoreImage = false;
+        UPG_CloseFtpForImagePut();
+        break;
+    case ftp::GET_IMG_CMD:
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Get image.txt file successful."));
+        WriteLog(3, QStringLiteral("We have the image file downloaded, start processing it"));
+        if (!UPG_CheckRetrievedImage()) {
+            WriteLog(0, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
+            WriteLog(2, QStringLiteral("Continuing with binary Upload..."));
+            UPG_UploadQoraxBinToTarget();
+            break;
+        }
+        setStatusText(QStringLiteral("searching qorax.bin lists"));
+        WriteLog(3, QStringLiteral("Retrieved Image file valid.  Continue..."));
+        setFtpState(ftp::CD_TO_BIN_FOLDER);
+        issueFtp(QStringLiteral("CD /tffs0/bin"));
+        EventPump::doEvents();
+        break;
+    case ftp::CD_TO_BIN_FOLDER:
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Change Directory to bin folder"));
+        setStatusText(QStringLiteral("Retrieving binary list from Terminal."));
+        setFtpState(ftp::SEARCH_ALL_BIN_FILE);
+        issueFtp(QStringLiteral("LS "));
+        EventPump::doEvents();
+        break;
+    case ftp::DELETE_OLD_BIN_FILE:
+        // The deletion loop waits for the control to become idle.
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : delete old .bin file successfully"));
+        break;
+    case ftp::SEARCH_ALL_BIN_FILE:
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Lists of qorax.bin files retrieved"));
+        UPG_HandleOldBinDeletions();
+        if (unloaded_)
+            break;
+        setStatusText(QStringLiteral("Downloading Satellite IP Modem software to PC..."));
+        WriteLog(3, QStringLiteral("current executable: ") + strCurrentExecutable + QStringLiteral("**"));
+        WriteLog(3, QStringLiteral("current SoftwareFile : ") +
+                        ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin")));
+        UPG_HandleSwBackupAndProceed();
+        break;
+    case ftp::PUT_RESTORE_BIN_CMD:
+        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : restore software version completed"));
+        isRestoreImage = true;
+        UPG_CloseFtpForImagePut();
+        break;
+    case ftp::GET_LOG_CMD:
+        isFtpDone = true;
+        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        tmrFTPReq->enable();
+        ftpClose();
+        setStatusText(QStringLiteral("Log downloaded"));
+        break;
+    case ftp::UPGRADE_PIC_SA_CMD:
+        isFtpDone = true;
+        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        ftpClose();
+        setStatusText(QStringLiteral("PIC successfully uploaded! Wait..."));
+        picUpgradeState = PIC_UPG_STATE_PREP_INIT_CONNECT;
+        WriteLog(3, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
+        break;
+    case ftp::UPGRADE_ANTENNA_ATB_CMD:
+        isFtpDone = true;
+        if (!strLocHpaFile.isEmpty()) {
+            setFtpState(ftp::UPGRADE_ANTENNA_HPA_CMD);
+            setStatusText(QStringLiteral("Uploading Antenna software! Wait..."));
+            WriteLog(2, QStringLiteral("Uploaded ATB file Successfully ! Continue with HPA."));
+            tmrFTPReq->enable();
+            issueFtp(QStringLiteral("PUT ") + strLocHpaFile + QStringLiteral(" hpa.sxm"));
+            break;
+        }
+        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        ftpClose();
+        setStatusText(QStringLiteral("Antenna files successfully uploaded!  Please Wait..."));
+        WriteLog(2, QStringLiteral("Uploaded ATB file Successfully !"));
+        ZingReq_UpgradeAntennaFW();
+        break;
+    case ftp::UPGRADE_ANTENNA_IAC_CMD:
+        isFtpDone = true;
+        [[fallthrough]];
+    case ftp::UPGRADE_ANTENNA_HPA_CMD: {
+        const bool iac = currFtpState == ftp::UPGRADE_ANTENNA_IAC_CMD;
+        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        ftpClose();
+        setStatusText(QStringLiteral("Antenna files successfully uploaded!  Please Wait..."));
+        WriteLog(2, iac ? QStringLiteral("Uploaded IAC file Successfully !") : QStringLiteral("Uploaded HPA file Successfully !"));
+        ZingReq_UpgradeAntennaFW();
+        break;
+    }
+    default:
+        isFtpDone = true;
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("Unknown FTP failure.  Click OK and close the upgrader.  ") +
+                   QStringLiteral("Check connection before retrying upgrade.  Upgrader FTP state : ") +
+                   QString::number(currFtpState),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        setStatusText(QString());
+        break;
+    }
+}
+
+void frmMain::ftpDisconnected()
+{
+    WriteLog(3, QStringLiteral("FTP-State: Disconnected"));
+    tmrFTPReq->disable();
+    isFtpDone = true;
+    SetMouseCursor(0);
+    if (currFtpState == ftp::CLOSE_CONNECTION) {
+        if (picUpgradeState == PIC_UPG_STATE_PREP_INIT_CONNECT) {
+            if (!isBootRomMode) {
+                WriteLog(1, QStringLiteral("Start Preparing for PIC Upgrade"));
+                UI_UpdateUIUpgState(4);
+                UPG_Prepare4PICUpgrade();
+            } else {
+                WriteLog(1, QStringLiteral("Initializing PIC Upgrade."));
+                UI_UpdateUIUpgState(4);
+                Init_PIC_Upgrade();
+            }
+        }
+    } else if (currFtpState != ftp::CLOSE_CONN_IMAGE_PUT) {
+        WriteLog(0, QStringLiteral("FTP connection was suddenly closed."));
+        setStatusText(QString());
+    } else {
+        tmrImagePutTrig->enable();
+        currFtpState = ftp::CLOSE_CONNECTION;
+    }
+    WriteLog(3, QStringLiteral("CLOSE: current ftp command: ") + QString::number(currFtpState));
+    WriteLog(3, QStringLiteral("The result code: ") + QString::number(inetFTP->responseCode()));
+}
+
+void frmMain::ftpFailed()
+{
+    WriteLog(3, QStringLiteral("FTP-State: Error"));
+    tmrFTPReq->disable();
+    const int code = inetFTP->responseCode();
+    const QString info = inetFTP->responseInfo();
+    if (!isFtpDone && currFtpState != ftp::GET_IMG_CMD)
+        WriteLog(0, QStringLiteral("Command not complete, Error code: ") + QString::number(code) + QLatin1Char(' ') + info +
+                        QStringLiteral(" ftp command: ") + QString::number(currFtpState));
+    if (isFtpDone)
+        return;
+
+    switch (code) {
+    case InetFtp::errTimeout:
+        isFtpDone = true;
+        inetFTP->cancel();
+        SetMouseCursor(0);
+        setStatusText(QStringLiteral("FTP Timeout.  Checking connection..."));
+        WriteLog(3, QStringLiteral("Inside inetFtp_stateChanged, icerror"));
+        strCurrentVersion = QStringLiteral("0_0_0_0");
+        isFtpTimedOut = true;
+        ZingReq_GetCurrentSoftwareVersion();
+        break;
+    case InetFtp::errRefused:
+        WriteLog(3, QStringLiteral("File not found on modem, FTP state : ") + QString::number(currFtpState));
+        ftpFileNotFound();
+        break;
+    case InetFtp::errLoginRefused:
+        isFtpDone = true;
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("Incorrect Username or Password!"), MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        setStatusText(QString());
+        break;
+    case InetFtp::errCannotConnect:
+        isFtpDone = true;
+        inetFTP->cancel();
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("Cannot connect to Satellite IP Modem.  Please check cable connection and retry."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        setStatusText(QString());
+        strCurrentVersion = QStringLiteral("0_0_0_0");
+        break;
+    case InetFtp::errConnectionReset:
+        ftpFatalConnectionReset();
+        break;
+    default:
+        WriteLog(0, QStringLiteral("[ FTP ERROR ] : unexpected FTP error occurred"));
+        isFtpDone = true;
+        inetFTP->cancel();
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("An unexpected FTP error occurred.") + zing::kCrLf + QStringLiteral("Operation cancelled.") +
+                   zing::kCrLf + zing::kCrLf + QStringLiteral("Error Code:  ") + QString::number(code) +
+                   QStringLiteral(" : ") + info,
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        setStatusText(QString());
+        strCurrentVersion = QStringLiteral("0_0_0_0");
+        break;
+    }
+}
+
+void frmMain::ftpFileNotFound()
+{
+    switch (currFtpState) {
+    case ftp::GET_BIN_CMD:
+        SetMouseCursor(0);
+        WriteLog(3, QStringLiteral("qorax bin not found, continuing"));
+        WriteLog(0, QStringLiteral("[ FTP ERROR ] : qorax*.bin file does not exist in flash memory, will upload current "
+                                   "new version to terminal"));
+        UPG_UploadQoraxBinToTarget();
+        break;
+    case ftp::GET_IMG_CMD:
+        WriteLog(0, QStringLiteral("[ FTP ERROR ] : image.txt file does not exist in flash memory, default name to "
+                                   "qorax.bin"));
+        WriteLog(3, QStringLiteral("Enter GET_IMG_CMD: File Not Found"));
+        setStatusText(QStringLiteral("image file does not exist on terminal, use default software"));
+        isImageValid = false;
+        setFtpState(ftp::CD_TO_BIN_FOLDER);
+        issueFtp(QStringLiteral("CD /tffs0/bin"));
+        setStatusText(QStringLiteral("Searching qorax.bin lists"));
+        WriteLog(3, QStringLiteral("Leaving GET_IMG_CMD: File Not Found"));
+        break;
+    case ftp::GET_LOG_CMD:
+        isFtpDone = true;
+        SetMouseCursor(0);
+        setStatusText(QStringLiteral("Log file doesn't exist."));
+        break;
+    default:
+        WriteLog(0, QStringLiteral("[ FTP ERROR ] : unexpected FTP error occurred"));
+        isFtpDone = true;
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("An unexpected FTP error occurred.  Operation cancelled.") + zing::kCrLf + zing::kCrLf +
+                   QStringLiteral("Error Code:  ") + QString::number(inetFTP->responseCode()) + QStringLiteral(" : ") +
+                   inetFTP->responseInfo(),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        setStatusText(QString());
+        break;
+    }
+}
+
+void frmMain::ftpFatalConnectionReset()
+{
+    setStatusText(QStringLiteral("Please check the connections to the terminal, Plug in power and try again"));
+    msgBox(zing::kConnectionProblemA + zing::kCrLf, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+    closeMainWindow();
+}
+
+void frmMain::fatalImagePut()
+{
+    msgBox(QStringLiteral("Unexpected FTP Error.") + zing::kCrLf + zing::kConnectionProblemA, MsgButtons::OK,
+           MsgIcon::Critical, zing::kTitleFault);
+    closeMainWindow();
+}
+
+void frmMain::tmrFTPReq_Timer()
+{
+    WriteLog(2, QStringLiteral(">> tmrFTPReq_Timer()"));
+    isFtpDone = true;
+    tmrFTPReq->disable();
+    inetFTP->cancel();
+    SetMouseCursor(0);
+    setStatusText(QStringLiteral("Timer expired.  Checking connection..."));
+    isFtpTimedOut = true;
+    strCurrentVersion = QStringLiteral("0_0_0_0");
+    ZingReq_GetCurrentSoftwareVersion();
 }

@@ -1,6 +1,239 @@
-// The software upgrade sequence.
+// The software upgrade: release-series check, preparation over ZING, image
+// descriptor, listing, deletions, backup and upload.
 #include "app/frmMain.h"
+
+#include "app/TextUtil.h"
+#include "ftp/FtpLogic.h"
+#include "platform/EventPump.h"
+#include "platform/Files.h"
+#include "platform/InetFtp.h"
+#include "platform/Timer.h"
+#include "zing/ZingTexts.h"
+
+#include <QCheckBox>
+
+namespace {
+
+const QString kRule = QString(29, QLatin1Char('-'));
+const QString kSeriesConflict = QStringLiteral("Release Series conflict detected.  Upgrade not possible.");
+
+// The backup folder's file of that exact name (letter case ignored, as the
+// folder search does), or empty.
+QString findInFolder(const QString& dir, const QString& name)
+{
+    if (name.isEmpty())
+        return {};
+    for (const QString& f : Files::find(dir, QStringLiteral("*"))) {
+        if (f.compare(name, Qt::CaseInsensitive) == 0)
+            return f;
+    }
+    return {};
+}
+
+}  // namespace
+
+void frmMain::UPG_UpgradeSoftware()
+{
+    WriteLog(2, QStringLiteral(">> UPG_UpgradeSoftware()"));
+    if (!DetectReleaseSeriesConflict(strNewVersion)) {
+        msgBox(kSeriesConflict, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
+        setStatusText(kSeriesConflict);
+        return;
+    }
+    Util_CleanUpHomeDirectory();
+    upgPrepState = isBootRomMode ? UPG_PREP_STACK_READY : UPG_PREP_IDLE;
+    WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+    UPG_HandleSwUpgradePreparation();
+    UI_UpdateUIUpgState(2);
+}
 
 void frmMain::UPG_HandleSwUpgradePreparation()
 {
+    WriteLog(2, QStringLiteral(">> UPG_HandleSwUpgradePreparation()"));
+    WriteLog(3, QStringLiteral("UpgPrepState: ") + upgPrepStateName(upgPrepState));
+    switch (upgPrepState) {
+    case UPG_PREP_IDLE:
+        ZingReq_PrepareTerminalFileSystem();
+        break;
+    case UPG_PREP_FS_READY:
+        ZingReq_HaltStack();
+        break;
+    case UPG_PREP_STACK_READY:
+        upgPrepState = UPG_PREP_ALL_DONE;
+        WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+        if (!isBootRomMode) {
+            WriteLog(2, QStringLiteral("Proceeeding with Regular Upgrade..."));
+            tmrDelayedSwUpgIgnite->enable();
+        } else {
+            WriteLog(2, QStringLiteral("BOOTROM mode, no-backup required, start upload new binary."));
+            UPG_UploadQoraxBinToTarget();
+        }
+        break;
+    default:
+        WriteLog(0, QStringLiteral("Unexpected Preparation State: ") + QString::number(upgPrepState));
+        break;
+    }
+}
+
+void frmMain::tmrDelayedSwUpgIgnite_Timer()
+{
+    WriteLog(2, QStringLiteral(">> tmrDelayedSwUpgIgnite() "));
+    tmrDelayedSwUpgIgnite->disable();
+    UPG_SoftwareUpgradeIgnite();
+}
+
+void frmMain::UPG_SoftwareUpgradeIgnite()
+{
+    WriteLog(2, QStringLiteral(">> UPG_SoftwareUpgradeIgnite()"));
+    const QString backup = QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin");
+    if (Files::find(strBackupDir, QStringLiteral("qorax*.bin")).contains(backup))
+        WriteLog(1, QStringLiteral("Backup binary exists."));
+    inetFTP->setAddress(strIPAddress);
+    strImageFilePath = ftp::quoted(strHomeDir + QStringLiteral("image.txt"));
+    WriteLog(3, QStringLiteral("Image path: ") + strImageFilePath);
+    setFtpState(ftp::GET_IMG_CMD);
+    setStatusText(QStringLiteral("Downloading Satellite IP Modem Image to PC..."));
+    isFtpDone = false;
+    tmrFTPReq->enable();
+    issueFtp(QStringLiteral("GET image.txt ") + strImageFilePath);
+    EventPump::doEvents();
+}
+
+QStringList frmMain::Util_getBinFileList()
+{
+    WriteLog(3, QStringLiteral("[Call]: Util_getBinFileList()"));
+    auto flag = [this] { return ftpExecuting() ? QStringLiteral("True") : QStringLiteral("False"); };
+    WriteLog(3, QStringLiteral("Still Exec: ") + flag());
+    while (ftpExecuting() && !unloaded_) {
+        WriteLog(3, QStringLiteral("Still Exec: ") + flag());
+        WriteLog(3, QStringLiteral("Data: ") + QStringLiteral("0"));
+        EventPump::doEvents();
+    }
+    QString chunk = inetFTP->getChunk(1024);
+    EventPump::doEvents();
+    if (chunk.isEmpty())
+        WriteLog(1, QStringLiteral("Missing bin file on terminal!!!"));
+    QString listing;
+    for (;;) {
+        WriteLog(3, QStringLiteral("\r\nRaw Search Response: \r\n") + kRule + QStringLiteral("\r\n") + chunk +
+                        QStringLiteral("\r\n") + kRule);
+        listing += chunk;
+        chunk = inetFTP->getChunk(1024);
+        EventPump::doEvents();
+        if (chunk.isEmpty())
+            break;
+    }
+    const ftp::BinFileList files = ftp::parseBinFileList(listing);
+    WriteLog(1, QStringLiteral("\r\nFile List: \r\n") + kRule + QStringLiteral("\r\n") + files.listing +
+                    QStringLiteral("\r\n") + kRule);
+    writeLogLines(files.log);
+    return files.entries;
+}
+
+void frmMain::UPG_HandleOldBinDeletions()
+{
+    WriteLog(2, QStringLiteral(">> UPG_HandleOldBinDeletions()"));
+    const QStringList entries = Util_getBinFileList();
+    WriteLog(1, QStringLiteral("Current running release: ") + strCurrentExecutable + QStringLiteral("**"));
+    setStatusText(QStringLiteral("Cleaning Up Flash Memory..."));
+
+    QString keep = QStringLiteral("qorax.bin");
+    if (isImageValid) {
+        strCurrentExecutable.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        strCurrentExecutable = txt::trimBlanks(strCurrentExecutable);
+        keep = strCurrentExecutable;
+    }
+    for (const ftp::Deletion& d : ftp::planDeletions(entries, keep)) {
+        if (unloaded_)
+            return;
+        WriteLog(3, QStringLiteral("**") + d.entry + QStringLiteral("**"));
+        switch (d.action) {
+        case ftp::Deletion::Keep:
+            WriteLog(2, QStringLiteral("Skip deleting this file: ") + d.entry);
+            break;
+        case ftp::Deletion::SkipBlank:
+            break;
+        case ftp::Deletion::RefuseOddName:
+            WriteLog(0, QStringLiteral("Not deleting a file whose name cannot be passed on safely: ") + d.entry);
+            break;
+        case ftp::Deletion::Delete:
+            setFtpState(ftp::DELETE_OLD_BIN_FILE, QStringLiteral(" >> ") + d.entry);
+            issueFtp(QStringLiteral("Delete ") + ftp::deleteArgument(d.entry));
+            while (ftpExecuting() && !unloaded_)
+                EventPump::doEvents();
+            WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::DELETE_OLD_BIN_FILE));
+            break;
+        }
+    }
+}
+
+void frmMain::UPG_HandleSwBackupAndProceed()
+{
+    WriteLog(2, QStringLiteral(">> UPG_HandleSwBackupAndProceed()"));
+    QString found;
+    if (!isImageValid) {
+        found = findInFolder(strBackupDir, QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin"));
+        WriteLog(3, QStringLiteral("No Image file, check default: ") + found);
+    } else {
+        WriteLog(3, QStringLiteral("(Image) Current executable file is ") + strCurrentExecutable);
+        found = findInFolder(strBackupDir, ftp::safeFileName(strCurrentExecutable));
+    }
+    UPG_CleanupFolder4Backup(found);
+    UPG_GetCurrentQoraxBintoPc();
+    EventPump::doEvents();
+}
+
+void frmMain::UPG_CleanupFolder4Backup(const QString& fileName)
+{
+    WriteLog(3, QStringLiteral(">> UPG_CleanupFolder4Backup() File: '") + fileName + QStringLiteral("'"));
+    // The old backup is not deleted here: the download replaces it only once
+    // the new copy is complete, so a failed fetch never loses the old one.
+}
+
+void frmMain::UPG_GetCurrentQoraxBintoPc()
+{
+    WriteLog(2, QStringLiteral(">> UPG_GetCurrentQoraxBintoPc()"));
+    const QString target = ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin"));
+    setFtpState(ftp::GET_BIN_CMD);
+    SetMouseCursor(1);
+    setStatusText(QStringLiteral("Downloading backup copy of terminal software..."));
+    isFtpDone = false;
+    tmrFTPReq->enable();
+
+    QString command;
+    if (isImageValid) {
+        const QString constructedBinName = QStringLiteral("/bin/qorax_") + strCurrentVersion + QStringLiteral(".bin");
+        if (constructedBinName == strCurrentExecutable) {
+            command = QStringLiteral("GET ") +
+                      ftp::quoted(QStringLiteral("/tffs0/bin/qorax_") + strCurrentVersion + QStringLiteral(".bin")) +
+                      QLatin1Char(' ') + target;
+        } else {
+            WriteLog(0, QStringLiteral("Error: FTP backup not possible because constructedBinName (") + constructedBinName +
+                            QStringLiteral(") <> strCurrentExecutable (") + strCurrentExecutable + QStringLiteral(")"));
+            // Nothing to fetch under a name the upgrader can restore: go on
+            // with the upload instead of waiting for the watchdog.
+            tmrFTPReq->disable();
+            UPG_UploadQoraxBinToTarget();
+            return;
+        }
+    } else {
+        command = QStringLiteral("GET ") + ftp::quoted(QStringLiteral("/tffs0/bin/qorax.bin")) + QLatin1Char(' ') + target;
+    }
+    WriteLog(3, QStringLiteral("UPG_GetCurrentQoraxBintoPc(): ") + command);
+    issueFtp(command);
+}
+
+void frmMain::UPG_UploadQoraxBinToTarget()
+{
+    WriteLog(2, QStringLiteral(">> UPG_UploadQoraxBinToTarget()"));
+    setFtpState(ftp::PUT_NEW_BIN_CMD);
+    SetMouseCursor(1);
+    setStatusText(QStringLiteral("Uploading Satellite IP Modem Binary to Terminal..."));
+    inetFTP->setAddress(strIPAddress);
+    isFtpDone = false;
+    const QString command = QStringLiteral("PUT ") +
+                            ftp::quoted(strHomeDir + QStringLiteral("qorax_") + strNewVersion + QStringLiteral(".bin")) +
+                            QStringLiteral(" /tffs0/bin/qorax_") + strNewVersion + QStringLiteral(".bin");
+    WriteLog(3, QStringLiteral("UPG_UploadQoraxBinToTarget(): ") + command);
+    issueFtp(command);
 }

@@ -24,3 +24,7 @@ void frmMain::UPG_HandleReleaseInfo(const QString&)
 void frmMain::Util_GrabTermAntennaVersions(const QString&)
 {
 }
+
+void frmMain::UPG_StandaloneAntennaUpgrade()
+{
+}

@@ -24,3 +24,15 @@ void frmMain::Util_GrabTermPICVersion(const QString&, bool)
 void frmMain::Init_PIC_Upgrade()
 {
 }
+
+void frmMain::UPG_UpgradePIC()
+{
+}
+
+void frmMain::UPG_StandalonePICUpgrade()
+{
+}
+
+void frmMain::UPG_Prepare4PICUpgrade()
+{
+}

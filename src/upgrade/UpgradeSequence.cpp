@@ -1,14 +1,122 @@
-// Upgrade selection and the order of the items.
+// Upgrade selection and the order of the items: software, antenna, PIC,
+// with a terminal restart between them.
 #include "app/frmMain.h"
 
+#include "platform/EventPump.h"
+#include "upgrade/Sequencing.h"
+#include "zing/ZingTexts.h"
+
+#include <QCheckBox>
 #include <QGroupBox>
+
+namespace {
+const QString kStatePrefix = QStringLiteral("currUpgradeState = ");
+QString boolText(bool b)
+{
+    return b ? QStringLiteral("True") : QStringLiteral("False");
+}
+}  // namespace
 
 void frmMain::cmdUpgrade_Click()
 {
+    WriteLog(2, QStringLiteral(">> Upgrade Button Clicked()"));
+    isGpsBypassAnswered = false;
+    if (strCurrentVersion == QLatin1String("0_0_0_0")) {
+        ZingReq_GetCurrentSoftwareVersion();
+        // The request shows the busy pointer until it is answered or has failed.
+        while (mousePointer() == 13 && !unloaded_) {
+            EventPump::doEvents();
+            EventPump::wait(100);
+        }
+        if (unloaded_)
+            return;
+    }
+    if (!isOkToFtp)
+        return;
+
+    isUpgSwSelected = chkBinUpg->isChecked();
+    isUpgPicSelected = chkPICUpg->isChecked();
+    isUpgAntSelected = chkAntUpg->isChecked();
+    if (!isUpgSwSelected && !isUpgPicSelected && !isUpgAntSelected) {
+        msgBox(QStringLiteral("Please Select the Item(s) you wish to Upgrade."), MsgButtons::OK, MsgIcon::Critical,
+               zing::kTitleUserAction);
+        return;
+    }
+    chkAntUpg->setChecked(false);
+
+    const QString question = upg::confirmationText(isUpgSwSelected, isUpgAntSelected, isUpgPicSelected,
+                                                   connectedPlatformId, packagedPlatformId);
+    if (msgBox(question, MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction) != MsgResult::Yes) {
+        WriteLog(2, QStringLiteral("Upgrade Cancelled by User"));
+        isUpgSwSelected = false;
+        isUpgPicSelected = false;
+        isUpgAntSelected = false;
+        return;
+    }
+
+    if (isUpgSwSelected) {
+        currUpgradeState = UPG_STATE_IDLE;
+        WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+        UPG_UpgradeSoftware();
+        WriteLog(3, QStringLiteral("Spawned Software Upgrade."));
+    } else if (!isUpgAntSelected) {
+        WriteLog(1, QStringLiteral("Initializing PIC Upgrade..."));
+        UPG_UpgradePIC();
+        WriteLog(3, QStringLiteral("Spawned PIC Upgrade."));
+    } else if (upg::antennaFits(isAntennaFwOk, termAntClassId, atbAntClassId, hpaAntClassId, iacAntClassId)) {
+        WriteLog(1, QStringLiteral("Initializing Antenna Upgrade..."));
+        UPG_UpgradeAntennaFW();
+        WriteLog(3, QStringLiteral("Spawned Antenna Upgrade."));
+    } else {
+        UI_DisableAntennaFunctionality();
+        isUpgAntSelected = false;
+        msgBox(QStringLiteral("Antenna-Type conflict.  Operation Cancelled."), MsgButtons::OK, MsgIcon::Exclamation,
+               zing::kTitleFault);
+    }
+}
+
+void frmMain::UPG_UpgradeAntennaFW()
+{
+    WriteLog(2, QStringLiteral(">> UPG_UpgradeAntennaFW()"));
+    currUpgradeState = UPG_STATE_BIN_DONE;
+    WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+    Handle_UpgradeState();
 }
 
 void frmMain::Handle_UpgradeState()
 {
+    WriteLog(2, QStringLiteral(">> Handle_UpgradeState()"));
+    WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+    WriteLog(1, QStringLiteral("Is Antenna Upgrade Pending = ") + boolText(isUpgAntSelected));
+    WriteLog(1, QStringLiteral("Is PIC Upgrade Pending = ") + boolText(isUpgPicSelected));
+    UI_UpdateUIUpgState(0);
+
+    const upg::NextStep next =
+        upg::nextStep(currUpgradeState, isUpgAntSelected, isAntennaFwOk, isUpgPicSelected, isPicFwOk);
+    if (next.newState >= 0) {
+        currUpgradeState = next.newState;
+        WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+    }
+    if (next.clearAntennaPending)
+        isUpgAntSelected = false;
+    if (next.clearPicPending)
+        isUpgPicSelected = false;
+    if (!next.logLine.isEmpty())
+        WriteLog(1, next.logLine);
+    if (!next.statusText.isEmpty())
+        setStatusText(next.statusText);
+    if (next.displayIdle)
+        UI_UpdateUIUpgState(1);
+    switch (next.action) {
+    case upg::NextStep::StartAntenna:
+        UPG_StandaloneAntennaUpgrade();
+        break;
+    case upg::NextStep::StartPic:
+        UPG_StandalonePICUpgrade();
+        break;
+    case upg::NextStep::None:
+        break;
+    }
 }
 
 void frmMain::UI_UpdateUIUpgState(int displayState)
