@@ -123,8 +123,10 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
     const int limit = timeoutMs_ >= 0 ? std::max(1, timeoutMs_) : Settings::scaled(60000);
     QTcpSocket control;
     BlockingSession session(control, clock, limit, result.reply);
-    // A silent peer ends in a time-out, a closed one in a reset.
+    // A silent peer ends in a time-out; one that hangs up made no connection
+    // before the login and reset it after.
     auto lost = [&session] { return session.expired() ? InetFtp::errTimeout : InetFtp::errConnectionReset; };
+    auto unreachable = [&session] { return session.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect; };
 
     quint32 literal = 0;
     if (Settings::parseIPv4(host_, &literal))
@@ -143,7 +145,7 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
     // Connection and login make the "connection" of the original call.
     auto greeting = session.reply(true);
     if (!greeting)
-        return failed(Failure::Connect, session.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect);
+        return failed(Failure::Connect, unreachable());
     if (!greeting->positive())
         return failed(Failure::Connect, InetFtp::errCannotConnect);
     session.send("USER", user_);
@@ -153,7 +155,7 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
         login = session.reply(true);
     }
     if (!login)
-        return failed(Failure::Connect, lost());
+        return failed(Failure::Connect, unreachable());
     if (!login->positive())
         return failed(Failure::Connect, InetFtp::errLoginRefused);
 

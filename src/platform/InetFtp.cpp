@@ -211,7 +211,6 @@ bool InetFtp::execute(const QString& operation)
     responseCode_ = errNone;
     reportedReceiving_ = false;
     touch();
-    timeout_->start(timeoutMs());
 
     if (op_.kind == FtpOperation::Close) {
         post(icDisconnecting);
@@ -224,6 +223,7 @@ bool InetFtp::execute(const QString& operation)
         }
         return true;
     }
+    timeout_->start(timeoutMs());
     if (op_.kind == FtpOperation::Ls) {
         listing_.clear();
         listingRead_ = 0;
@@ -256,15 +256,15 @@ bool InetFtp::prepareLocalFile()
     // The download goes to a temporary file beside the target and replaces it
     // only once complete, so an existing file is never lost to a broken
     // transfer. The ".part" suffix keeps it out of "*.bin" and "*.txt" searches.
-    downloadTarget_ = op_.second;
-    const QFileInfo target(downloadTarget_);
+    const QFileInfo target(op_.second);
+    downloadTarget_ = target.absoluteFilePath();
     if (target.isDir()) {
         fail(errRefused, QStringLiteral("Local file cannot be written: %1 is a folder").arg(nativePath(downloadTarget_)), true);
         return false;
     }
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name = QStringLiteral("%1.%2.part")
-                                 .arg(target.absoluteFilePath())
+                                 .arg(downloadTarget_)
                                  .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         auto file = std::make_unique<QFile>(name);
         if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
@@ -407,13 +407,17 @@ void InetFtp::onControlGone(bool error, int socketError)
     case Step::Quit:
         finishClose();
         return;
-    case Step::Connecting: {
+    case Step::Connecting:
+    case Step::Greeting:
+    case Step::User:
+    case Step::Pass: {
+        // No session was ever made: that is a failure to connect, not a reset.
         int code = errCannotConnect;
         if (socketError == QAbstractSocket::HostNotFoundError)
             code = errNameNotResolved;
         else if (socketError == QAbstractSocket::SocketTimeoutError)
             code = errTimeout;
-        fail(code, QStringLiteral("Cannot connect to %1: %2").arg(host_, why), false);
+        fail(code, QStringLiteral("Cannot connect to %1 (%2): %3").arg(host_, QLatin1String(stepName(step_)), why), false);
         return;
     }
     default:

@@ -259,6 +259,14 @@ TEST_F(InetFtpTest, CannotConnectGives12029AndTheGuardSendsNothing)
     EXPECT_FALSE(ftp.connected());
     EXPECT_TRUE(guardLines.isEmpty());
 
+    // A server that hangs up before its greeting made no session either.
+    QTcpServer rude;
+    ASSERT_TRUE(rude.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&rude, &QTcpServer::newConnection, [&rude] { rude.nextPendingConnection()->close(); });
+    ftp.setPort(rude.serverPort());
+    EXPECT_EQ(run("CD /tffs0/bin"), (States{1, 2, 3, 4, 11}));
+    EXPECT_EQ(ftp.responseCode(), 12029);
+
     QTcpServer trap;  // would see a connection if the guard let one through
     ASSERT_TRUE(trap.listen(QHostAddress::LocalHost, 0));
     ftp.setPort(trap.serverPort());
