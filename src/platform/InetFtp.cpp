@@ -167,6 +167,24 @@ void InetFtp::post(int state)
         Qt::QueuedConnection);
 }
 
+void InetFtp::postFinal(int state)
+{
+    // StillExecuting turns false only when the operation's last notification
+    // is delivered: a caller that pumps events until the control is idle has
+    // then seen that notification, and the next command cannot overtake it.
+    const quint64 gen = notifyGeneration_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, gen, state] {
+            if (gen != notifyGeneration_)
+                return;
+            executing_ = false;
+            if (onStateChanged)
+                onStateChanged(state);
+        },
+        Qt::QueuedConnection);
+}
+
 void InetFtp::trace(const QString& line)
 {
     if (onTrace)
@@ -740,9 +758,8 @@ void InetFtp::completed()
 {
     timeout_->stop();
     step_ = Step::Idle;
-    executing_ = false;
     responseCode_ = errNone;
-    post(icResponseCompleted);
+    postFinal(icResponseCompleted);
 }
 
 void InetFtp::fail(int code, const QString& info, bool keepSession)
@@ -753,12 +770,11 @@ void InetFtp::fail(int code, const QString& info, bool keepSession)
     if (!keepSession)
         dropControl();
     step_ = Step::Idle;
-    executing_ = false;
     responseCode_ = code;
     if (!info.isEmpty())
         responseInfo_ = info;
     trace(QStringLiteral("! %1 %2").arg(code).arg(responseInfo_));
-    post(icError);
+    postFinal(icError);
 }
 
 void InetFtp::finishClose()
@@ -768,8 +784,7 @@ void InetFtp::finishClose()
     discardLocalFiles();
     dropControl();
     step_ = Step::Idle;
-    executing_ = false;
-    post(icDisconnected);
+    postFinal(icDisconnected);
 }
 
 void InetFtp::cancel()

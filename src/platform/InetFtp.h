@@ -120,6 +120,7 @@ private:
     static const char* stepName(Step s);
 
     void post(int state);
+    void postFinal(int state);
     int timeoutMs() const;
     void touch() { lastActivity_.restart(); }
     void onTimeoutCheck();

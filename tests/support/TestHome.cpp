@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <gtest/gtest.h>
+
+#include <iostream>
 #include <stdexcept>
 
 TestHome::TestHome(const QString& folderName)
@@ -19,6 +22,14 @@ TestHome::TestHome(const QString& folderName)
 
 TestHome::~TestHome()
 {
+    // A failed test shows the end of the upgrader's log, as a field engineer
+    // would read it.
+    if (::testing::Test::HasFailure()) {
+        const QStringList lines = logLines();
+        std::cout << "---- last lines of the upgrader's log ----\n";
+        for (qsizetype i = std::max<qsizetype>(0, lines.size() - 120); i < lines.size(); ++i)
+            std::cout << lines.at(i).toStdString() << "\n";
+    }
     QDir::setCurrent(previousDir_);
 }
 
