@@ -1,11 +1,82 @@
-// Restore of a backed-up version.
+// Restore of a version backed up by an earlier upgrade.
 #include "app/frmMain.h"
 
-void frmMain::cmdRestore_Click()
-{
-}
+#include "ftp/FtpLogic.h"
+#include "ident/VersionText.h"
+#include "platform/EventPump.h"
+#include "platform/Files.h"
+#include "platform/InetFtp.h"
+#include "ui/SecondaryWindows.h"
+#include "zing/ZingTexts.h"
 
 void frmMain::cmdRestoreMenu_Click()
 {
     cmdRestore_Click();
+}
+
+void frmMain::cmdRestore_Click()
+{
+    isGpsBypassAnswered = false;
+    if (strIPAddress.isEmpty()) {
+        msgBox(QStringLiteral("Please enter Satellite IP Modem's IP address."), MsgButtons::OK, MsgIcon::Information,
+               zing::kTitleUserAction);
+        return;
+    }
+    if (strCurrentVersion == QLatin1String("0_0_0_0")) {
+        ZingReq_GetCurrentSoftwareVersion();
+        while (mousePointer() == 13 && !unloaded_) {
+            EventPump::doEvents();
+            EventPump::wait(100);
+        }
+        if (unloaded_)
+            return;
+    }
+    if (!isOkToFtp)
+        return;
+
+    SetMouseCursor(1);
+    restoreCount = 0;
+    strRestoreVersion.clear();
+    // Backups without a version in their name cannot be offered.
+    QStringList versions;
+    for (const QString& name : Files::find(strBackupDir, QStringLiteral("qorax*.bin"))) {
+        const QString version = ftp::backupVersion(name);
+        if (!version.isEmpty())
+            versions << ident::SearchAndReplace(version, QStringLiteral("_"), QStringLiteral("."));
+    }
+    restoreList = versions;
+    restoreList.append(QString());
+    restoreCount = static_cast<int16_t>(versions.size());
+    SetMouseCursor(0);
+
+    if (restoreCount != 0) {
+        frmRestore window(*this);
+        dialogs_.showModal(window);
+    } else {
+        msgBox(QStringLiteral("No Restore versions are available."), MsgButtons::OK, MsgIcon::Exclamation,
+               zing::kTitleFault);
+    }
+    for (int i = 0; i < restoreCount && i < restoreList.size(); ++i)
+        restoreList[i].clear();
+    if (strRestoreVersion.isEmpty() || unloaded_)
+        return;
+
+    strRestoreVersion = ident::SearchAndReplace(strRestoreVersion, QStringLiteral("."), QStringLiteral("_"));
+    if (!DetectReleaseSeriesConflict(strRestoreVersion)) {
+        const QString text = QStringLiteral("Release Series conflict detected.  Upgrade not possible.");
+        msgBox(text, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
+        setStatusText(text);
+        return;
+    }
+    SetMouseCursor(1);
+    setStatusText(QStringLiteral("Restoring Satellite IP Modem with version ") + strRestoreVersion + QStringLiteral("..."));
+    setFtpState(ftp::PUT_RESTORE_BIN_CMD);
+    inetFTP->setAddress(strIPAddress);
+    isFtpDone = false;
+    WriteLog(3, QStringLiteral("Putting qorax.bin"));
+    issueFtp(QStringLiteral("PUT ") +
+             ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strRestoreVersion + QStringLiteral(".bin")) +
+             QStringLiteral(" /tffs0/bin/qorax_") + strRestoreVersion + QStringLiteral(".bin"));
+    WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::PUT_RESTORE_BIN_CMD));
+    UI_UpdateUIUpgState(2);
 }

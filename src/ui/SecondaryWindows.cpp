@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -154,4 +155,51 @@ frmUpgrade::frmUpgrade() : QDialog(nullptr)
             upgradeChoice = 1;
     });
     QObject::connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+frmRestore::frmRestore(frmMain& owner) : QDialog(nullptr), owner_(owner)
+{
+    setObjectName(QStringLiteral("frmRestore"));
+    setWindowTitle(QStringLiteral("Restore Terminal Software"));
+    setModal(true);
+
+    lblOldSoftwareVersionList = new QLabel(QStringLiteral("Select an old software version to restore:"), this);
+    lblOldSoftwareVersionList->setObjectName(QStringLiteral("lblOldSoftwareVersionList"));
+    lstOldSoftwareVersions = new QListWidget(this);
+    lstOldSoftwareVersions->setObjectName(QStringLiteral("lstOldSoftwareVersions"));
+    cmdOkRestore = new QPushButton(QStringLiteral("OK"), this);
+    cmdOkRestore->setObjectName(QStringLiteral("cmdOkRestore"));
+    cmdCancelRestore = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancelRestore->setObjectName(QStringLiteral("cmdCancelRestore"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOkRestore);
+    buttons->addWidget(cmdCancelRestore);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblOldSoftwareVersionList);
+    layout->addWidget(lstOldSoftwareVersions);
+    layout->addLayout(buttons);
+    resize(300, 240);
+
+    QObject::connect(cmdOkRestore, &QPushButton::clicked, this, &frmRestore::cmdOkRestore_Click);
+    QObject::connect(cmdCancelRestore, &QPushButton::clicked, this, &frmRestore::cmdCancelRestore_Click);
+
+    // On load: the versions found, the only one selected when there is one.
+    for (int i = 0; i < owner_.restoreCount && i < owner_.restoreList.size(); ++i)
+        lstOldSoftwareVersions->addItem(owner_.restoreList.at(i));
+    if (owner_.restoreCount == 1)
+        lstOldSoftwareVersions->setCurrentRow(0);
+}
+
+void frmRestore::cmdOkRestore_Click()
+{
+    const QListWidgetItem* item = lstOldSoftwareVersions->currentItem();
+    owner_.strRestoreVersion = (item && item->isSelected()) ? item->text() : QString();
+    accept();
+}
+
+void frmRestore::cmdCancelRestore_Click()
+{
+    reject();
 }

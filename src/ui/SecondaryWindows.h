@@ -50,3 +50,23 @@ public:
     QRadioButton* UpgradeLater = nullptr;
     QPushButton* OKButton = nullptr;
 };
+
+class QListWidget;
+
+// Lists the backed-up versions; OK takes the selected one.
+class frmRestore : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmRestore(frmMain& owner);
+
+    void cmdOkRestore_Click();
+    void cmdCancelRestore_Click();
+
+    QLabel* lblOldSoftwareVersionList = nullptr;
+    QListWidget* lstOldSoftwareVersions = nullptr;
+    QPushButton* cmdOkRestore = nullptr;
+    QPushButton* cmdCancelRestore = nullptr;
+
+private:
+    frmMain& owner_;
+};
