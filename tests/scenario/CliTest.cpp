@@ -1,0 +1,122 @@
+// The unattended front end as a program: its output, its exit status and
+// what the terminal received.
+#include "support/SimHarness.h"
+#include "support/TestHome.h"
+#include "support/Upgrader.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QStringList lines;
+};
+
+CliRun runCli(const QStringList& args, const Settings& s, int limitMs = 60000)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QORA_LOOPBACK_ONLY", "1");
+    env.insert("QORA_DEFAULT_TERMINAL_IP", s.defaultTerminalIp);
+    env.insert("QORA_ZING_PORT", QString::number(s.zingPort));
+    env.insert("QORA_FTP_PORT", QString::number(s.ftpPort));
+    env.insert("QORA_TELNET_PORT", QString::number(s.telnetPort));
+    env.insert("QORA_TIME_SCALE", QString::number(s.timeScale));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(QStringLiteral(QORA_CLI_PATH), args);
+    CliRun r;
+    if (!p.waitForFinished(limitMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    if (out.endsWith('\n'))
+        out.chop(1);
+    r.lines = out.split('\n');
+    return r;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override { home.writePackage("5_7_2_0"); }
+    SimHarness sim;
+    TestHome home;
+};
+
+TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
+{
+    const CliRun up = runCli({"--upgrade", "sw"}, Settings::get());
+    EXPECT_EQ(up.exitCode, 0) << up.lines.join('\n').toStdString();
+    EXPECT_TRUE(up.lines.contains("status: Successfully upgraded! Wait..."));
+    EXPECT_TRUE(up.lines.contains("version: 5.7.2.0"));
+    ASSERT_FALSE(up.lines.isEmpty());
+    EXPECT_TRUE(up.lines.last().startsWith("outcome: success; log: " + home.path() + "logs/"));
+    EXPECT_EQ(sim->runningVersion(), "5.7.2.0");
+    // The question was answered Yes and shown on the output.
+    EXPECT_TRUE(up.lines.filter("box: Upgrader: user action required: Please Confirm your selections.").size() == 1);
+
+    const CliRun back = runCli({"--restore", "5.7.1.12"}, Settings::get());
+    EXPECT_EQ(back.exitCode, 0) << back.lines.join('\n').toStdString();
+    EXPECT_TRUE(back.lines.contains("window: Restore Terminal Software"));
+    EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
+    EXPECT_EQ(home.logFiles().size(), 2);
+}
+
+TEST_F(Cli, VersionResetAndLog)
+{
+    CliRun r = runCli({"--version"}, Settings::get());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.lines.contains("version: 5.7.1.12"));
+
+    const int resets = sim->resetCount();
+    r = runCli({"--reset"}, Settings::get());
+    EXPECT_EQ(r.exitCode, 0) << r.lines.join('\n').toStdString();
+    EXPECT_EQ(sim->resetCount(), resets + 1);
+
+    sim->clearRecords();
+    r = runCli({"--factory-defaults"}, Settings::get());
+    EXPECT_EQ(r.exitCode, 0) << r.lines.join('\n').toStdString();
+    EXPECT_TRUE(r.lines.contains("status: Restore in Progress.  Please Wait... "));
+    EXPECT_TRUE(sim.zingCodes().contains(0x13));
+
+    r = runCli({"--download-log"}, Settings::get());
+    EXPECT_EQ(r.exitCode, 0) << r.lines.join('\n').toStdString();
+    EXPECT_TRUE(QFile::exists(home.file("Backup/sylog.log")));
+}
+
+TEST_F(Cli, TerminalOffIsAFailureWithTheConnectionMessage)
+{
+    sim->powerOff();
+    const CliRun r = runCli({"--upgrade", "sw"}, Settings::get());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.lines.contains("status: ZING Connection failed."));
+    EXPECT_FALSE(r.lines.filter("box: Upgrader: FAULT: Unable to get Satellite IP Modem's software version.").isEmpty());
+    EXPECT_TRUE(r.lines.last().startsWith("outcome: failure"));
+}
+
+TEST_F(Cli, BadUsageSendsNothing)
+{
+    const QList<QStringList> cases = {{}, {"--reset", "--version"}, {"--upgrade", "sw,foo"}, {"--restore", "5.7.0.1"},
+                                      {"--frobnicate"}};
+    for (const QStringList& args : cases) {
+        const CliRun r = runCli(args, Settings::get());
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.lines.size(), 1) << r.lines.join('\n').toStdString();
+    }
+    EXPECT_TRUE(sim->records().isEmpty());
+    EXPECT_TRUE(home.logFiles().isEmpty());
+
+    const CliRun help = runCli({"--help"}, Settings::get());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.lines.join('\n').contains("--download-log"));
+}
+
+}  // namespace
