@@ -198,6 +198,16 @@ TEST_F(TermDiagTest, StartsTheSiblingToolOnlyAtUnload)
     EXPECT_EQ(QDir::currentPath() + "/", home.path());
 }
 
+TEST_F(TermDiagTest, StartedAlsoWhenStartUpEndsForWantOfAPackage)
+{
+    installStandIn();
+    QFile::remove(home.file("qorax_5_7_1_12.bin"));
+    Upgrader u("/TermDiag");
+    EXPECT_FALSE(u.load());
+    EXPECT_EQ(u.dialogs.boxes().size(), 1);
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 5000));
+}
+
 TEST_F(TermDiagTest, AMissingToolIsLoggedAndNothingElseHappens)
 {
     Upgrader u("/TermDiag");
