@@ -284,7 +284,9 @@ private:
     void ftpFileNotFound();
     void ftpFatalConnectionReset();
     void fatalImagePut();
-    bool waitWhileBusy(bool (frmMain::*busy)() const);
+    // Asks for the version when it is not known and waits for the answer.
+    // False when the program ended meanwhile.
+    bool fetchVersionIfUnknown();
     bool ftpExecuting() const;
 
     // ---- app ----

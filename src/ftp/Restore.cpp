@@ -3,7 +3,6 @@
 
 #include "ftp/FtpLogic.h"
 #include "ident/VersionText.h"
-#include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/InetFtp.h"
 #include "ui/SecondaryWindows.h"
@@ -22,15 +21,8 @@ void frmMain::cmdRestore_Click()
                zing::kTitleUserAction);
         return;
     }
-    if (strCurrentVersion == QLatin1String("0_0_0_0")) {
-        ZingReq_GetCurrentSoftwareVersion();
-        while (mousePointer() == 13 && !unloaded_) {
-            EventPump::doEvents();
-            EventPump::wait(100);
-        }
-        if (unloaded_)
-            return;
-    }
+    if (!fetchVersionIfUnknown())
+        return;
     if (!isOkToFtp)
         return;
 

@@ -21,16 +21,8 @@ void frmMain::cmdUpgrade_Click()
 {
     WriteLog(2, QStringLiteral(">> Upgrade Button Clicked()"));
     isGpsBypassAnswered = false;
-    if (strCurrentVersion == QLatin1String("0_0_0_0")) {
-        ZingReq_GetCurrentSoftwareVersion();
-        // The request shows the busy pointer until it is answered or has failed.
-        while (mousePointer() == 13 && !unloaded_) {
-            EventPump::doEvents();
-            EventPump::wait(100);
-        }
-        if (unloaded_)
-            return;
-    }
+    if (!fetchVersionIfUnknown())
+        return;
     if (!isOkToFtp)
         return;
 
@@ -73,6 +65,19 @@ void frmMain::cmdUpgrade_Click()
         msgBox(QStringLiteral("Antenna-Type conflict.  Operation Cancelled."), MsgButtons::OK, MsgIcon::Exclamation,
                zing::kTitleFault);
     }
+}
+
+bool frmMain::fetchVersionIfUnknown()
+{
+    if (strCurrentVersion == QLatin1String("0_0_0_0")) {
+        ZingReq_GetCurrentSoftwareVersion();
+        // The request shows the busy pointer until it is answered or has failed.
+        while (mousePointer() == 13 && !unloaded_) {
+            EventPump::doEvents();
+            EventPump::wait(100);
+        }
+    }
+    return !unloaded_;
 }
 
 void frmMain::UPG_UpgradeAntennaFW()
