@@ -232,6 +232,39 @@ void Core::later(int terminalMs, const std::function<void()>& fn)
     timer->start(scaled(terminalMs));
 }
 
+bool Core::record(Record r, qint64* cutAfterBytes)
+{
+    if (cutAfterBytes)
+        *cutAfterBytes = -1;
+    const bool transfer = r.service == Service::Ftp &&
+                          QStringList{QStringLiteral("RETR"), QStringLiteral("STOR"), QStringLiteral("NLST"),
+                                      QStringLiteral("LIST")}
+                              .contains(r.command);
+    const quint64 seq = state_->addRecord(std::move(r));
+    const Faults::Cut cut = state_->faults().cut;
+    if (cut.action == Faults::Cut::Action::None || seq != cut.atSeq)
+        return true;
+    if (transfer && cut.afterBytes >= 0 && cutAfterBytes) {
+        *cutAfterBytes = cut.afterBytes;
+        return true;
+    }
+    cutNow(QStringLiteral("record %1").arg(seq));
+    return false;
+}
+
+void Core::cutNow(const QString& where)
+{
+    const Faults::Cut cut = state_->faults().cut;
+    ++status_.cuts;
+    if (cut.action == Faults::Cut::Action::PowerOff) {
+        powerOff(QStringLiteral("cut at ") + where);  // publishes
+        return;
+    }
+    event(QStringLiteral("connections reset at %1 (cut)").arg(where));
+    Q_EMIT linksCut();
+    publish();  // after the sessions let go, so a waiter finds their files closed
+}
+
 void Core::bury(QTcpSocket* socket)
 {
     if (!socket)

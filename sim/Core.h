@@ -52,7 +52,12 @@ public:
     int platform() const;
     int scaled(int terminalMs) const { return state_->scaled(terminalMs); }
     void event(const QString& line) const { state_->event(line); }
-    void record(Record r) { state_->addRecord(std::move(r)); }
+    // Records what a service received. False when the record cut the
+    // terminal off (Faults::cut): the service must not act on it. A transfer
+    // to be cut inside its data gets the byte count in *cutAfterBytes (else -1).
+    bool record(Record r, qint64* cutAfterBytes = nullptr);
+    // Makes the cut of Faults::cut now (a transfer reached its byte count).
+    void cutNow(const QString& where);
     // Runs fn after a terminal duration unless the terminal goes down first.
     void later(int terminalMs, const std::function<void()>& fn);
     // Keeps a connection of a terminal that went down open but deaf: a real
@@ -67,6 +72,8 @@ public:
 Q_SIGNALS:
     // The terminal goes down: sessions hand their sockets to bury() and go.
     void goingDown();
+    // Every connection is reset; the terminal stays up.
+    void linksCut();
 
 private:
     void goDown(Mode next, const QString& why);

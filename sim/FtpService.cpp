@@ -56,6 +56,10 @@ FtpSession::FtpSession(QTcpSocket* control, Core* core, int id)
         deleteLater();
     });
     connect(core_, &Core::goingDown, this, &FtpSession::goAway);
+    connect(core_, &Core::linksCut, this, [this] {
+        if (!dead_)
+            resetAll(-1);
+    });
     if (core_->state()->faults().ftpMultiLineReplies)
         replyLines(220, {QStringLiteral("Welcome to the terminal's flash file service."),
                          QStringLiteral("Authorized service access only."), QStringLiteral("FTP server ready.")});
@@ -144,7 +148,8 @@ void FtpSession::handle(const QByteArray& line)
     r.command = cmd;
     r.argument = arg;
     r.line = text;
-    core_->record(r);
+    if (!core_->record(r, &cutAfterBytes_))
+        return;  // cut off before acting on it
     core_->event(QStringLiteral("ftp#%1 <- %2")
                      .arg(id_)
                      .arg(cmd == QLatin1String("PASS") ? QStringLiteral("PASS ********") : text));
@@ -312,6 +317,8 @@ bool FtpSession::failsOnFile(const QString& virt) const
 
 qint64 FtpSession::resetPoint(const QString& virt) const
 {
+    if (cutAfterBytes_ >= 0)
+        return cutAfterBytes_;
     const Faults f = core_->state()->faults();
     if (f.ftpResetAfterBytes < 0)
         return -1;
@@ -462,7 +469,11 @@ void FtpSession::doList(const QString& arg, bool namesOnly)
     QByteArray listing;
     for (const QFileInfo& e : entries)
         listing += ((namesOnly ? e.fileName() : listLine(e)) + QStringLiteral("\r\n")).toLatin1();
-    resetAt_ = -1;
+    if (namesOnly) {
+        if (const auto canned = core_->state()->faults().ftpNameListing)
+            listing = *canned;
+    }
+    resetAt_ = cutAfterBytes_;
     send(listing, namesOnly ? QStringLiteral("file names") : QStringLiteral("file list"));
 }
 
@@ -691,7 +702,13 @@ void FtpSession::closeFile()
 
 void FtpSession::resetAll(qint64 bytes)
 {
-    core_->event(QStringLiteral("ftp#%1 connections reset after %2 bytes of %3 (fault)").arg(id_).arg(bytes).arg(current_));
+    if (bytes >= 0 && cutAfterBytes_ >= 0) {
+        // The cut of this transfer: whatever it is, it acts on every connection.
+        core_->cutNow(QStringLiteral("%1 bytes of %2").arg(bytes).arg(current_));
+        return;
+    }
+    if (bytes >= 0)
+        core_->event(QStringLiteral("ftp#%1 connections reset after %2 bytes of %3 (fault)").arg(id_).arg(bytes).arg(current_));
     dead_ = true;
     transfer_ = Transfer::None;
     closeFile();

@@ -94,6 +94,7 @@ private:
     QByteArray sendBuffer_;
     qint64 sent_ = 0;
     qint64 resetAt_ = -1;
+    qint64 cutAfterBytes_ = -1;  // the current command is cut after this many data bytes (Faults::cut)
     QFile* file_ = nullptr;
     QByteArray asciiIn_;
     qint64 received_ = 0;

@@ -54,7 +54,7 @@ void SimState::setStatus(const Status& s)
     changed_.wakeAll();
 }
 
-void SimState::addRecord(Record r)
+quint64 SimState::addRecord(Record r)
 {
     {
         QMutexLocker lock(&mutex_);
@@ -65,6 +65,7 @@ void SimState::addRecord(Record r)
     }
     if (onRecord)
         onRecord(r);
+    return r.seq;
 }
 
 QList<Record> SimState::records() const

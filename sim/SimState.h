@@ -26,8 +26,9 @@ public:
     Status status() const;
     void setStatus(const Status& s);
 
-    // Stamps the record with its sequence number and time, then tells onRecord.
-    void addRecord(Record r);
+    // Stamps the record with its sequence number and time, then tells
+    // onRecord; returns the number.
+    quint64 addRecord(Record r);
     QList<Record> records() const;
     void clearRecords();
 

@@ -11,6 +11,8 @@
 #include <QMetaType>
 #include <QString>
 
+#include <optional>
+
 namespace qsim {
 
 // How the application reports its version (the three shapes the upgrader reads).
@@ -170,6 +172,25 @@ struct Faults {
     int telnetSplitBytes = 0;    // shell output written in pieces of this size; 0: whole
     int telnetSplitGapMs = 30;   // pause between the pieces (real time, not scaled)
     bool telnetSessionLimit = false;  // even the first session gets "Sorry, session limit reached."
+
+    // NLST answers these bytes instead of the folder's names (unset: the folder).
+    std::optional<QByteArray> ftpNameListing;
+
+    // The line to the terminal cut at one received item, for tests that stop
+    // an operation at every step. The item is recorded, then the terminal is
+    // cut off before it acts on it; Status::cuts counts the cuts made.
+    struct Cut {
+        enum class Action {
+            None,
+            PowerOff,    // as power-off(): connections fall silent, the terminal stays off
+            ResetLinks,  // every open connection is reset (RST); the terminal stays up
+        };
+        Action action = Action::None;
+        quint64 atSeq = 0;       // Record::seq of the item
+        // RETR, STOR, NLST or LIST at atSeq: cut after this many bytes of its
+        // data instead of at the command; -1: at the command.
+        qint64 afterBytes = -1;
+    } cut;
 };
 
 struct Config {
@@ -208,6 +229,7 @@ struct Status {
     int resetCount = 0;   // restarts since start (not the first boot)
     int bootCount = 0;    // boots since start (the first one included)
     int platform = 14;    // platform number of the hardware
+    int cuts = 0;         // cuts made by Faults::cut
 };
 
 }  // namespace qsim

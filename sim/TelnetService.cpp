@@ -178,6 +178,7 @@ TelnetSession::TelnetSession(QTcpSocket* socket, Core* core, int id)
         deleteLater();
     });
     connect(core_, &Core::goingDown, this, &TelnetSession::goAway);
+    connect(core_, &Core::linksCut, this, &TelnetSession::cutLink);
     if (core_->telnetBusy() || core_->state()->faults().telnetSessionLimit) {
         // The shell serves one client; others are told so and dropped.
         state_ = State::Refused;
@@ -193,6 +194,19 @@ TelnetSession::TelnetSession(QTcpSocket* socket, Core* core, int id)
 TelnetSession::~TelnetSession()
 {
     core_->shellClosed(this);
+}
+
+void TelnetSession::cutLink()
+{
+    core_->shellClosed(this);
+    out_->drop();
+    if (socket_) {
+        socket_->disconnect(this);
+        resetConnection(socket_);
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+    deleteLater();
 }
 
 void TelnetSession::goAway()
@@ -287,7 +301,8 @@ void TelnetSession::onLine(const QByteArray& raw, bool tooLong)
     r.line = line;
     if (tooLong)
         r.note = QStringLiteral("line too long, cut");
-    core_->record(r);
+    if (!core_->record(r))
+        return;  // cut off before acting on it
     core_->event(QStringLiteral("telnet#%1 <- %2").arg(id_).arg(secret ? QStringLiteral("********") : line.left(200)));
 
     const bool echo = core_->state()->model().shellEcho;

@@ -38,6 +38,7 @@ private:
     void flush(bool withPrompt);
     void value(bool ok);
     void goAway();
+    void cutLink();
 
     bool cd(const QString& dir);
     bool copy(const QStringList& args);

@@ -24,6 +24,18 @@ ZingSession::ZingSession(QTcpSocket* socket, Core* core, int id)
     connect(socket_, &QTcpSocket::readyRead, this, &ZingSession::onReadyRead);
     connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     connect(core_, &Core::goingDown, this, &ZingSession::goAway);
+    connect(core_, &Core::linksCut, this, &ZingSession::cutLink);
+}
+
+void ZingSession::cutLink()
+{
+    shortTimer_.stop();
+    out_->drop();
+    socket_->disconnect(this);
+    resetConnection(socket_);
+    socket_->deleteLater();
+    socket_ = nullptr;
+    deleteLater();
 }
 
 void ZingSession::goAway()
@@ -79,7 +91,8 @@ void ZingSession::handle(const QByteArray& raw, int length, const QString& note)
     r.raw = raw;
     r.zingCode = code;
     r.note = note;
-    core_->record(r);
+    if (!core_->record(r))
+        return;  // cut off before acting on it
     const QString name = zing::codeName(code);
     core_->event(QStringLiteral("zing#%1 <- %2 [%3]%4")
                      .arg(id_)

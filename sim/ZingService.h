@@ -28,6 +28,7 @@ private:
     void serve(quint32 code, const QByteArray& request);
     void upgradeAntenna();
     void goAway();
+    void cutLink();
 
     Core* core_;
     QTcpSocket* socket_;
