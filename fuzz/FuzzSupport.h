@@ -11,12 +11,12 @@
 
 // Shared by the fuzz targets and their corpus replay: a broken invariant must
 // stop the run the same way a sanitizer report does.
-#define FUZZ_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
+#define FUZZ_CHECK(cond)                                                                      \
+    do {                                                                                      \
+        if (!(cond)) {                                                                        \
             std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
+            std::abort();                                                                     \
+        }                                                                                     \
     } while (0)
 
 namespace fuzz {

@@ -7,6 +7,7 @@
 #include "ident/VersionText.h"
 
 #include <limits>
+#include <utility>
 
 namespace {
 
