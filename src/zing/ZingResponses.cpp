@@ -29,6 +29,14 @@ bool isHandledResponse(int32_t code)
     }
 }
 
+// The answer to the request in flight; the GPS test data goes out on the
+// bypass request's connection, under its code.
+bool answersRequest(int32_t code, int32_t request)
+{
+    return code == request + zing::VERSION_RESPONSE - zing::VERSION_CMD ||
+           (code == zing::GPS_TEST_DATA_RESPONSE && request == zing::GPS_BYPASS_MODE_CMD);
+}
+
 bool isAcceptedAntennaStatus(int32_t status)
 {
     return status == 0 || status == 1 || status == 2;
@@ -47,9 +55,18 @@ void frmMain::sckZING_DataArrival(const QByteArray& bytes)
     }
     // A code nobody handles leaves the request unanswered; its time-out keeps
     // running, so the exchange cannot hang on it.
-    if (isHandledResponse(r.code))
+    const bool handled = isHandledResponse(r.code);
+    const bool answers = answersRequest(r.code, currZingCmd);
+    if (handled && answers)
         tmrResponse->disable();
     WriteLog(3, QStringLiteral("ZingResponseCode: /x") + zing::hexUpper(r.code));
+    if (handled && !answers) {
+        // The answer to another request would drive a sequence the user never
+        // started, or loop one: ignored like an unknown code.
+        WriteLog(0, zing::Util_ZingCmdName(r.code) + QStringLiteral(" ignored: not the answer to ") +
+                        zing::Util_ZingCmdName(currZingCmd));
+        return;
+    }
     switch (r.code) {
     case zing::VERSION_RESPONSE:
         handleVersionResponse(bytes);

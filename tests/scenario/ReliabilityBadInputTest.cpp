@@ -1,0 +1,275 @@
+// Bad input from the terminal: ZING answers cut short, empty, garbled or with
+// absurd length fields; name listings with blank, long or odd names; image
+// descriptors that are empty, binary or lead out of the folder. Whatever
+// comes, the upgrader ends its operation in its own time and says so, the
+// terminal keeps a whole executable, and no file outside the home folder's
+// Backup, logs and image.txt changes.
+#include "ReliabilitySupport.h"
+
+#include "TerminalTexts.h"
+#include "ZingMessages.h"
+#include "support/TableRows.h"
+
+#include <QAction>
+#include <QDateTime>
+
+#include <iostream>
+
+namespace {
+
+using namespace reliability;
+using tablerows::PrintTo;
+namespace wire = qsim::zing;
+
+// Bytes that look like nothing: a fixed pseudo-random run, high bytes and NULs included.
+QByteArray garbage(int n, quint32 seed = 12345)
+{
+    QByteArray out(n, '\0');
+    for (char& c : out) {
+        seed = seed * 1103515245u + 12345u;
+        c = char(seed >> 23);
+    }
+    return out;
+}
+
+// Every file and folder below a folder: size and modification time.
+using Snapshot = QMap<QString, QPair<qint64, qint64>>;
+
+Snapshot snapshot(const QString& root)
+{
+    Snapshot s;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo f = it.fileInfo();
+        s.insert(f.filePath().mid(root.size()),
+                 {f.isDir() ? -1 : f.size(), f.isDir() ? 0 : f.lastModified().toMSecsSinceEpoch()});
+    }
+    return s;
+}
+
+// Only the home folder's Backup, logs and image.txt may change.
+void expectNothingElseChanged(const Snapshot& before, const Snapshot& after)
+{
+    static const QRegularExpression allowed(QStringLiteral("^home/(Backup|logs)(/|$)|^home/image\\.txt$"));
+    QStringList paths = before.keys() + after.keys();
+    paths.removeDuplicates();
+    for (const QString& p : paths) {
+        if (allowed.match(p).hasMatch())
+            continue;
+        EXPECT_TRUE(before.contains(p)) << "created: " << p.toStdString();
+        EXPECT_TRUE(after.contains(p)) << "removed: " << p.toStdString();
+        if (before.contains(p) && after.contains(p))
+            EXPECT_EQ(before.value(p), after.value(p)) << "changed: " << p.toStdString();
+    }
+}
+
+// Files a name from the terminal might lead to, beside and above the home folder.
+void plantDecoys(Bench& b)
+{
+    const QString parent = b.home.parentPath();
+    b.ownFiles << QStringLiteral("keep/qorax_5_7_1_12.bin") << QStringLiteral("notes.txt");
+    for (const QString& rel : {QStringLiteral("victim.bin"), QStringLiteral("etc/passwd"),
+                               QStringLiteral("Backup/qorax_5_7_1_12.bin"), QStringLiteral("tffs0/bin/qorax_5_7_1_12.bin"),
+                               QStringLiteral("home/keep/qorax_5_7_1_12.bin"), QStringLiteral("home/notes.txt")}) {
+        QDir().mkpath(QFileInfo(parent + rel).absolutePath());
+        QFile f(parent + rel);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("decoy " + rel.toLatin1());
+    }
+}
+
+// The upgrader has settled and told the user: a box, or the status line, and
+// the pointer is no longer busy. Returns what it said.
+QString expectTold(Bench& b, int boxesBefore)
+{
+    const bool ended = b.w().isUnloaded();
+    const QList<MsgRecord> told = b.u->dialogs.boxes().mid(boxesBefore);
+    EXPECT_TRUE(!told.isEmpty() || (!ended && !b.w().statusText().isEmpty())) << "nothing said";
+    EXPECT_FALSE(!ended && b.w().mousePointer() != 0) << "the busy pointer stays: " << b.w().statusText().toStdString();
+    QString said = ended ? QStringLiteral("program ended") : QStringLiteral("\"") + b.w().statusText() + QLatin1Char('"');
+    if (!told.isEmpty())
+        said += QStringLiteral(", box \"") + told.last().text.left(40).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
+                QLatin1Char('"');
+    return said;
+}
+
+// How a run ended, as the user saw it.
+struct RunEnd {
+    QString line;          // for the figures
+    bool ended = false;    // the program ended
+    bool boxShown = false; // a box after the run began
+    QString shownVersion;  // what the window shows as the terminal's version
+};
+
+// The checks after every run: settled in time and told the user, a complete
+// log, a whole executable after a power cycle, whole files only, nothing else
+// touched.
+RunEnd finishRun(Bench& b, HangGuard& guard, const Snapshot& before, int boxesBefore)
+{
+    RunEnd end;
+    const bool ok = guard.waitSettled();
+    EXPECT_TRUE(ok);
+    if (!ok || !b.u)
+        return end;
+    end.line = expectTold(b, boxesBefore);
+    end.ended = b.w().isUnloaded();
+    end.boxShown = b.u->dialogs.boxes().size() > boxesBefore;
+    end.shownVersion = b.w().txtCurrentSoftwareVersion->text();
+    b.u.reset();
+    expectCompleteLogs(b.home);
+    powerCycle(b);
+    end.line += QStringLiteral("; runs ") + expectWholeExecutableRuns(b);
+    expectOnlyWholeFiles(b);
+    expectNothingElseChanged(before, snapshot(b.home.parentPath()));
+    return end;
+}
+
+// ---- ZING answers ------------------------------------------------------------
+
+enum class When {
+    StartUp,      // the fault is there before the upgrader starts
+    Preparation,  // set once the upgrader knows the terminal, then Upgrade is pressed
+    AfterReset,   // the same; the request is only made again after the reset
+    Tools,        // Tools > Restore Factory Defaults
+};
+
+struct ZingRow {
+    std::string name;
+    quint32 code;
+    When when;
+    qsim::ZingFault fault;
+};
+
+QByteArray normalAnswer(quint32 code, const QString& dottedVersion)
+{
+    const qsim::Model m;
+    switch (code) {
+    case wire::kVersion:
+        return wire::versionResponse(qsim::versionText(m, false, dottedVersion));
+    case wire::kReleaseInfo: {
+        const QByteArray text = qsim::releaseInfoText(m).toLatin1();
+        return wire::fieldResponse(code + wire::kResponse, qint32(text.size()), qint32(text.size()), text);
+    }
+    default:
+        return wire::plainResponse(code + wire::kResponse);
+    }
+}
+
+QByteArray withField(QByteArray bytes, int offset, qint32 value)
+{
+    if (bytes.size() < offset + 4)
+        bytes.append(QByteArray(offset + 4 - bytes.size(), '\0'));
+    bytes.replace(offset, 4, wire::be32(value));
+    return bytes;
+}
+
+std::vector<ZingRow> zingRows()
+{
+    using F = qsim::ZingFault;
+    struct Target {
+        const char* name;
+        quint32 code;
+        When when;
+        const char* version;  // what the terminal runs when it answers
+        quint32 other;        // a request whose answer comes instead
+    };
+    const Target targets[] = {
+        {"version at start-up", wire::kVersion, When::StartUp, "5.7.1.12", wire::kReleaseInfo},
+        {"release info at start-up", wire::kReleaseInfo, When::StartUp, "5.7.1.12", wire::kVersion},
+        {"chkdsk", wire::kChkdsk, When::Preparation, "5.7.1.12", wire::kHaltStack},
+        {"halt stack", wire::kHaltStack, When::Preparation, "5.7.1.12", wire::kChkdsk},
+        {"version after the reset", wire::kVersion, When::AfterReset, "5.7.2.0", wire::kReleaseInfo},
+        {"release info after the reset", wire::kReleaseInfo, When::AfterReset, "5.7.2.0", wire::kVersion},
+        {"factory defaults", wire::kFactoryDefaults, When::Tools, "5.7.1.12", wire::kChkdsk},
+    };
+    std::vector<ZingRow> rows;
+    for (const Target& t : targets) {
+        const QByteArray normal = normalAnswer(t.code, QString::fromLatin1(t.version));
+        const qint32 response = qint32(t.code + wire::kResponse);
+        auto add = [&](const char* shape, const F& f) { rows.push_back({std::string(t.name) + ", " + shape, t.code, t.when, f}); };
+        add("empty", F::truncated(0));
+        add("2 bytes", F::truncated(2));
+        add("6 bytes", F::truncated(6));
+        add("10 bytes", F::truncated(10));
+        add("garbage", F::rawBytes(garbage(300)));
+        add("its code then garbage", F::rawBytes(wire::be32(response) + garbage(300, 777)));
+        add("huge message length", F::rawBytes(withField(normal, 4, 0x7FFFFFFF)));
+        add("negative message length", F::rawBytes(withField(normal, 4, qint32(0x80000000))));
+        add("another request's answer", F::rawBytes(normalAnswer(t.other, QString::fromLatin1(t.version))));
+        add("two answers in one", F::rawBytes(normal + normal));
+        add("connection closed", F::close());
+        if (t.code == wire::kVersion) {
+            add("64 KiB text without NUL", F::rawBytes(wire::be32(response) + wire::be32(65536) + QByteArray(65536, '7')));
+            add("control bytes in the text",
+                F::rawBytes(wire::be32(response) + wire::be32(64) + "AppSW: \x01\x1b[2J5.7\t.1.12\x7f, 06/15/2012 AppCompatLevel: 2\r\n" +
+                            garbage(20)));
+        } else if (t.code == wire::kReleaseInfo) {
+            add("length most positive", F::withStatus(0x7FFFFFFF));
+            add("length most negative", F::withStatus(qint32(0x80000000)));
+            add("text length most positive", F::rawBytes(withField(normal, 12, 0x7FFFFFFF)));
+            add("text without NUL, cut short", F::rawBytes(withField(normal, 8, 4000).left(16 + 100)));
+        } else {
+            add("status -1", F::withStatus(-1));
+            add("status most negative", F::withStatus(qint32(0x80000000)));
+        }
+    }
+    return rows;
+}
+
+class ReliabilityZing : public ::testing::TestWithParam<ZingRow> {};
+
+TEST_P(ReliabilityZing, EndsInTimeSaysSoAndLeavesTheTerminalWhole)
+{
+    const ZingRow& row = GetParam();
+    Bench b;
+    plantDecoys(b);
+    const Snapshot before = snapshot(b.home.parentPath());
+    auto arm = [&] { b.sim->updateFaults([&](qsim::Faults& f) { f.zingByCode.insert(row.code, row.fault); }); };
+
+    QString outcome;
+    if (row.when == When::StartUp) {
+        arm();
+        b.u = std::make_unique<Upgrader>();
+        HangGuard guard(b.w(), kRunLimitMs);
+        ASSERT_TRUE(b.u->load());
+        ASSERT_TRUE(guard.waitSettled());
+        outcome = expectTold(b, 0) + QStringLiteral("; asked again: ");
+        // Asking again, once the terminal answers properly, works.
+        const int boxes = int(b.u->dialogs.boxes().size());
+        b.sim->clearFaults();
+        HangGuard again(b.w(), kRunLimitMs);
+        b.w().cmdGetSoftwareVersion->trigger();
+        EXPECT_TRUE(waitUntil([&] { return b.w().statusText() == kReleaseInfoDone && settled(b.w()); }, kRunLimitMs))
+            << "the upgrader cannot ask again: " << b.w().statusText().toStdString();
+        outcome += finishRun(b, again, before, boxes).line;
+    } else {
+        ASSERT_TRUE(b.startUpgrader());
+        arm();
+        HangGuard guard(b.w(), kRunLimitMs);
+        if (row.when != When::Tools)
+            b.pressUpgrade();
+        else
+            b.w().cmdRestoreDefaults->trigger();
+        const RunEnd end = finishRun(b, guard, before, 1);
+        outcome = end.line;
+        const bool installed = b.sim->runningVersion() == "5.7.2.0";
+        if (row.when == When::Preparation) {
+            // Installed and shown, or the user was told why not.
+            EXPECT_TRUE((installed && end.shownVersion == "5.7.2.0") || end.boxShown || end.ended)
+                << "the upgrade stopped without a word";
+        } else if (row.when == When::AfterReset) {
+            // Whatever comes after the reset cannot undo the upgrade.
+            EXPECT_TRUE(installed);
+        } else {
+            // Restoring the factory defaults never installs software.
+            EXPECT_FALSE(installed) << "software installed by a factory-defaults command";
+        }
+    }
+    std::cout << "[ bad answer ] " << row.name << " | " << outcome.toStdString() << "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReliabilityZing, ::testing::ValuesIn(zingRows()), tablerows::RowName());
+
+}  // namespace
