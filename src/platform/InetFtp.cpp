@@ -69,7 +69,7 @@ QString nativePath(const QString& path)
 }  // namespace
 
 InetFtp::InetFtp(QObject* parent)
-    : QObject(parent), listingDecoder_(QStringDecoder::Utf8), timeout_(new QTimer(this))
+    : QObject(parent), listingDecoder_(QStringDecoder::Latin1), timeout_(new QTimer(this))
 {
     timeout_->setSingleShot(true);
     QObject::connect(timeout_, &QTimer::timeout, this, &InetFtp::onTimeoutCheck);
@@ -245,7 +245,9 @@ bool InetFtp::execute(const QString& operation)
     if (op_.kind == FtpOperation::Ls) {
         listing_.clear();
         listingRead_ = 0;
-        listingDecoder_ = QStringDecoder(QStringDecoder::Utf8);
+        // The terminal's names are bytes: read one byte per character, so a
+        // name goes back in a later command exactly as it was listed.
+        listingDecoder_ = QStringDecoder(QStringDecoder::Latin1);
     }
     if (!prepareLocalFile())
         return true;
@@ -453,8 +455,8 @@ void InetFtp::send(const char* command, const QString& argument)
         return;
     QByteArray line(command);
     if (!argument.isEmpty())
-        line += ' ' + argument.toUtf8();
-    trace(QStringLiteral("> ") + (qstrcmp(command, "PASS") == 0 ? QStringLiteral("PASS ****") : QString::fromUtf8(line)));
+        line += ' ' + argument.toLatin1();
+    trace(QStringLiteral("> ") + (qstrcmp(command, "PASS") == 0 ? QStringLiteral("PASS ****") : QString::fromLatin1(line)));
     line += "\r\n";
     control_->write(line);
 }

@@ -105,10 +105,16 @@ struct CutCase {
     }
 };
 
+// Power-off and reset at every item. A reboot differs from a power-off only
+// where the upgrader acts on what it finds after it: not inside the log-in,
+// type, passive-mode and folder commands of one FTP operation.
 QList<CutCase> casesFor(const Operation& op)
 {
+    static const QRegularExpression setUp(QStringLiteral("^FTP (USER|PASS|TYPE|PASV|CWD)\\b"));
     QList<CutCase> out;
     for (CutKind k : {CutKind::PowerOff, CutKind::Reboot, CutKind::ResetLinks}) {
+        if (k == CutKind::Reboot && setUp.match(op.text).hasMatch())
+            continue;
         out << CutCase{op, k, -1};
         if (op.transfer)
             out << CutCase{op, k, op.dataBytes / 2};
