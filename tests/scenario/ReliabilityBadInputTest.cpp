@@ -167,8 +167,8 @@ QByteArray withField(QByteArray bytes, int offset, qint32 value)
     return bytes;
 }
 
-// The bad answers to one request. Every request gets the same cuts, garbage
-// and length fields; its own fields get more where they are read.
+// The bad answers to one request: every request gets the same cuts, garbage,
+// length field, foreign answer and closed connection.
 QList<QPair<const char*, qsim::ZingFault>> badAnswers(const ZingTarget& t)
 {
     using F = qsim::ZingFault;
@@ -182,13 +182,15 @@ QList<QPair<const char*, qsim::ZingFault>> badAnswers(const ZingTarget& t)
         {"garbage", F::rawBytes(garbage(300))},
         {"its code then garbage", F::rawBytes(wire::be32(response) + garbage(300, 777))},
         {"huge message length", F::rawBytes(withField(normal, 4, 0x7FFFFFFF))},
-        {"negative message length", F::rawBytes(withField(normal, 4, qint32(0x80000000)))},
         {"another request's answer", F::rawBytes(normalAnswer(t.other, QString::fromLatin1(t.version)))},
         {"connection closed", F::close()},
     };
+    // Where the answer is read beyond its code, more of the same kind.
     const bool startUp = t.when == When::StartUp;
-    if (startUp)
+    if (startUp) {
+        out.append({"negative message length", F::rawBytes(withField(normal, 4, qint32(0x80000000)))});
         out.append({"two answers in one", F::rawBytes(normal + normal)});
+    }
     if (t.code == wire::kVersion && startUp) {
         out.append({"64 KiB text without NUL", F::rawBytes(wire::be32(response) + wire::be32(65536) + QByteArray(65536, '7'))});
         out.append({"control bytes in the text",
@@ -202,7 +204,7 @@ QList<QPair<const char*, qsim::ZingFault>> badAnswers(const ZingTarget& t)
             out.append({"text without NUL, cut short", F::rawBytes(withField(normal, 8, 4000).left(16 + 100))});
         }
     } else if (t.code != wire::kVersion) {
-        out.append({"status -1", F::withStatus(-1)});
+        out.append({"status most negative", F::withStatus(qint32(0x80000000))});
     }
     return out;
 }
