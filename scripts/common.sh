@@ -28,7 +28,9 @@ BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libgl-dev
 build_tree() {
   local dir="$1"; shift
   if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    # -O1 without debug information: the tests need no more, and the build
+    # takes about half the time of -O2 -g.
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 "$@"
   fi
   cmake --build "$dir" -j "$(nproc)"
 }

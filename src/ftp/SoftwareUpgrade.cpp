@@ -143,6 +143,7 @@ void frmMain::UPG_HandleOldBinDeletions()
         strCurrentExecutable = txt::trimBlanks(strCurrentExecutable);
         keep = strCurrentExecutable;
     }
+    const QString runningName = QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin");
     for (const ftp::Deletion& d : ftp::planDeletions(entries, keep)) {
         if (unloaded_)
             return;
@@ -157,6 +158,13 @@ void frmMain::UPG_HandleOldBinDeletions()
             WriteLog(0, QStringLiteral("Not deleting a file whose name cannot be passed on safely: ") + d.entry);
             break;
         case ftp::Deletion::Delete:
+            if (d.entry == runningName && isImageValid) {
+                // The descriptor names another executable, so this one cannot be
+                // backed up: deleting it would lose the version that runs now.
+                WriteLog(0, QStringLiteral("Skip deleting this file: ") + d.entry +
+                                QStringLiteral(" (the running version, not named by image.txt)"));
+                break;
+            }
             setFtpState(ftp::DELETE_OLD_BIN_FILE, QStringLiteral(" >> ") + d.entry);
             issueFtp(QStringLiteral("Delete ") + ftp::deleteArgument(d.entry));
             while (ftpExecuting() && !unloaded_)

@@ -60,8 +60,9 @@ void expectNothingElseChanged(const Snapshot& before, const Snapshot& after)
             continue;
         EXPECT_TRUE(before.contains(p)) << "created: " << p.toStdString();
         EXPECT_TRUE(after.contains(p)) << "removed: " << p.toStdString();
-        if (before.contains(p) && after.contains(p))
+        if (before.contains(p) && after.contains(p)) {
             EXPECT_EQ(before.value(p), after.value(p)) << "changed: " << p.toStdString();
+        }
     }
 }
 
@@ -293,8 +294,9 @@ void expectPlainDeletions(Bench& b, const QByteArray& listing)
         if (r.command != QLatin1String("DELE"))
             continue;
         EXPECT_FALSE(odd.match(r.argument).hasMatch()) << "deleted a path: " << r.argument.toStdString();
-        if (!listing.isNull())
+        if (!listing.isNull()) {
             EXPECT_TRUE(listed.contains(r.raw.mid(5))) << "deleted an unlisted name: " << r.argument.toStdString();
+        }
     }
 }
 

@@ -50,8 +50,9 @@ TEST(ReliabilityCycle, UpgradeRestoreUpgradeWithCutsBetween)
         const bool bootRom = b.sim->inBootRom();
         ASSERT_TRUE(b.startUpgrader(bootRom ? kVersionDone : kReleaseInfoDone));
         // What the upgrader reads is what the terminal runs.
-        if (!bootRom)
+        if (!bootRom) {
             EXPECT_EQ(b.w().txtCurrentSoftwareVersion->text(), b.sim->runningVersion());
+        }
         EXPECT_EQ(b.w().isBootRomMode, bootRom);
 
         const quint64 atSeq = b.lastSeq() + quint64(step.cutItem);

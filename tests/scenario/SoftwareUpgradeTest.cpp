@@ -167,6 +167,8 @@ TEST_F(SoftwareUpgrade, DescriptorNamingAnotherExecutableSkipsTheBackupOnly)
     upgradeSoftware();
     ASSERT_TRUE(waitUntil([&] { return sim->runningVersion() == "5.7.2.0"; }, 15000));
     EXPECT_TRUE(backupFolder().isEmpty());
+    // Not backed up, so the running executable stays on the terminal.
+    EXPECT_EQ(binFolder(), (QStringList{"5_7_1", "5_7_1_12", "5_7_2_0"}));
     EXPECT_TRUE(home.logText().contains("Error: FTP backup not possible because constructedBinName (/bin/qorax_5_7_1_12.bin) "
                                         "<> strCurrentExecutable (/bin/qorax_5_7_1.bin)"));
     EXPECT_FALSE(home.logText().contains(">> tmrFTPReq_Timer()"));
