@@ -131,15 +131,55 @@ bool codeAndValue(const QString& text, quint32* code, QString* value)
     return true;
 }
 
+// Qt's own help layout drops a word that ends exactly at its wrap column
+// (a default value went missing), so the help text is laid out here.
+QString helpText(const QString& program)
+{
+    constexpr int kNameColumn = 32;
+    constexpr int kWidth = 80;
+    QString out = QStringLiteral("Usage: %1 [options]\n").arg(program) +
+                  QStringLiteral("Simulated terminal: ZING, FTP and telnet services over a flash folder, on\n"
+                                 "loopback addresses only. Prints its ports on one line, then one line per\n"
+                                 "event it serves. Times are terminal milliseconds, multiplied by the time\n"
+                                 "scale.\n\nOptions:\n");
+    const QString indent(kNameColumn, QLatin1Char(' '));
+    const auto entry = [&](const QString& names, const QString& help) {
+        QString line = QStringLiteral("  ") + names;
+        if (line.size() < kNameColumn) {
+            line = line.leftJustified(kNameColumn, QLatin1Char(' '));
+        } else {
+            out += line + QLatin1Char('\n');
+            line = indent;
+        }
+        bool empty = true;  // no word on this line yet
+        for (const QString& word : help.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!empty && line.size() + 1 + word.size() > kWidth) {
+                out += line + QLatin1Char('\n');
+                line = indent;
+                empty = true;
+            }
+            if (!empty)
+                line += QLatin1Char(' ');
+            line += word;
+            empty = false;
+        }
+        out += line + QLatin1Char('\n');
+    };
+    entry(QStringLiteral("-h, --help"), QStringLiteral("Show this help."));
+    for (const Opt& o : kOptions) {
+        QString names = QStringLiteral("--") + QString::fromLatin1(o.name);
+        if (o.value)
+            names += QStringLiteral(" <%1>").arg(QString::fromLatin1(o.value));
+        entry(names, QString::fromLatin1(o.help));
+    }
+    return out;
+}
+
 }  // namespace
 
 ParseResult parseOptions(const QStringList& args, ProgramOptions* out, QString* message)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Simulated terminal: ZING, FTP and telnet services over a flash folder, on loopback addresses only.\n"
-        "Prints its ports on one line, then one line per event it serves. Times are terminal milliseconds,\n"
-        "multiplied by the time scale."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
     for (const Opt& o : kOptions) {
@@ -153,7 +193,7 @@ ParseResult parseOptions(const QStringList& args, ProgramOptions* out, QString* 
         return ParseResult::Error;
     }
     if (parser.isSet(help)) {
-        *message = parser.helpText();
+        *message = helpText(args.value(0, QStringLiteral("qora-terminal-sim")));
         return ParseResult::Help;
     }
     if (!parser.positionalArguments().isEmpty()) {

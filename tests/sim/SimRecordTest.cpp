@@ -130,6 +130,25 @@ TEST(SimOptions, CommandLine)
     EXPECT_EQ(o.model.appShellLogin, qsim::ShellLogin::Bsp2C);
 }
 
+// Every default value is printed, whatever line wrapping puts it at the
+// end of a line, and no line is wider than a terminal.
+TEST(SimOptions, HelpKeepsEveryWord)
+{
+    qsim::ProgramOptions o;
+    QString help;
+    ASSERT_EQ(qsim::parseOptions({"sim", "--help"}, &o, &help), qsim::ParseResult::Help);
+    const QString flat = help.simplified();
+    int defaults = 0;
+    for (const QRegularExpressionMatch& m : QRegularExpression(QStringLiteral("Default: (\\S+)")).globalMatch(flat)) {
+        ++defaults;
+        EXPECT_FALSE(m.captured(1).startsWith(QLatin1String("--"))) << m.captured(0).toStdString();
+    }
+    EXPECT_GT(defaults, 20);
+    EXPECT_TRUE(flat.contains(QLatin1String("--brom-level <N> Boot ROM compatibility level reported. Default: 2 --")));
+    for (const QString& line : help.split(QLatin1Char('\n')).mid(1))
+        EXPECT_LE(line.size(), 80) << line.toStdString();
+}
+
 // The program itself: seeds an empty flash, prints its ports, serves, and
 // ends cleanly on SIGTERM.
 TEST(SimProgram, StartsServesAndStops)
