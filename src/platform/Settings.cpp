@@ -50,6 +50,9 @@ const Settings& Settings::get()
 void Settings::set(const Settings& s)
 {
     current() = s;
+    // A process started loopback-only stays so, whatever a caller passes.
+    if (qEnvironmentVariable("QORA_LOOPBACK_ONLY").trimmed() == QLatin1String("1"))
+        current()->loopbackOnly = true;
 }
 
 int Settings::scaledMs(int ms) const

@@ -14,7 +14,8 @@ struct Settings {
 
     // Read once from the QORA_* environment variables on first use.
     static const Settings& get();
-    // Replaces the settings in force (tests that start a simulator on free ports).
+    // Replaces the settings in force (tests that start a simulator on free ports);
+    // never lifts a loopback-only restriction set in the environment.
     static void set(const Settings& s);
     static Settings fromEnvironment();
 

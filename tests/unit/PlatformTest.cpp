@@ -109,6 +109,13 @@ TEST(SettingsTest, LoopbackGuardAllowsOnlyLiteralLoopbackAddresses)
         EXPECT_EQ(s.isConnectionAllowed(c.host), c.allowed) << c.host;
     s.loopbackOnly = false;
     EXPECT_TRUE(s.isConnectionAllowed("192.168.128.100"));
+
+    // The test process runs loopback-only: settings put in force keep it.
+    const Settings before = Settings::get();
+    Settings::set(s);
+    EXPECT_TRUE(Settings::get().loopbackOnly);
+    EXPECT_FALSE(Settings::get().isConnectionAllowed("192.168.128.100"));
+    Settings::set(before);
 }
 
 class TimerTest : public ::testing::Test {
