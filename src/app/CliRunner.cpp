@@ -3,11 +3,8 @@
 #include "app/frmMain.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
-#include "platform/InetFtp.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/Settings.h"
-#include "platform/TcpClient.h"
-#include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
 
 #include <QCheckBox>
@@ -32,17 +29,9 @@ QString oneLine(const QString& text)
 }
 
 // Nothing of the program is running: no request, transfer, wait or dialogue.
-bool quiescent(frmMain& w)
+bool quiescent(const frmMain& w)
 {
-    if (w.mousePointer() != 0 || w.inetFTP->stillExecuting())
-        return false;
-    if (w.sckZING->state() == TcpClient::sckConnecting || w.sckTest->state() == TcpClient::sckConnecting)
-        return false;
-    for (Timer* t : w.allTimers()) {
-        if (t->enabled())
-            return false;
-    }
-    return true;
+    return w.mousePointer() == 0 && w.nothingRunning();
 }
 
 class Runner {

@@ -62,6 +62,19 @@ QList<Timer*> frmMain::allTimers() const
             tmrTelnetConnect};
 }
 
+bool frmMain::nothingRunning() const
+{
+    if (inetFTP->stillExecuting())
+        return false;
+    if (sckZING->state() == TcpClient::sckConnecting || sckTest->state() == TcpClient::sckConnecting)
+        return false;
+    for (Timer* t : allTimers()) {
+        if (t->enabled())
+            return false;
+    }
+    return true;
+}
+
 void frmMain::wireEvents()
 {
     sckZING->onConnect = [this] { sckZING_Connect(); };

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -22,6 +23,9 @@ class InetFtp;
 class TcpClient;
 class Timer;
 class frmUpgrade;
+namespace zing {
+struct ZingResponse;
+}
 
 // The upgrader's main window. All procedures of the program are members of
 // this class and share its state; the definitions are split across the
@@ -248,6 +252,9 @@ public:
     Timer* tmrPicUpgrCnt = nullptr;
     Timer* tmrTelnetConnect = nullptr;
     QList<Timer*> allTimers() const;
+    // No timer armed, no transfer, no connection being made: only the user can
+    // make something happen now.
+    bool nothingRunning() const;
 
 Q_SIGNALS:
     // The main window has been unloaded: the program ends.
@@ -262,6 +269,8 @@ private:
     void openZingExchange(int32_t code, const QString& host);
     void closeZingIfOpen();
     void zingConnectFailed();
+    void endZingExchange(const QString& arrived);
+    std::optional<int32_t> statusOrLengthField(const zing::ZingResponse& r);
     void handleVersionResponse(const QByteArray& bytes);
     void handleReleaseInfoCnf(const QByteArray& bytes);
     void handleAntFwInfoCnf(const QByteArray& bytes);

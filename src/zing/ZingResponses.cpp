@@ -180,17 +180,30 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
     }
 }
 
-void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
+// Logs the arrival, ends the exchange and gives the controls back.
+void frmMain::endZingExchange(const QString& arrived)
 {
-    WriteLog(3, QStringLiteral("Release Info response has arrived"));
+    WriteLog(3, arrived);
     sckZING->close();
     SetMouseCursor(0);
-    const zing::ZingResponse r = zing::decodeResponse(bytes);
-    const std::optional<int32_t> length = r.statusOrLength();
-    if (!length) {
+}
+
+// The field at offset 8, or nothing, with an ERR line, when the answer ends before it.
+std::optional<int32_t> frmMain::statusOrLengthField(const zing::ZingResponse& r)
+{
+    const std::optional<int32_t> v = r.statusOrLength();
+    if (!v)
         WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+    return v;
+}
+
+void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
+{
+    endZingExchange(QStringLiteral("Release Info response has arrived"));
+    const zing::ZingResponse r = zing::decodeResponse(bytes);
+    const std::optional<int32_t> length = statusOrLengthField(r);
+    if (!length)
         return;
-    }
     if (*length < 1) {
         WriteLog(0, QStringLiteral("Invalid Release Info response length."));
         return;
@@ -204,15 +217,11 @@ void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
 
 void frmMain::handleAntFwInfoCnf(const QByteArray& bytes)
 {
-    WriteLog(3, QStringLiteral("Antenna FW Info response has arrived"));
-    sckZING->close();
-    SetMouseCursor(0);
+    endZingExchange(QStringLiteral("Antenna FW Info response has arrived"));
     const zing::ZingResponse r = zing::decodeResponse(bytes);
-    const std::optional<int32_t> status = r.statusOrLength();
-    if (!status) {
-        WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+    const std::optional<int32_t> status = statusOrLengthField(r);
+    if (!status)
         return;
-    }
     if (*status != 0) {
         WriteLog(0, QStringLiteral("Unexpected ANT FW Info response: ") + QString::number(*status));
         return;
@@ -230,18 +239,13 @@ void frmMain::handleAntFwInfoCnf(const QByteArray& bytes)
 
 void frmMain::handleUpgradeAntFwCnf(const QByteArray& bytes)
 {
-    WriteLog(3, QStringLiteral("Antenna FW Upgrade response has arrived"));
     antRespRetryCount = 0;
     isAntUpgRespPending = false;
-    sckZING->close();
-    SetMouseCursor(0);
+    endZingExchange(QStringLiteral("Antenna FW Upgrade response has arrived"));
     const zing::ZingResponse r = zing::decodeResponse(bytes);
-    const std::optional<int32_t> status = r.statusOrLength();
-    if (!status) {
-        // The outcome is unknown: report nothing as done.
-        WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
-        return;
-    }
+    const std::optional<int32_t> status = statusOrLengthField(r);
+    if (!status)
+        return;  // the outcome is unknown: report nothing as done
     WriteLog(2, QStringLiteral("Ant Upgrade Status Response: ") + QString::number(*status));
     const std::optional<int32_t> length = r.textLength();
     if (length && *length > 0)
@@ -272,9 +276,7 @@ void frmMain::handleRestoreDefaultsCnf()
 
 void frmMain::handleChkdskResponse()
 {
-    WriteLog(3, QStringLiteral("check disk response has arrived"));
-    sckZING->close();
-    SetMouseCursor(0);
+    endZingExchange(QStringLiteral("check disk response has arrived"));
     upgPrepState = UPG_PREP_FS_READY;
     WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
     UPG_HandleSwUpgradePreparation();
@@ -282,9 +284,7 @@ void frmMain::handleChkdskResponse()
 
 void frmMain::handleHaltStackResponse()
 {
-    WriteLog(3, QStringLiteral("Halt GPRS Stack response has arrived"));
-    sckZING->close();
-    SetMouseCursor(0);
+    endZingExchange(QStringLiteral("Halt GPRS Stack response has arrived"));
     if (upgPrepState == UPG_PREP_FS_READY) {
         upgPrepState = UPG_PREP_STACK_READY;
         WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
@@ -297,10 +297,8 @@ void frmMain::handleGpsBypassResponse(const QByteArray& bytes)
     WriteLog(3, QStringLiteral("GPS_BYPASS_MODE_RESPONSE received"));
     isGpsBypassAnswered = true;
     const zing::ZingResponse r = zing::decodeResponse(bytes);
-    const std::optional<int32_t> status = r.statusOrLength();
+    const std::optional<int32_t> status = statusOrLengthField(r);
     if (!status || *status != 0) {
-        if (!status)
-            WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
         setStatusText(QStringLiteral("Unable to upgrade the Satellite IP Modem."));
         sckZING->close();
         SetMouseCursor(0);

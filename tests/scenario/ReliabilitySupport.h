@@ -73,17 +73,7 @@ inline const char* cutName(CutKind k)
 // being made. From here on only the user could make something happen.
 inline bool settled(frmMain& w)
 {
-    if (w.isUnloaded())
-        return true;
-    if (w.inetFTP->stillExecuting())
-        return false;
-    if (w.sckZING->state() == TcpClient::sckConnecting || w.sckTest->state() == TcpClient::sckConnecting)
-        return false;
-    for (Timer* t : w.allTimers()) {
-        if (t->enabled())
-            return false;
-    }
-    return true;
+    return w.isUnloaded() || w.nothingRunning();
 }
 
 inline QString runningTimers(frmMain& w)
