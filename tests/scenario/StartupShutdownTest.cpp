@@ -67,23 +67,31 @@ TEST_F(StartupTest, UpgradeLaterEndsTheProgramWithTheShortestLog)
     EXPECT_FALSE(QFileInfo::exists(home.file("Backup")));
 }
 
-TEST_F(StartupTest, UpgradeNowGoesOnWithTheStartUp)
+// The choice counts, however the notice is closed.
+TEST_F(StartupTest, TheNoticeChoiceDecidesWhetherStartUpGoesOn)
 {
-    Upgrader u("-u");
-    u.dialogs.queueWindowScript([](QDialog& d) { static_cast<frmUpgrade&>(d).OKButton->click(); });
-    EXPECT_TRUE(u.load());
-    EXPECT_FALSE(u.w().isUnloaded());
-    EXPECT_TRUE(QFileInfo(home.file("Backup")).isDir());
-}
-
-TEST_F(StartupTest, ClosingTheNoticeByOtherMeansKeepsTheChoice)
-{
-    Upgrader u("-u");
-    u.dialogs.queueWindowScript([](QDialog& d) {
-        static_cast<frmUpgrade&>(d).UpgradeLater->click();
-        d.reject();  // the window's close box
-    });
-    EXPECT_FALSE(u.load());
+    const struct {
+        bool later;
+        bool closeBox;  // the window's close box instead of OK
+    } rows[] = {{false, false}, {true, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.closeBox);
+        Upgrader u("-u");
+        u.dialogs.queueWindowScript([&row](QDialog& d) {
+            auto& notice = static_cast<frmUpgrade&>(d);
+            if (row.later)
+                notice.UpgradeLater->click();
+            if (row.closeBox)
+                d.reject();
+            else
+                notice.OKButton->click();
+        });
+        EXPECT_EQ(u.load(), !row.later);
+        EXPECT_EQ(u.w().isUnloaded(), row.later);
+        if (!row.later) {
+            EXPECT_TRUE(QFileInfo(home.file("Backup")).isDir());
+        }
+    }
 }
 
 TEST_F(StartupTest, OnlyTheExactSwitchShowsTheNotice)

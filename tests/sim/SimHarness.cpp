@@ -1,8 +1,11 @@
 #include "SimHarness.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,11 +16,6 @@
 
 namespace simtest {
 
-Client::~Client()
-{
-    close();
-}
-
 bool Client::connect(const QString& address, quint16 port)
 {
     close();
@@ -26,14 +24,11 @@ bool Client::connect(const QString& address, quint16 port)
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
     ::inet_pton(AF_INET, address.toLatin1().constData(), &sa.sin_addr);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        error_ = errno;
-        close();
-        return false;
-    }
-    error_ = 0;
+    error_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
     eof_ = false;
-    return true;
+    if (error_)
+        close();
+    return !error_;
 }
 
 void Client::send(const QByteArray& bytes)
@@ -44,29 +39,21 @@ void Client::send(const QByteArray& bytes)
 
 QByteArray Client::readOnce(int timeoutMs)
 {
-    if (fd_ < 0)
-        return {};
     pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
+    if (fd_ < 0 || ::poll(&p, 1, timeoutMs) <= 0)
         return {};
     char buf[65536];
     const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-    if (n <= 0)
-        eof_ = true;
-    return n > 0 ? QByteArray(buf, int(n)) : QByteArray();
+    eof_ = eof_ || n <= 0;
+    return QByteArray(buf, int(qMax<ssize_t>(n, 0)));
 }
 
 QByteArray Client::read(int firstMs, int quietMs)
 {
     QByteArray all = readOnce(firstMs);
-    if (all.isEmpty())
-        return all;
-    while (true) {
-        const QByteArray more = readOnce(quietMs);
-        if (more.isEmpty())
-            return all;
-        all += more;
-    }
+    for (QByteArray more = all; !more.isEmpty(); all += more)
+        more = readOnce(quietMs);
+    return all;
 }
 
 QByteArray Client::readUntil(const QByteArray& needle, int timeoutMs)
@@ -74,11 +61,8 @@ QByteArray Client::readUntil(const QByteArray& needle, int timeoutMs)
     QByteArray all;
     QElapsedTimer t;
     t.start();
-    while (!all.contains(needle) && t.elapsed() < timeoutMs) {
+    while (!all.contains(needle) && t.elapsed() < timeoutMs && !eof_)
         all += readOnce(int(qMax<qint64>(1, timeoutMs - t.elapsed())));
-        if (eof_)
-            break;
-    }
     return all;
 }
 
@@ -100,28 +84,15 @@ void Client::close()
 
 QByteArray be32(qint32 v)
 {
-    const quint32 u = quint32(v);
-    QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        b[i] = char((u >> (24 - 8 * i)) & 0xff);
+    const quint32 big = qToBigEndian(quint32(v));
+    return QByteArray(reinterpret_cast<const char*>(&big), 4);
+}
+
+QByteArray randomBytes(int n)
+{
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator::global()->generate(b.begin(), b.end());
     return b;
-}
-
-qint32 be32At(const QByteArray& b, int offset)
-{
-    if (b.size() < offset + 4)
-        return -99999;
-    quint32 u = 0;
-    for (int i = 0; i < 4; ++i)
-        u = (u << 8) | quint8(b[offset + i]);
-    return qint32(u);
-}
-
-QByteArray textAt(const QByteArray& b, int offset)
-{
-    const QByteArray rest = b.mid(offset);
-    const int nul = rest.indexOf('\0');
-    return nul < 0 ? rest : rest.left(nul);
 }
 
 QByteArray zingRequest(quint32 code)
@@ -142,136 +113,125 @@ void SimTest::SetUp()
     config_.flashDir = dir_.path() + QStringLiteral("/flash");
     config_.appAddress = QHostAddress(kApp);
     config_.defaultAddress = QHostAddress(kDefault);
-    // Terminal times below are multiplied by this: 5000 ms restart = 50 ms.
+    // Terminal times are multiplied by this: a 5000 ms restart takes 50 ms.
     config_.timeScale = 0.01;
-    model_.restartMs = 5000;
-    model_.antennaFlashMs = 10000;
-    model_.reflashMs = 10000;
     qsim::Flash(config_.flashDir).seedDemo(QStringLiteral("5_7_1_12"), 4096);
     startSim();
-}
-
-void SimTest::TearDown()
-{
-    sim_.reset();
 }
 
 void SimTest::startSim()
 {
     sim_.reset();
     sim_ = std::make_unique<qsim::Terminal>(config_);
-    sim_->setModel(model_);
+    sim_->updateModel([](qsim::Model& m) { m.restartMs = 5000; m.antennaFlashMs = 10000; m.reflashMs = 10000; });
     QString error;
     ASSERT_TRUE(sim_->start(&error)) << error.toStdString();
     ASSERT_TRUE(sim_->waitUntilUp(2000));
 }
 
+void SimTest::resetAndWait()
+{
+    const int resets = sim_->resetCount();
+    sim_->reset();
+    ASSERT_TRUE(sim_->waitForBootAfterReset(resets, 2000));
+}
+
+void SimTest::bootRom()
+{
+    sim_->flash().remove(QStringLiteral("/tffs0/image.txt"));
+    resetAndWait();
+    ASSERT_TRUE(sim_->inBootRom());
+}
+
+QString SimTest::localFile(const QString& name, const QByteArray& bytes) const
+{
+    QFile f(dir_.path() + QLatin1Char('/') + name);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return f.fileName();
+}
+
 QByteArray SimTest::zing(const QByteArray& request, const QString& address, int firstMs)
 {
     Client c;
-    if (!c.connect(address, sim_->zingPort()))
-        return {};
-    c.send(request);
+    if (c.connect(address, sim_->zingPort()))
+        c.send(request);
     return c.read(firstMs);
 }
 
-CurlResult SimTest::curl(const QStringList& args, int timeoutMs)
+CurlResult SimTest::curl(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral("curl"), QStringList{QStringLiteral("-sS"), QStringLiteral("--max-time"), QStringLiteral("10")} + args);
     p.closeWriteChannel();
-    CurlResult r;
-    if (!p.waitForFinished(timeoutMs)) {
+    const bool done = p.waitForFinished(15000);
+    if (!done)
         p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return {done ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
-QString SimTest::ftpUrl(const QString& path, const QString& address) const
+QString SimTest::ftpUrl(const QString& path) const
 {
     // curl takes the URL path relative to the login folder; %2F makes it absolute.
     const QString absolute = path.startsWith(QLatin1Char('/')) ? QStringLiteral("/%2F") + path.mid(1) : path;
-    return QStringLiteral("ftp://qorauser:skywardly@%1:%2%3").arg(address).arg(sim_->ftpPort()).arg(absolute);
+    return QStringLiteral("ftp://qorauser:skywardly@%1:%2%3").arg(kApp).arg(sim_->ftpPort()).arg(absolute);
 }
 
-void SimTest::ftpLogin(Client& c, const QString& address)
+void SimTest::ftpLogin(Client& c)
 {
-    ASSERT_TRUE(c.connect(address, sim_->ftpPort()));
-    ASSERT_TRUE(c.readUntil("220 ").contains("220 "));
+    ASSERT_TRUE(c.connect(kApp, sim_->ftpPort()));
+    ASSERT_TRUE(c.said("220 "));
     ASSERT_EQ(ftp(c, "USER qorauser"), 331);
     ASSERT_EQ(ftp(c, "PASS skywardly"), 230);
 }
 
-int SimTest::ftp(Client& c, const QByteArray& line, QByteArray* replyText, int timeoutMs)
+int SimTest::ftpReply(Client& c, QByteArray* replyText)
 {
-    c.sendLine(line);
-    return ftpReply(c, replyText, timeoutMs);
-}
-
-int SimTest::ftpReply(Client& c, QByteArray* replyText, int timeoutMs)
-{
+    // The final line of a reply is "NNN text"; "NNN-" lines continue it
+    // and 1xx replies announce a transfer.
+    static const QRegularExpression last(QStringLiteral("(?:^|\n)([2-5]\\d\\d) [^\r\n]*\r\n"));
     QByteArray all;
+    QRegularExpressionMatch m;
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < timeoutMs) {
-        // The final line of a reply is "NNN text"; "NNN-" lines continue it
-        // and 1xx replies announce a transfer.
-        for (const QByteArray& l : all.split('\n')) {
-            if (l.size() >= 4 && l.endsWith('\r') && l[3] == ' ' && !l.startsWith('1')) {
-                if (replyText)
-                    *replyText = all;
-                return l.left(3).toInt();
-            }
-        }
-        const QByteArray more = c.readOnce(int(qMax<qint64>(1, timeoutMs - t.elapsed())));
-        if (c.atEnd())
-            break;
-        all += more;
-    }
+    while (!(m = last.match(QString::fromLatin1(all))).hasMatch() && t.elapsed() < 3000 && !c.atEnd())
+        all += c.readOnce(int(qMax<qint64>(1, 3000 - t.elapsed())));
     if (replyText)
         *replyText = all;
-    return -1;
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-QByteArray SimTest::ftpTransfer(Client& c, const QByteArray& command, const QByteArray* upload, int* code)
+bool SimTest::openData(Client& c, Client& data)
 {
-    *code = -1;
     QByteArray text;
     if (ftp(c, "PASV", &text) != 227)
-        return {};
+        return false;
     const auto m = QRegularExpression(QStringLiteral("\\((\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)\\)")).match(QString::fromLatin1(text));
-    if (!m.hasMatch())
-        return {};
+    return m.hasMatch() && data.connect(QStringLiteral("%1.%2.%3.%4").arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4)),
+                                        quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt()));
+}
+
+QByteArray SimTest::ftpTransfer(Client& c, const QByteArray& command, const QByteArray* upload)
+{
     Client data;
-    const QString host = QStringLiteral("%1.%2.%3.%4").arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4));
-    if (!data.connect(host, quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt())))
-        return {};
+    EXPECT_TRUE(openData(c, data));
     c.sendLine(command);
-    QByteArray received;
-    if (upload) {
+    if (upload)
         data.send(*upload);
-        data.close();
-    } else {
-        for (QByteArray more = data.readOnce(3000); !more.isEmpty(); more = data.readOnce(3000))
-            received += more;
-    }
-    *code = ftpReply(c);
+    const QByteArray received = upload ? QByteArray() : data.read(3000, 3000);
+    data.close();
+    EXPECT_EQ(ftpReply(c), 226) << command.toStdString();
     return received;
 }
 
 void SimTest::shellLogin(Client& c, const QString& address)
 {
     ASSERT_TRUE(c.connect(address, sim_->telnetPort()));
-    ASSERT_TRUE(c.readUntil("login: ").contains("VxWorks login: "));
+    ASSERT_TRUE(c.said("VxWorks login: "));
     c.sendLine("qorauser");
-    ASSERT_TRUE(c.readUntil("Password:").contains("Password:"));
+    ASSERT_TRUE(c.said("Password:"));
     c.sendLine("skywardly");
-    ASSERT_TRUE(c.readUntil("-> ").contains("-> "));
+    ASSERT_TRUE(c.said("-> "));
 }
 
 }  // namespace simtest

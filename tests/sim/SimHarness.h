@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -22,9 +23,8 @@ inline const QString kDefault = QStringLiteral("127.0.0.1");
 class Client {
 public:
     Client() = default;
-    ~Client();
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
+    ~Client() { close(); }
+    Q_DISABLE_COPY(Client)
 
     // False when the connection is refused (error() then says why).
     bool connect(const QString& address, quint16 port);
@@ -32,10 +32,13 @@ public:
     void send(const QByteArray& bytes);
     void sendLine(const QByteArray& line) { send(line + "\r\n"); }
     // What arrives until `quietMs` pass without data (after the first byte,
-    // which is awaited up to `firstMs`).
+    // which is awaited up to `firstMs`) or the peer closes.
     QByteArray read(int firstMs = 2000, int quietMs = 100);
     // Accumulates until the text holds `needle` or the time is up.
     QByteArray readUntil(const QByteArray& needle, int timeoutMs = 3000);
+    bool said(const QByteArray& needle, int timeoutMs = 3000) { return readUntil(needle, timeoutMs).contains(needle); }
+    // A shell command line; the answer up to the next prompt.
+    QByteArray run(const QByteArray& line) { sendLine(line); return readUntil("-> "); }
     // One recv() call; empty on time-out or close.
     QByteArray readOnce(int timeoutMs);
     // True when the peer closed (or reset) within the time; data before is dropped.
@@ -49,47 +52,54 @@ private:
     bool eof_ = false;
 };
 
-struct CurlResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+// exitCode -1: curl did not end in time.
+struct CurlResult { int exitCode = -1; QByteArray out, err; };
 
 // Request bytes: code, then an optional parameter as the terminal expects it.
 QByteArray zingRequest(quint32 code);
 QByteArray be32(qint32 v);
-qint32 be32At(const QByteArray& b, int offset);
+inline qint32 be32At(const QByteArray& b, int offset)
+{
+    return b.size() < offset + 4 ? -99999 : qFromBigEndian<qint32>(b.constData() + offset);
+}
 // The text field of a response at offset 16 (up to its NUL), or from offset 8
 // for the version response.
-QByteArray textAt(const QByteArray& b, int offset);
+inline QByteArray textAt(const QByteArray& b, int offset) { return b.mid(offset).split('\0').first(); }
+QByteArray randomBytes(int n);
 
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
-    // Starts (again) with the current config and model.
+    // Starts (again) with the current config.
     void startSim();
+    // Presses reset and waits until the terminal is up again.
+    void resetAndWait();
+    // Without image.txt the next boot is the Boot ROM's.
+    void bootRom();
+    // A file on the PC, outside the flash, for curl to upload.
+    QString localFile(const QString& name, const QByteArray& bytes) const;
 
     // One ZING exchange on a fresh connection; empty when nothing came.
     QByteArray zing(const QByteArray& request, const QString& address = kApp, int firstMs = 2000);
-    CurlResult curl(const QStringList& args, int timeoutMs = 15000);
+    CurlResult curl(const QStringList& args);
     // A URL for curl naming a terminal path ("/tffs0/image.txt").
-    QString ftpUrl(const QString& path, const QString& address = kApp) const;
+    QString ftpUrl(const QString& path) const;
     // A logged-in raw FTP control connection.
-    void ftpLogin(Client& c, const QString& address = kApp);
+    void ftpLogin(Client& c);
     // Sends one command and returns the code of its final reply (-1: none).
-    int ftp(Client& c, const QByteArray& line, QByteArray* replyText = nullptr, int timeoutMs = 3000);
-    int ftpReply(Client& c, QByteArray* replyText = nullptr, int timeoutMs = 3000);
-    // RETR/NLST (upload null: returns the data) or STOR over a passive data
-    // connection opened by hand; *code is the final reply.
-    QByteArray ftpTransfer(Client& c, const QByteArray& command, const QByteArray* upload, int* code);
+    int ftp(Client& c, const QByteArray& line, QByteArray* replyText = nullptr) { c.sendLine(line); return ftpReply(c, replyText); }
+    int ftpReply(Client& c, QByteArray* replyText = nullptr);
+    // PASV, then `data` connected to the address it names.
+    bool openData(Client& c, Client& data);
+    // RETR/NLST/LIST (upload null: returns the data) or STOR over a passive
+    // data connection opened by hand, expecting a 226 at its end.
+    QByteArray ftpTransfer(Client& c, const QByteArray& command, const QByteArray* upload = nullptr);
     // A logged-in shell session at the "->" prompt.
     void shellLogin(Client& c, const QString& address = kApp);
 
     QTemporaryDir dir_;
     qsim::Config config_;
-    qsim::Model model_;
     std::unique_ptr<qsim::Terminal> sim_;
 };
 

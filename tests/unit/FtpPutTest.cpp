@@ -2,7 +2,6 @@
 #include "platform/FtpPut.h"
 
 #include "support/PyFtpServer.h"
-#include "support/TableRows.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
 
@@ -13,72 +12,57 @@
 
 namespace {
 
-using tablerows::PrintTo;
-
 using Failure = FtpPutResult::Failure;
 
-struct PutCase {
-    const char* name;
-    const char* password;
-    const char* content;  // nullptr: no local file
-    Failure failure;
-    int error;
-    const char* reply;  // the start of the reply text
-    const char* stored;  // what the server holds afterwards (nullptr: nothing)
-};
-
-class FtpPutPyftpdlib : public ::testing::TestWithParam<PutCase> {};
-
-TEST_P(FtpPutPyftpdlib, PutsImageTxtInTheLoginFolderWithTypeA)
+TEST(FtpPut, PutsImageTxtInTheLoginFolderWithTypeA)
 {
-    const PutCase& c = GetParam();
-    PyFtpServer::Options options;
-    options.password = QString::fromUtf8(c.password);
-    PyFtpServer server(options);
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
-    // The put goes to the FTP port of the settings, as the program uses it.
-    Settings::set(loopbackSettings(QStringLiteral("127.0.0.1"), 1, server.port(), 3, 1.0));
-    TestHome home;
-    if (c.content)
-        home.writeFile("image.txt", c.content);
+    const struct {
+        const char *name, *password;
+        const char* content;  // nullptr: no local file
+        Failure failure;
+        int error;
+        const char* reply;   // the start of the reply text
+        const char* stored;  // what the server holds afterwards (nullptr: nothing)
+    } rows[] = {
+        {"image", "skywardly", "/bin/qorax_5_7_1_12.bin", Failure::None, 0, "221", "/bin/qorax_5_7_1_12.bin"},
+        // ASCII type: lines go out as CR LF and the server stores its own line ends.
+        {"text lines", "skywardly", "one\ntwo\r\nthree", Failure::None, 0, "221", "one\ntwo\nthree"},
+        {"login refused", "other", "/bin/qorax_5.bin", Failure::Connect, 12014, "530", nullptr},
+        {"no local file", "skywardly", nullptr, Failure::Put, 12003, "Local file cannot be read", nullptr},
+    };
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.name);
+        PyFtpServer server({.password = QString::fromUtf8(c.password)});
+        ASSERT_TRUE(server.start()) << server.error().toStdString();
+        // The put goes to the FTP port of the settings, as the program uses it.
+        Settings::set(loopbackSettings(QStringLiteral("127.0.0.1"), 1, server.port(), 3, 1.0));
+        TestHome home;
+        if (c.content)
+            home.writeFile("image.txt", c.content);
 
-    FtpPut put(QStringLiteral("127.0.0.1"));
-    put.setTimeoutMs(5000);
-    const FtpPutResult r = put.put(home.file("image.txt"));
-    EXPECT_EQ(r.failure, c.failure) << c.name;
-    EXPECT_EQ(r.ok(), c.failure == Failure::None) << c.name;
-    EXPECT_EQ(r.error, c.error) << c.name;
-    EXPECT_TRUE(r.reply.startsWith(QString::fromUtf8(c.reply))) << c.name << ": " << r.reply.toStdString();
-    if (c.stored) {
-        EXPECT_EQ(server.readFile("tffs0/image.txt"), QByteArray(c.stored)) << c.name;
-        ASSERT_TRUE(server.waitForEvent("CMD QUIT"));
-        const QStringList cmds = server.commands();
-        EXPECT_TRUE(cmds.contains("TYPE A")) << c.name;
-        EXPECT_TRUE(cmds.contains("STOR image.txt")) << c.name;
-    } else {
-        EXPECT_FALSE(server.exists("tffs0/image.txt")) << c.name;
+        FtpPut put(QStringLiteral("127.0.0.1"));
+        put.setTimeoutMs(5000);
+        const FtpPutResult r = put.put(home.file("image.txt"));
+        EXPECT_EQ(r.failure, c.failure);
+        EXPECT_EQ(r.ok(), c.failure == Failure::None);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_TRUE(r.reply.startsWith(QString::fromUtf8(c.reply))) << r.reply.toStdString();
+        if (c.stored) {
+            EXPECT_EQ(server.readFile("tffs0/image.txt"), QByteArray(c.stored));
+            ASSERT_TRUE(server.waitForEvent("CMD QUIT"));
+            for (const char* cmd : {"TYPE A", "STOR image.txt"})
+                EXPECT_TRUE(server.commands().contains(cmd)) << cmd;
+        } else {
+            EXPECT_FALSE(server.exists("tffs0/image.txt"));
+        }
+        EXPECT_EQ(server.logins(), c.failure == Failure::Connect || !c.content ? 0 : 1);
     }
-    EXPECT_EQ(server.logins(), c.failure == Failure::Connect || !c.content ? 0 : 1) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FtpPutCases, FtpPutPyftpdlib,
-    ::testing::Values(
-        PutCase{"image", "skywardly", "/bin/qorax_5_7_1_12.bin", Failure::None, 0, "221", "/bin/qorax_5_7_1_12.bin"},
-        // ASCII type: lines go out as CR LF and the server stores its own line ends.
-        PutCase{"text lines", "skywardly", "one\ntwo\r\nthree", Failure::None, 0, "221", "one\ntwo\nthree"},
-        PutCase{"login refused", "other", "/bin/qorax_5.bin", Failure::Connect, 12014, "530", nullptr},
-        PutCase{"no local file", "skywardly", nullptr, Failure::Put, 12003, "Local file cannot be read", nullptr}),
-    tablerows::RowName());
-
-class FtpPutFaults : public ::testing::Test {
-protected:
-    void SetUp() override { home.writeFile("image.txt", "/bin/qorax_5.bin"); }
-    TestHome home;
-};
-
-TEST_F(FtpPutFaults, NothingListeningOrGuardedIsAConnectFailure)
+TEST(FtpPutFaults, NothingListeningOrGuardedIsAConnectFailure)
 {
+    TestHome home;
+    home.writeFile("image.txt", "/bin/qorax_5.bin");
     Settings::set(loopbackSettings(QStringLiteral("127.0.0.1"), 1, unusedLoopbackPort(), 3, 1.0));
     FtpPut refused(QStringLiteral("127.0.0.1"));
     const FtpPutResult r = refused.put(home.file("image.txt"));
@@ -99,8 +83,10 @@ TEST_F(FtpPutFaults, NothingListeningOrGuardedIsAConnectFailure)
     EXPECT_FALSE(trap.waitForNewConnection(50));
 }
 
-TEST_F(FtpPutFaults, SilentServerIsBoundedByTheTimeOutInEitherStep)
+TEST(FtpPutFaults, SilentServerIsBoundedByTheTimeOutInEitherStep)
 {
+    TestHome home;
+    home.writeFile("image.txt", "/bin/qorax_5.bin");
     // Accepted by the kernel, never greeted.
     QTcpServer mute;
     ASSERT_TRUE(mute.listen(QHostAddress::LocalHost, 0));
@@ -115,9 +101,7 @@ TEST_F(FtpPutFaults, SilentServerIsBoundedByTheTimeOutInEitherStep)
     EXPECT_LT(t.elapsed(), 1500);
 
     // Logged in, then the 226 never comes in time.
-    PyFtpServer::Options options;
-    options.delay226 = 5;
-    PyFtpServer server(options);
+    PyFtpServer server({.delay226 = 5});
     ASSERT_TRUE(server.start()) << server.error().toStdString();
     FtpPut late(QStringLiteral("127.0.0.1"));
     late.setPort(server.port());
