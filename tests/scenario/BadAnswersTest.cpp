@@ -5,6 +5,8 @@
 #include "support/Upgrader.h"
 #include "support/WaitUntil.h"
 
+#include "ZingMessages.h"
+
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 
@@ -14,13 +16,7 @@
 
 namespace {
 
-QByteArray be32(qint32 v)
-{
-    QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        b[i] = static_cast<char>((static_cast<quint32>(v) >> (24 - 8 * i)) & 0xFF);
-    return b;
-}
+using qsim::zing::be32;
 
 struct BadAnswer {
     const char* what;

@@ -20,13 +20,14 @@ CliRun runCli(const QStringList& args, const Settings& s, int limitMs = 60000)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QORA_LOOPBACK_ONLY", "1");
-    env.insert("QORA_DEFAULT_TERMINAL_IP", s.defaultTerminalIp);
-    env.insert("QORA_ZING_PORT", QString::number(s.zingPort));
-    env.insert("QORA_FTP_PORT", QString::number(s.ftpPort));
-    env.insert("QORA_TELNET_PORT", QString::number(s.telnetPort));
-    env.insert("QORA_TIME_SCALE", QString::number(s.timeScale));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const auto& [name, value] : {std::pair<const char*, QString>{"QORA_LOOPBACK_ONLY", "1"},
+                                      {"QORA_DEFAULT_TERMINAL_IP", s.defaultTerminalIp},
+                                      {"QORA_ZING_PORT", QString::number(s.zingPort)},
+                                      {"QORA_FTP_PORT", QString::number(s.ftpPort)},
+                                      {"QORA_TELNET_PORT", QString::number(s.telnetPort)},
+                                      {"QORA_TIME_SCALE", QString::number(s.timeScale)},
+                                      {"QT_QPA_PLATFORM", "offscreen"}})
+        env.insert(name, value);
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
     p.start(QStringLiteral(QORA_CLI_PATH), args);
@@ -69,11 +70,8 @@ TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
     EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
     // Two runs, two headers (one file when both started within the same second).
     int headers = 0;
-    for (const QString& f : home.logFiles()) {
-        QFile log(home.file("logs/" + f));
-        if (log.open(QIODevice::ReadOnly))
-            headers += log.readAll().count("QORA Software Upgrader logging initialized: ");
-    }
+    for (const QString& f : home.logFiles())
+        headers += readFile(home.file("logs/" + f)).count("QORA Software Upgrader logging initialized: ");
     EXPECT_EQ(headers, 2);
 }
 

@@ -3,21 +3,14 @@
 // What the reliability tests share: a terminal running 5.7.1.12 with two
 // older executables, a home folder with the 5.7.2.0 package, the upgrader,
 // the cut of the line, and the checks that follow every interrupted run.
-#include "support/SimHarness.h"
-#include "support/TestHome.h"
-#include "support/Upgrader.h"
-#include "support/WaitUntil.h"
+#include "support/SimUpgrade.h"
 
 #include "platform/InetFtp.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -25,8 +18,6 @@
 
 namespace reliability {
 
-inline const QString kReleaseInfoDone = QStringLiteral("Operation Successful.  Release Info retrieved!");
-inline const QString kVersionDone = QStringLiteral("Operation Successful.  Software version retrieved!");
 inline const QString kOldVersion = QStringLiteral("5_7_1_12");
 inline const QString kNewVersion = QStringLiteral("5_7_2_0");
 inline constexpr double kScale = 0.01;
@@ -42,12 +33,6 @@ inline int scaled(int terminalMs)
 inline const int kSettleLimitMs = scaled(12000 + 65000 + 60000 + 60000 + 5000 + 7 * (40000 + 5000) + 2000) + 2000;
 // From the press of Upgrade: the good road's own waits (12 s, 2 s, 5 s, 40 s) first.
 inline const int kRunLimitMs = scaled(12000 + 2000 + 5000 + 40000) + kSettleLimitMs;
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // "ZING 0x32", "FTP RETR image.txt", "TELNET pic_data_show".
 inline QString describe(const qsim::Record& r)

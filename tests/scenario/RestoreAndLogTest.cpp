@@ -1,46 +1,19 @@
 // Restore of a backed-up version and the download of the terminal's log.
-#include "support/SimHarness.h"
-#include "support/TestHome.h"
-#include "support/Upgrader.h"
-#include "support/WaitUntil.h"
+#include "support/SimUpgrade.h"
 
 #include "ui/SecondaryWindows.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-
-#include <gtest/gtest.h>
 
 namespace {
 
-const QString kReleaseInfoDone = QStringLiteral("Operation Successful.  Release Info retrieved!");
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-class Restore : public ::testing::Test {
-protected:
+class Restore : public SimUpgrade {
+public:
     void SetUp() override { home.writePackage("5_7_2_0"); }
-
-    void startUpgrader()
-    {
-        u = std::make_unique<Upgrader>();
-        ASSERT_TRUE(u->load());
-        ASSERT_TRUE(waitUntil([&] { return w().statusText() == kReleaseInfoDone && w().mousePointer() == 0; }, 8000));
-        u->dialogs.clear();
-        sim->clearRecords();
-    }
-    frmMain& w() { return u->w(); }
 
     // The restore window as the user meets it: the versions offered, and a pick.
     QStringList offered;
@@ -55,20 +28,6 @@ protected:
             r.cmdOkRestore->click();
         });
     }
-
-    bool waitForVersion(const QString& dotted, int ms = 15000)
-    {
-        return waitUntil(
-            [&] {
-                return sim->runningVersion() == dotted && w().txtCurrentSoftwareVersion->text() == dotted &&
-                       w().statusText() == kReleaseInfoDone && w().mousePointer() == 0;
-            },
-            ms);
-    }
-
-    SimHarness sim;
-    TestHome home;
-    std::unique_ptr<Upgrader> u;
 };
 
 TEST_F(Restore, SingleBackupIsPreselectedAndRestored)
@@ -80,8 +39,8 @@ TEST_F(Restore, SingleBackupIsPreselectedAndRestored)
     w().cmdRestore->click();
     ASSERT_TRUE(waitForVersion("5.7.0.9"));
     EXPECT_EQ(offered, QStringList{"5.7.0.9"});
-    EXPECT_EQ(sim.terminal().flash().read("/tffs0/bin/qorax_5_7_0_9.bin").value_or(""), backup);
-    EXPECT_EQ(sim.terminal().flash().read("/tffs0/image.txt").value_or(""), QByteArray("/bin/qorax_5_7_0_9.bin"));
+    EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_0_9.bin"), backup);
+    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_0_9.bin"));
     // Nothing is deleted on the terminal and its descriptor is not read first.
     EXPECT_TRUE(sim.terminal().flash().exists("/tffs0/bin/qorax_5_7_1_12.bin"));
     const QStringList ftp = sim.ftpCommands();
@@ -92,119 +51,103 @@ TEST_F(Restore, SingleBackupIsPreselectedAndRestored)
     EXPECT_TRUE(home.logEntries().contains("DET: \tImage File transfer complete !"));
 }
 
-TEST_F(Restore, VersionlessBackupsAreNotOfferedAndNoPickIsCancel)
+// Nothing reaches the terminal when there is nothing fit to restore or no pick.
+TEST_F(Restore, NothingToRestoreSendsNothing)
 {
-    home.writeFile("Backup/qorax.bin", "x");
-    home.writeFile("Backup/qorax_5_7_0_8.bin", "a");
-    home.writeFile("Backup/qorax_5_7_0_9.bin", "b");
-    home.writeFile("Backup/qorax_5_7_1_0.bin.part", "c");
-    startUpgrader();
-    pickInRestoreWindow(-1);  // several versions, none selected
-    w().cmdRestoreMenu->trigger();
-    EXPECT_EQ(offered, (QStringList{"5.7.0.8", "5.7.0.9"}));
-    EXPECT_EQ(w().strRestoreVersion, "");
-    serveEventsFor(200);
-    EXPECT_TRUE(sim->records(qsim::Service::Ftp).isEmpty());
-    EXPECT_TRUE(w().restoreList.value(0).isEmpty());
-}
-
-TEST_F(Restore, NoBackupsAtAll)
-{
-    startUpgrader();
-    w().cmdRestore->click();
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_EQ(u->dialogs.boxes()[0].text, "No Restore versions are available.");
-    EXPECT_TRUE(u->dialogs.windows().isEmpty());
-}
-
-TEST_F(Restore, CrossSeriesIsRefused)
-{
-    home.writeFile("Backup/qorax_5_6_3_1.bin", "old series");
-    startUpgrader();
-    pickInRestoreWindow(0);
-    w().cmdRestore->click();
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_EQ(u->dialogs.boxes()[0].text, "Release Series conflict detected.  Upgrade not possible.");
-    serveEventsFor(200);
-    EXPECT_TRUE(sim->records(qsim::Service::Ftp).isEmpty());
-}
-
-TEST_F(Restore, UpgradeRestoreUpgradeReadsBackEachVersion)
-{
-    startUpgrader();
-    w().chkBinUpg->setChecked(true);
-    u->dialogs.queueAnswer(MsgResult::Yes);
-    w().cmdUpgrade->click();
-    ASSERT_TRUE(waitForVersion("5.7.2.0"));
-    ASSERT_TRUE(QFile::exists(home.file("Backup/qorax_5_7_1_12.bin")));
-
-    pickInRestoreWindow(0);
-    w().cmdRestore->click();
-    ASSERT_TRUE(waitForVersion("5.7.1.12"));
-    EXPECT_EQ(offered, QStringList{"5.7.1.12"});
-
-    w().chkBinUpg->setChecked(true);
-    u->dialogs.queueAnswer(MsgResult::Yes);
-    w().cmdUpgrade->click();
-    ASSERT_TRUE(waitForVersion("5.7.2.0"));
-    EXPECT_EQ(readFile(home.file("Backup/qorax_5_7_1_12.bin")),
-              sim.terminal().flash().read("/tffs0/bin/qorax_5_7_1_12.bin").value_or("<missing>"));
-    int faults = 0;
-    for (const MsgRecord& b : u->dialogs.boxes())
-        faults += b.title == "Upgrader: FAULT";
-    EXPECT_EQ(faults, 0);
-}
-
-class TerminalLog : public Restore {
-protected:
-    void press(int key)
-    {
-        QWidget* target = w().txtIPAddress;
-        target->setFocus();
-        QKeyEvent ev(QEvent::KeyPress, key, Qt::ControlModifier);
-        QApplication::sendEvent(target, &ev);
+    const struct {
+        const char* name;
+        QStringList backups;
+        QStringList offered;  // in the restore window, if it opens
+        const char* box;      // the box instead, or empty
+    } rows[] = {
+        {"no backups at all", {}, {}, "No Restore versions are available."},
+        // Versionless and partial files are not offered; several, none picked: cancel.
+        {"no pick", {"qorax.bin", "qorax_5_7_0_8.bin", "qorax_5_7_0_9.bin", "qorax_5_7_1_0.bin.part"},
+         {"5.7.0.8", "5.7.0.9"}, ""},
+        {"another release series", {"qorax_5_6_3_1.bin"}, {"5.6.3.1"},
+         "Release Series conflict detected.  Upgrade not possible."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir(home.file("Backup")).removeRecursively();
+        for (const QString& f : row.backups)
+            home.writeFile("Backup/" + f, f.toLatin1());
+        startUpgrader();
+        offered.clear();
+        pickInRestoreWindow(*row.box ? 0 : -1);
+        w().cmdRestoreMenu->trigger();
+        EXPECT_EQ(offered, row.offered);
+        EXPECT_EQ(u->dialogs.windows().isEmpty(), row.offered.isEmpty());
+        ASSERT_EQ(u->dialogs.boxes().size(), *row.box ? 1 : 0);
+        if (*row.box) {
+            EXPECT_EQ(u->dialogs.boxes()[0].text, row.box);
+        } else {
+            EXPECT_EQ(w().strRestoreVersion, "");
+            EXPECT_TRUE(w().restoreList.value(0).isEmpty());
+        }
+        serveEventsFor(200);
+        EXPECT_TRUE(sim->records(qsim::Service::Ftp).isEmpty());
     }
-    void typeA()
+}
+
+// Ctrl+G then Ctrl+L, typed on any control, fetches the terminal's log into
+// Backup/sylog.log.
+class TerminalLog : public Restore {
+public:
+    // A key typed on a control: "^G" is Ctrl+G, "a" a plain letter, "shift"
+    // and "left" keys that type nothing.
+    void type(QWidget* target, const QString& key)
     {
-        QKeyEvent ev(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
-        QApplication::sendEvent(w().txtIPAddress, &ev);
+        target->setFocus();
+        const int code = key == "shift" ? Qt::Key_Shift : key == "left" ? Qt::Key_Left : Qt::Key_A + (key.back().toUpper().unicode() - 'A');
+        const auto mods = key.startsWith('^') ? Qt::ControlModifier : key == "shift" ? Qt::ShiftModifier : Qt::NoModifier;
+        QKeyEvent ev(QEvent::KeyPress, code, mods, key.size() == 1 ? key : QString());
+        QApplication::sendEvent(target, &ev);
     }
     QString local() { return home.file("Backup/sylog.log"); }
 };
 
-TEST_F(TerminalLog, CtrlGThenCtrlLDownloadsAndReplaces)
+TEST_F(TerminalLog, OnlyTheWholeSequenceDownloads)
 {
-    home.writeFile("Backup/sylog.log", "stale");
+    const struct {
+        const char* keys;
+        bool downloads;
+    } rows[] = {
+        {"^G ^L", true},
+        // Keys that type nothing leave it armed.
+        {"^G shift left ^L", true},
+        {"^G a ^L", false},
+        {"^G ^G ^L", false},
+        {"^L", false},
+    };
     startUpgrader();
-    press(Qt::Key_G);
-    press(Qt::Key_L);
-    EXPECT_EQ(w().statusText(), "Log downloaded");
-    EXPECT_EQ(readFile(local()), sim.terminal().flash().read("/ram0/syslog.log").value_or("<missing>"));
+    // Each key on the next control in turn.
+    const QList<QWidget*> targets = {w().txtIPAddress, w().chkBinUpg, w().cmdUpgrade};
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.keys);
+        home.writeFile("Backup/sylog.log", "stale");
+        sim->clearRecords();
+        for (const QString& key : QString(row.keys).split(' '))
+            type(targets[n++ % targets.size()], key);
+        serveEventsFor(row.downloads ? 0 : 100);
+        EXPECT_FALSE(w().isLogKeyArmed);
+        EXPECT_EQ(sim.ftpCommands().contains("RETR /ram0/syslog.log"), row.downloads);
+        EXPECT_EQ(readFile(local()), row.downloads ? flashFile("/ram0/syslog.log") : QByteArray("stale"));
+        if (row.downloads) {
+            EXPECT_EQ(w().statusText(), "Log downloaded");
+        }
+    }
     EXPECT_TRUE(u->dialogs.boxes().isEmpty());
     EXPECT_EQ(w().mousePointer(), 0);
-    EXPECT_TRUE(sim.ftpCommands().contains("RETR /ram0/syslog.log"));
-}
-
-TEST_F(TerminalLog, BrokenSequencesDownloadNothing)
-{
-    startUpgrader();
-    press(Qt::Key_G);
-    typeA();
-    press(Qt::Key_L);
-    press(Qt::Key_G);
-    press(Qt::Key_G);
-    press(Qt::Key_L);
-    serveEventsFor(200);
-    EXPECT_FALSE(QFile::exists(local()));
-    EXPECT_TRUE(sim->records(qsim::Service::Ftp).isEmpty());
 }
 
 TEST_F(TerminalLog, MissingLogOnTheTerminal)
 {
     sim.terminal().flash().remove("/ram0/syslog.log");
     startUpgrader();
-    press(Qt::Key_G);
-    press(Qt::Key_L);
+    type(w().txtIPAddress, "^G");
+    type(w().txtIPAddress, "^L");
     EXPECT_EQ(w().statusText(), "Log file doesn't exist.");
     EXPECT_TRUE(u->dialogs.boxes().isEmpty());
     EXPECT_FALSE(QFile::exists(local()));

@@ -1,34 +1,19 @@
 // The software item from the Upgrade button, end to end against the
 // simulated terminal: what the user sees, what the terminal receives and
 // what ends up on its flash and in the backup folder.
-#include "support/SimHarness.h"
-#include "support/TestHome.h"
-#include "support/Upgrader.h"
-#include "support/WaitUntil.h"
+#include "support/SimUpgrade.h"
 
-#include "platform/Timer.h"
+#include "support/TableRows.h"
 #include "zing/ZingTexts.h"
 
-#include <QCheckBox>
 #include <QDir>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 
-#include <gtest/gtest.h>
+#include <functional>
 
 namespace {
 
-const QString kReleaseInfoDone = QStringLiteral("Operation Successful.  Release Info retrieved!");
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-class SoftwareUpgrade : public ::testing::Test {
-protected:
+class SoftwareUpgrade : public SimUpgrade {
+public:
     void SetUp() override
     {
         // The terminal runs 5.7.1.12 and keeps two older executables.
@@ -38,42 +23,9 @@ protected:
         package = home.writePackage("5_7_2_0", 2, 200 * 1024);
     }
 
-    void startUpgrader(const QString& settledStatus = kReleaseInfoDone)
-    {
-        u = std::make_unique<Upgrader>();
-        ASSERT_TRUE(u->load());
-        ASSERT_TRUE(waitUntil([&] { return w().statusText() == settledStatus && w().mousePointer() == 0; }, 8000));
-        u->dialogs.clear();
-        sim->clearRecords();
-    }
-
-    frmMain& w() { return u->w(); }
-
-    // Ticks the software item, answers the confirmation and presses Upgrade.
-    void upgradeSoftware(MsgResult answer = MsgResult::Yes)
-    {
-        w().chkBinUpg->setChecked(true);
-        u->dialogs.queueAnswer(answer);
-        w().cmdUpgrade->click();
-    }
-
-    bool waitForNewVersionRead(int ms = 15000)
-    {
-        return waitUntil(
-            [&] {
-                return sim->runningVersion() == "5.7.2.0" && w().statusText() == kReleaseInfoDone &&
-                       w().mousePointer() == 0 && w().currUpgradeState == UPG_STATE_IDLE;
-            },
-            ms);
-    }
-
     QStringList binFolder() { return sim.terminal().flash().executableVersions(); }
     QStringList backupFolder() { return QDir(home.file("Backup")).entryList(QDir::Files | QDir::Hidden); }
-    QByteArray flashFile(const QString& path) { return sim.terminal().flash().read(path).value_or("<missing>"); }
 
-    SimHarness sim;
-    TestHome home;
-    std::unique_ptr<Upgrader> u;
     QByteArray oldExecutable;
     QString package;
 };
@@ -82,7 +34,7 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
 {
     startUpgrader();
     upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead()) << w().statusText().toStdString();
+    ASSERT_TRUE(waitForVersion("5.7.2.0")) << w().statusText().toStdString();
 
     // The user saw one question and no other box.
     ASSERT_EQ(u->dialogs.boxes().size(), 1);
@@ -91,7 +43,6 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     EXPECT_EQ(ask.icon, MsgIcon::Question);
     EXPECT_EQ(ask.text, "Please Confirm your selections.\r\nDo you want to proceed upgrading the following items ?"
                         "\r\n\r\n - Software\r\n");
-    EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "5.7.2.0");
     EXPECT_FALSE(w().chkBinUpg->isChecked());
 
     // The terminal: the running executable kept, the older ones deleted, the
@@ -106,15 +57,9 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     // Preparation, reset, then the new version and its release information.
     EXPECT_EQ(sim.zingCodes(), (QList<quint32>{0x32, 0x33, 0x0D, 4, 0x92}));
     const QStringList ftp = sim.ftpCommands();
-    const QStringList expectedOrder = {"RETR image.txt",
-                                       "CWD /tffs0/bin",
-                                       "NLST",
-                                       "DELE qorax.bin",
-                                       "DELE qorax_5_7_1.bin",
-                                       "RETR /tffs0/bin/qorax_5_7_1_12.bin",
-                                       "STOR /tffs0/bin/qorax_5_7_2_0.bin",
-                                       "QUIT",
-                                       "STOR image.txt"};
+    const QStringList expectedOrder = {"RETR image.txt", "CWD /tffs0/bin", "NLST", "DELE qorax.bin",
+                                       "DELE qorax_5_7_1.bin", "RETR /tffs0/bin/qorax_5_7_1_12.bin",
+                                       "STOR /tffs0/bin/qorax_5_7_2_0.bin", "QUIT", "STOR image.txt"};
     int at = -1;
     for (const QString& cmd : expectedOrder) {
         const int next = ftp.indexOf(cmd, at + 1);
@@ -139,7 +84,7 @@ TEST_F(SoftwareUpgrade, NoDescriptorOnTheTerminal)
     // Without a descriptor the terminal still runs (it was booted before).
     startUpgrader();
     upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead());
+    ASSERT_TRUE(waitForVersion("5.7.2.0"));
     // Everything but the default executable went; the default one was backed up.
     EXPECT_EQ(binFolder(), QStringList{"5_7_2_0"});
     EXPECT_TRUE(sim.terminal().flash().exists("/tffs0/bin/qorax.bin"));
@@ -153,7 +98,7 @@ TEST_F(SoftwareUpgrade, InvalidDescriptorSkipsCleanupAndBackup)
     startUpgrader();
     sim.terminal().flash().writeDescriptor(".bin/bin/");
     upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead());
+    ASSERT_TRUE(waitForVersion("5.7.2.0"));
     EXPECT_EQ(binFolder(), (QStringList{"5_7_1", "5_7_1_12", "5_7_2_0"}));
     EXPECT_TRUE(backupFolder().isEmpty());
     EXPECT_FALSE(sim.ftpCommands().contains("NLST"));
@@ -180,10 +125,10 @@ TEST_F(SoftwareUpgrade, BootRomModeUploadsAtOnce)
     sim->reset();
     ASSERT_TRUE(sim->waitForBootAfterReset(0, 5000));
     ASSERT_TRUE(sim->inBootRom());
-    startUpgrader("Operation Successful.  Software version retrieved!");
+    startUpgrader(kVersionDone);
     ASSERT_TRUE(w().isBootRomMode);
     upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead());
+    ASSERT_TRUE(waitForVersion("5.7.2.0"));
     EXPECT_FALSE(sim.zingCodes().contains(0x32));
     const QStringList ftp = sim.ftpCommands();
     EXPECT_FALSE(ftp.contains("RETR image.txt"));
@@ -193,35 +138,52 @@ TEST_F(SoftwareUpgrade, BootRomModeUploadsAtOnce)
     EXPECT_TRUE(home.logEntries().contains("INF: \tDevelopment/BOOTROM-mode Upgrade override!"));
 }
 
-TEST_F(SoftwareUpgrade, ReleaseSeriesConflictStopsBeforeAnything)
+// Refused before anything reaches the terminal.
+TEST_F(SoftwareUpgrade, RefusedPressesSendNothing)
 {
-    QFile::remove(home.file(package));
-    home.writePackage("5_8_0_1");
-    startUpgrader();
-    upgradeSoftware();
-    ASSERT_EQ(u->dialogs.boxes().size(), 2);
-    EXPECT_EQ(u->dialogs.boxes()[1].text, "Release Series conflict detected.  Upgrade not possible.");
-    EXPECT_EQ(u->dialogs.boxes()[1].icon, MsgIcon::Critical);
-    EXPECT_EQ(w().statusText(), "Release Series conflict detected.  Upgrade not possible.");
-    serveEventsFor(300);
-    EXPECT_TRUE(sim->records().isEmpty());
-    EXPECT_TRUE(home.logEntries().contains("INF: \tUpgrade Not permitted !"));
-}
-
-TEST_F(SoftwareUpgrade, NothingTickedOrAnsweredNo)
-{
-    startUpgrader();
-    w().cmdUpgrade->click();
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_EQ(u->dialogs.boxes()[0].text, "Please Select the Item(s) you wish to Upgrade.");
-    EXPECT_EQ(u->dialogs.boxes()[0].icon, MsgIcon::Critical);
-
-    upgradeSoftware(MsgResult::No);
-    ASSERT_EQ(u->dialogs.boxes().size(), 2);
-    EXPECT_FALSE(w().isUpgSwSelected);
-    EXPECT_TRUE(home.logEntries().contains("VRB: \tUpgrade Cancelled by User"));
-    serveEventsFor(300);
-    EXPECT_TRUE(sim->records().isEmpty());
+    const struct {
+        const char* name;
+        bool tick;
+        MsgResult answer;
+        const char* box;  // the critical box, or empty for none after the question
+        const char* logLine;
+    } rows[] = {
+        {"nothing ticked", false, MsgResult::Yes, "Please Select the Item(s) you wish to Upgrade.", ""},
+        {"answer No", true, MsgResult::No, "", "VRB: \tUpgrade Cancelled by User"},
+        // The package is of another release series (the last row: it stays).
+        {"release series conflict", true, MsgResult::Yes, "Release Series conflict detected.  Upgrade not possible.",
+         "INF: \tUpgrade Not permitted !"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const bool otherSeries = QString(row.name) == "release series conflict";
+        if (otherSeries) {
+            QFile::remove(home.file(package));
+            home.writePackage("5_8_0_1");
+        }
+        startUpgrader();
+        if (row.tick)
+            upgradeSoftware(row.answer);
+        else
+            w().cmdUpgrade->click();
+        const QList<MsgRecord> boxes = u->dialogs.boxes();
+        ASSERT_EQ(boxes.size(), row.tick && *row.box ? 2 : 1);
+        if (*row.box) {
+            EXPECT_EQ(boxes.last().text, row.box);
+            EXPECT_EQ(boxes.last().icon, MsgIcon::Critical);
+        }
+        if (otherSeries) {
+            EXPECT_EQ(w().statusText(), row.box);
+        }
+        if (row.answer == MsgResult::No) {
+            EXPECT_FALSE(w().isUpgSwSelected);
+        }
+        if (*row.logLine) {
+            EXPECT_TRUE(home.logEntries().contains(row.logLine));
+        }
+        serveEventsFor(300);
+        EXPECT_TRUE(sim->records().isEmpty());
+    }
 }
 
 TEST_F(SoftwareUpgrade, PressedBeforeTheVersionIsKnownAsksForItFirst)
@@ -234,122 +196,122 @@ TEST_F(SoftwareUpgrade, PressedBeforeTheVersionIsKnownAsksForItFirst)
     sim->clearFaults();
     sim->clearRecords();
     upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead());
+    ASSERT_TRUE(waitForVersion("5.7.2.0"));
     EXPECT_EQ(sim.zingCodes().mid(0, 3), (QList<quint32>{4, 0x92, 0x32}));
 }
 
-TEST_F(SoftwareUpgrade, RefusedBackupStillUploads)
+// FTP faults during the upgrade: whether it goes on, stops with a box or
+// ends the program, the terminal keeps a bootable executable.
+enum class Ends { Upgraded, Stopped, ProgramEnded };
+
+class FtpFault;
+
+struct FtpFaultRow {
+    const char* name;
+    std::function<void(qsim::Faults&)> fault;
+    Ends ends;
+    QString box;         // the box after the question (its start), empty for none
+    bool wholeBox;       // the box is exactly that
+    const char* logLine;  // a text the log holds, or empty
+    std::function<void(FtpFault&)> more;
+};
+
+using tablerows::PrintTo;
+
+class FtpFault : public SoftwareUpgrade, public ::testing::WithParamInterface<FtpFaultRow> {};
+
+TEST_P(FtpFault, TheTerminalKeepsABootableExecutable)
 {
+    const FtpFaultRow& row = GetParam();
+    if (QString(row.name) == "backup download interrupted")
+        home.writeFile("Backup/qorax_5_7_1_12.bin", "previous backup");
     startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "qorax_5_7_1_12.bin"; });
+    sim->updateFaults(row.fault);
     upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead());
-    EXPECT_TRUE(backupFolder().isEmpty());
-    EXPECT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_TRUE(home.logEntries().contains("DET: \tqorax bin not found, continuing"));
+    if (row.ends == Ends::Upgraded) {
+        ASSERT_TRUE(waitForVersion("5.7.2.0"));
+    } else if (row.ends == Ends::Stopped) {
+        ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().mousePointer() == 0; }, 25000));
+    } else {
+        ASSERT_TRUE(waitUntil([&] { return w().isUnloaded(); }, 10000));
+        EXPECT_TRUE(home.logText().contains("Close logging."));
+    }
+    ASSERT_EQ(u->dialogs.boxes().size(), row.box.isEmpty() ? 1 : 2);
+    if (!row.box.isEmpty()) {
+        const QString text = u->dialogs.boxes()[1].text;
+        EXPECT_TRUE(row.wholeBox ? text == row.box : text.startsWith(row.box)) << text.toStdString();
+    }
+    if (*row.logLine) {
+        EXPECT_TRUE(home.logText().contains(row.logLine)) << row.logLine;
+    }
+    if (row.ends != Ends::Upgraded) {
+        EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
+        EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
+        EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_1_12.bin"), oldExecutable);
+    }
+    if (row.more)
+        row.more(*this);
 }
 
-TEST_F(SoftwareUpgrade, RefusedDeleteIsReportedAndTheLoopGoesOn)
-{
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "qorax.bin"; });
-    upgradeSoftware();
-    ASSERT_TRUE(waitForNewVersionRead());
-    ASSERT_EQ(u->dialogs.boxes().size(), 2);
-    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("An unexpected FTP error occurred.  Operation cancelled.\r\n\r\n"
-                                                      "Error Code:  12003 : 550"));
-    EXPECT_EQ(binFolder(), (QStringList{"5_7_1_12", "5_7_2_0"}));
-    EXPECT_TRUE(sim.terminal().flash().exists("/tffs0/bin/qorax.bin"));
-    EXPECT_EQ(backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
-}
+const QString kFtpTimeout = QStringLiteral("FTP timeout.\r\n\r\n\r\nGet system version using Tools menu before retrying.");
 
-TEST_F(SoftwareUpgrade, LoginRefused)
-{
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftpRefuseLogin = true; });
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2; }, 8000));
-    EXPECT_EQ(u->dialogs.boxes()[1].text, "Incorrect Username or Password!");
-    EXPECT_EQ(w().mousePointer(), 0);
-    EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
-    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
-}
-
-TEST_F(SoftwareUpgrade, NothingListeningOnFtp)
-{
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftp.mode = qsim::ServiceMode::Refuse; });
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2; }, 8000));
-    EXPECT_EQ(u->dialogs.boxes()[1].text,
-              "Cannot connect to Satellite IP Modem.  Please check cable connection and retry.");
-    EXPECT_EQ(w().strCurrentVersion, "0_0_0_0");
-    // The descriptor fetch is the first command; its failures are not logged as incomplete commands.
-    EXPECT_FALSE(home.logText().contains("Command not complete"));
-    EXPECT_TRUE(home.logEntries().contains("DET: \tFTP-State: Error"));
-}
-
-TEST_F(SoftwareUpgrade, ConnectionResetDuringTheUploadEndsTheProgramAndKeepsTheOldSoftware)
-{
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) {
-        f.ftpResetAfterBytes = 50000;
-        f.ftpResetFile = "qorax_5_7_2_0.bin";
-    });
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return w().isUnloaded(); }, 10000));
-    ASSERT_EQ(u->dialogs.boxes().size(), 2);
-    EXPECT_EQ(u->dialogs.boxes()[1].text, zing::kConnectionProblemA + "\r\n");
-    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
-    EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_1_12.bin"), oldExecutable);
-    EXPECT_TRUE(home.logText().contains("Close logging."));
-    // The backup made before the upload is complete.
-    EXPECT_EQ(readFile(home.file("Backup/qorax_5_7_1_12.bin")), oldExecutable);
-}
-
-TEST_F(SoftwareUpgrade, InterruptedBackupKeepsThePreviousBackup)
-{
-    home.writeFile("Backup/qorax_5_7_1_12.bin", "previous backup");
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) {
-        f.ftpResetAfterBytes = 10000;
-        f.ftpResetFile = "qorax_5_7_1_12.bin";
-    });
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return w().isUnloaded(); }, 10000));
-    EXPECT_EQ(backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
-    EXPECT_EQ(readFile(home.file("Backup/qorax_5_7_1_12.bin")), QByteArray("previous backup"));
-    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
-}
-
-TEST_F(SoftwareUpgrade, SilentServerTimesOutAndTheConnectionIsChecked)
-{
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "NLST"; });
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().mousePointer() == 0; }, 10000));
-    const MsgRecord& box = u->dialogs.boxes()[1];
-    EXPECT_EQ(box.title, "Upgrader: FAULT");
-    EXPECT_TRUE(box.text.startsWith("FTP timeout.\r\n\r\n\r\nGet system version using Tools menu before retrying."));
-    EXPECT_FALSE(w().isFtpTimedOut);
-    EXPECT_TRUE(home.logText().contains("Command not complete, Error code: 12002"));
-    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
-}
-
-TEST_F(SoftwareUpgrade, SlowServerRunsIntoTheWatchdog)
-{
-    startUpgrader();
-    // Every reply comes late but within the client's own time-out: only the
-    // 65 s watchdog of the fetch can end it.
-    sim->updateFaults([](qsim::Faults& f) {
-        f.ftp.mode = qsim::ServiceMode::Late;
-        f.ftp.delayMs = 15000;
-    });
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return home.logText().contains(">> tmrFTPReq_Timer()"); }, 15000));
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().mousePointer() == 0; }, 10000));
-    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("FTP timeout."));
-    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Upgrade, FtpFault,
+    ::testing::Values(
+        FtpFaultRow{"backup refused", [](qsim::Faults& f) { f.ftpFail550File = "qorax_5_7_1_12.bin"; }, Ends::Upgraded,
+                    "", false, "qorax bin not found, continuing",
+                    [](FtpFault& t) { EXPECT_TRUE(t.backupFolder().isEmpty()); }},
+        FtpFaultRow{"delete refused", [](qsim::Faults& f) { f.ftpFail550File = "qorax.bin"; }, Ends::Upgraded,
+                    "An unexpected FTP error occurred.  Operation cancelled.\r\n\r\nError Code:  12003 : 550", false, "",
+                    [](FtpFault& t) {
+                        EXPECT_EQ(t.binFolder(), (QStringList{"5_7_1_12", "5_7_2_0"}));
+                        EXPECT_TRUE(t.sim.terminal().flash().exists("/tffs0/bin/qorax.bin"));
+                        EXPECT_EQ(t.backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
+                    }},
+        FtpFaultRow{"login refused", [](qsim::Faults& f) { f.ftpRefuseLogin = true; }, Ends::Stopped,
+                    "Incorrect Username or Password!", true, "", nullptr},
+        // The descriptor fetch is the first command; its failures are not logged as incomplete commands.
+        FtpFaultRow{"nothing listening", [](qsim::Faults& f) { f.ftp.mode = qsim::ServiceMode::Refuse; },
+                    Ends::Stopped, "Cannot connect to Satellite IP Modem.  Please check cable connection and retry.",
+                    true, "DET: \tFTP-State: Error",
+                    [](FtpFault& t) {
+                        EXPECT_EQ(t.w().strCurrentVersion, "0_0_0_0");
+                        EXPECT_FALSE(t.home.logText().contains("Command not complete"));
+                    }},
+        FtpFaultRow{"listing never answered", [](qsim::Faults& f) { f.ftpWithholdReplyFor = "NLST"; }, Ends::Stopped,
+                    kFtpTimeout, false, "Command not complete, Error code: 12002",
+                    [](FtpFault& t) {
+                        EXPECT_EQ(t.u->dialogs.boxes()[1].title, "Upgrader: FAULT");
+                        EXPECT_FALSE(t.w().isFtpTimedOut);
+                    }},
+        // Every reply comes late but within the client's own time-out: only
+        // the 65 s watchdog of the fetch can end it.
+        FtpFaultRow{"every reply late",
+                    [](qsim::Faults& f) {
+                        f.ftp.mode = qsim::ServiceMode::Late;
+                        f.ftp.delayMs = 15000;
+                    },
+                    Ends::Stopped, "FTP timeout.", false, ">> tmrFTPReq_Timer()", nullptr},
+        FtpFaultRow{"connection reset during the upload",
+                    [](qsim::Faults& f) {
+                        f.ftpResetAfterBytes = 50000;
+                        f.ftpResetFile = "qorax_5_7_2_0.bin";
+                    },
+                    Ends::ProgramEnded, zing::kConnectionProblemA + "\r\n", true, "12031",
+                    // The backup made before the upload is complete.
+                    [](FtpFault& t) {
+                        EXPECT_EQ(readFile(t.home.file("Backup/qorax_5_7_1_12.bin")), t.oldExecutable);
+                    }},
+        // The previous backup stays and no partial file is offered.
+        FtpFaultRow{"backup download interrupted",
+                    [](qsim::Faults& f) {
+                        f.ftpResetAfterBytes = 10000;
+                        f.ftpResetFile = "qorax_5_7_1_12.bin";
+                    },
+                    Ends::ProgramEnded, zing::kConnectionProblemA + "\r\n", true, "", [](FtpFault& t) {
+                        EXPECT_EQ(t.backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
+                        EXPECT_EQ(readFile(t.home.file("Backup/qorax_5_7_1_12.bin")), QByteArray("previous backup"));
+                    }}),
+    tablerows::RowName());
 
 }  // namespace

@@ -38,44 +38,17 @@ protected:
     ListeningTerminal terminal;
 };
 
-TEST_F(StartupTest, UpgradeLaterEndsTheProgramWithTheShortestLog)
-{
-    Upgrader u("-u");
-    u.dialogs.queueWindowScript([](QDialog& d) {
-        auto& notice = static_cast<frmUpgrade&>(d);
-        notice.UpgradeLater->click();
-        notice.OKButton->click();
-    });
-    EXPECT_FALSE(u.load());
-    EXPECT_TRUE(u.w().isUnloaded());
-    EXPECT_EQ(u.dialogs.windows(), QStringList{"Vantor QORA Terminal"});
-
-    const QStringList lines = home.logLines();
-    ASSERT_EQ(lines.size(), 3 + 2 + 4) << home.logText().toStdString();
-    EXPECT_EQ(lines[0], kRule);
-    EXPECT_TRUE(lines[1].startsWith("QORA Software Upgrader logging initialized: "));
-    EXPECT_EQ(lines[2], kRule);
-    EXPECT_TRUE(lines[3].endsWith("] VRB: \t>> Form_QueryUnload()")) << lines[3].toStdString();
-    EXPECT_TRUE(lines[4].endsWith("] VRB: \t>> Form_Unload()")) << lines[4].toStdString();
-    EXPECT_EQ(lines[5], "");
-    EXPECT_EQ(lines[6], kRule);
-    EXPECT_TRUE(lines[7].startsWith("Close logging.  [") && lines[7].endsWith("] ")) << lines[7].toStdString();
-    EXPECT_EQ(lines[8], kRule);
-
-    serveEventsFor(100);
-    EXPECT_FALSE(terminal.anyConnection());
-    EXPECT_FALSE(QFileInfo::exists(home.file("Backup")));
-}
-
-// The choice counts, however the notice is closed.
+// "-u" shows the upgrade notice; its choice counts, however it is closed.
 TEST_F(StartupTest, TheNoticeChoiceDecidesWhetherStartUpGoesOn)
 {
     const struct {
         bool later;
         bool closeBox;  // the window's close box instead of OK
-    } rows[] = {{false, false}, {true, true}};
+    } rows[] = {{true, false}, {true, true}, {false, false}};  // going on last: it connects
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.closeBox);
+        SCOPED_TRACE(testing::Message() << "later " << row.later << ", close box " << row.closeBox);
+        QDir(home.file("logs")).removeRecursively();
+        QDir(home.file("Backup")).removeRecursively();
         Upgrader u("-u");
         u.dialogs.queueWindowScript([&row](QDialog& d) {
             auto& notice = static_cast<frmUpgrade&>(d);
@@ -88,38 +61,76 @@ TEST_F(StartupTest, TheNoticeChoiceDecidesWhetherStartUpGoesOn)
         });
         EXPECT_EQ(u.load(), !row.later);
         EXPECT_EQ(u.w().isUnloaded(), row.later);
-        if (!row.later) {
-            EXPECT_TRUE(QFileInfo(home.file("Backup")).isDir());
-        }
+        EXPECT_EQ(u.dialogs.windows(), QStringList{"Vantor QORA Terminal"});
+        EXPECT_EQ(QFileInfo(home.file("Backup")).isDir(), !row.later);
+        if (!row.later)
+            continue;
+        // Later: the shortest log there is, and no contact.
+        const QStringList lines = home.logLines();
+        ASSERT_EQ(lines.size(), 3 + 2 + 4) << home.logText().toStdString();
+        EXPECT_EQ(lines[0], kRule);
+        EXPECT_TRUE(lines[1].startsWith("QORA Software Upgrader logging initialized: "));
+        EXPECT_EQ(lines[2], kRule);
+        EXPECT_TRUE(lines[3].endsWith("] VRB: \t>> Form_QueryUnload()")) << lines[3].toStdString();
+        EXPECT_TRUE(lines[4].endsWith("] VRB: \t>> Form_Unload()")) << lines[4].toStdString();
+        EXPECT_EQ(lines[5], "");
+        EXPECT_EQ(lines[6], kRule);
+        EXPECT_TRUE(lines[7].startsWith("Close logging.  [") && lines[7].endsWith("] ")) << lines[7].toStdString();
+        EXPECT_EQ(lines[8], kRule);
+        serveEventsFor(100);
+        EXPECT_FALSE(terminal.anyConnection());
     }
 }
 
-TEST_F(StartupTest, OnlyTheExactSwitchShowsTheNotice)
+// A stand-in diagnostics tool beside the home folder that notes where it ran.
+QString installTermDiag(const TestHome& home)
 {
-    for (const char* cmd : {"-u ", "-U", " -u", "", "-u -u", "/termdiag"}) {
+    const QString dir = home.parentPath() + "TermDiag";
+    QDir().mkpath(dir);
+    QFile f(dir + "/TermDiagUpgrader");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("#!/bin/sh\npwd > started.txt\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return dir + "/started.txt";
+}
+
+// Neither the notice nor the diagnostics tool for anything but the exact switch.
+TEST_F(StartupTest, OnlyTheExactSwitchesCount)
+{
+    const QString marker = installTermDiag(home);
+    for (const char* cmd : {"-u ", "-U", " -u", "", "-u -u", "/termdiag", "/TermDiag "}) {
         Upgrader u(cmd);
         EXPECT_TRUE(u.load()) << cmd;
         EXPECT_TRUE(u.dialogs.windows().isEmpty()) << cmd;
         u.w().closeMainWindow();
     }
+    serveEventsFor(300);
+    EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
 TEST_F(StartupTest, StartValuesAndFoldersAfterLoad)
 {
-    Upgrader u;
-    ASSERT_TRUE(u.load());
-    frmMain& w = u.w();
-    EXPECT_EQ(w.strHomeDir, home.path());
-    EXPECT_EQ(w.strBackupDir, home.path() + "Backup");
-    EXPECT_EQ(w.strLogDir, home.path() + "logs/");
-    EXPECT_TRUE(QFileInfo(home.file("Backup")).isDir());
-    EXPECT_EQ(w.strIPAddress, "127.0.0.1");
-    EXPECT_EQ(w.strIpOctet1, "127");
-    EXPECT_EQ(w.strIpOctet4, "1");
-    EXPECT_EQ(w.strCurrentVersion, "0_0_0_0");
-    EXPECT_EQ(w.windowTitle(), "Vantor 7460 Terminal Upgrader");
-    ASSERT_EQ(home.logFiles().size(), 1);
-    EXPECT_TRUE(home.logFiles()[0].endsWith("_Upgrader_log.txt"));
+    for (const QString folder : {"home", "my package "}) {
+        SCOPED_TRACE(folder.toStdString());
+        TestHome dir(folder);
+        dir.writePackage("5_7_1_12");
+        Upgrader u;
+        ASSERT_TRUE(u.load());
+        frmMain& w = u.w();
+        EXPECT_EQ(w.strHomeDir, dir.path());
+        EXPECT_TRUE(w.strHomeDir.endsWith("/" + folder + "/"));
+        EXPECT_EQ(w.strBackupDir, dir.path() + "Backup");
+        EXPECT_EQ(w.strLogDir, dir.path() + "logs/");
+        EXPECT_TRUE(QFileInfo(dir.file("Backup")).isDir());
+        EXPECT_EQ(w.strIPAddress, "127.0.0.1");
+        EXPECT_EQ(w.strIpOctet1, "127");
+        EXPECT_EQ(w.strIpOctet4, "1");
+        EXPECT_EQ(w.strCurrentVersion, "0_0_0_0");
+        EXPECT_EQ(w.windowTitle(), "Vantor 7460 Terminal Upgrader");
+        ASSERT_EQ(dir.logFiles().size(), 1);
+        EXPECT_TRUE(dir.logFiles()[0].endsWith("_Upgrader_log.txt"));
+    }
 }
 
 TEST_F(StartupTest, ExitMenuRunsBothShutdownHalvesOnce)
@@ -152,45 +163,24 @@ TEST_F(StartupTest, ALogFolderThatIsAFileIsSkippedSilently)
     EXPECT_TRUE(u.load());
     u.w().WriteLog(1, "anything");
     u.w().closeMainWindow();
-    QFile f(home.file("logs"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("not a folder"));
+    EXPECT_EQ(readFile(home.file("logs")), QByteArray("not a folder"));
 }
 
-TEST(StartupHome, AHomeFolderWithBlanksInItsNameIsUsedAsItIs)
+// "/TermDiag" starts the tool at unload, also when start-up ends for want
+// of a package; a missing tool is only logged.
+TEST_F(StartupTest, TermDiagStartsTheSiblingToolOnlyAtUnload)
 {
-    Settings::set(unreachableTerminalSettings());
-    TestHome home("my package ");
-    home.writePackage("5_7_1_12");
-    Upgrader u;
-    ASSERT_TRUE(u.load());
-    EXPECT_EQ(u.w().strHomeDir, home.path());
-    EXPECT_TRUE(u.w().strHomeDir.endsWith("my package /"));
-    EXPECT_TRUE(QFileInfo(home.file("Backup")).isDir());
-    EXPECT_EQ(home.logFiles().size(), 1);
-}
-
-class TermDiagTest : public StartupTest {
-protected:
-    // A stand-in diagnostics tool that notes where it ran.
-    void installStandIn()
     {
-        const QString dir = home.parentPath() + "TermDiag";
-        QDir().mkpath(dir);
-        const QString tool = dir + "/TermDiagUpgrader";
-        QFile f(tool);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\npwd > started.txt\n");
-        f.close();
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        marker = dir + "/started.txt";
+        Upgrader missing("/TermDiag");
+        ASSERT_TRUE(missing.load());
+        missing.w().closeMainWindow();
+        const QStringList errors = home.logEntries().filter("ERR: ");
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].contains("TermDiagUpgrader"));
+        EXPECT_TRUE(missing.dialogs.boxes().isEmpty());
+        EXPECT_EQ(home.logText().count("Close logging."), 1);
     }
-    QString marker;
-};
-
-TEST_F(TermDiagTest, StartsTheSiblingToolOnlyAtUnload)
-{
-    installStandIn();
+    const QString marker = installTermDiag(home);
     Upgrader u("/TermDiag");
     ASSERT_TRUE(u.load());
     serveEventsFor(200);
@@ -198,44 +188,17 @@ TEST_F(TermDiagTest, StartsTheSiblingToolOnlyAtUnload)
     u.w().closeMainWindow();
     // The shell creates the file before pwd writes into it.
     ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 5000));
-    QFile f(marker);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QDir(QString::fromLocal8Bit(f.readAll()).trimmed()).canonicalPath(),
+    EXPECT_EQ(QDir(QString::fromLocal8Bit(readFile(marker)).trimmed()).canonicalPath(),
               QDir(home.parentPath() + "TermDiag").canonicalPath());
     // The upgrader's own folder is unchanged.
     EXPECT_EQ(QDir::currentPath() + "/", home.path());
-}
 
-TEST_F(TermDiagTest, StartedAlsoWhenStartUpEndsForWantOfAPackage)
-{
-    installStandIn();
+    QFile::remove(marker);
     QFile::remove(home.file("qorax_5_7_1_12.bin"));
-    Upgrader u("/TermDiag");
-    EXPECT_FALSE(u.load());
-    EXPECT_EQ(u.dialogs.boxes().size(), 1);
+    Upgrader noPackage("/TermDiag");
+    EXPECT_FALSE(noPackage.load());
+    EXPECT_EQ(noPackage.dialogs.boxes().size(), 1);
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 5000));
-}
-
-TEST_F(TermDiagTest, AMissingToolIsLoggedAndNothingElseHappens)
-{
-    Upgrader u("/TermDiag");
-    ASSERT_TRUE(u.load());
-    u.w().closeMainWindow();
-    const QStringList errors = home.logEntries().filter("ERR: ");
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].contains("TermDiagUpgrader"));
-    EXPECT_TRUE(u.dialogs.boxes().isEmpty());
-    EXPECT_EQ(home.logText().count("Close logging."), 1);
-}
-
-TEST_F(TermDiagTest, OtherCommandLinesNeverStartIt)
-{
-    installStandIn();
-    Upgrader u("/TermDiag ");
-    ASSERT_TRUE(u.load());
-    u.w().closeMainWindow();
-    serveEventsFor(300);
-    EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
 }  // namespace

@@ -42,7 +42,6 @@ protected:
         ASSERT_TRUE(u->load());
     }
     frmMain& w() { return u->w(); }
-    bool idle() { return w().mousePointer() == 0 && !w().sckZING->state(); }
     bool waitForStatus(const QString& text, int ms = 8000)
     {
         return waitUntil([&] { return w().statusText() == text; }, ms);
@@ -210,20 +209,6 @@ TEST_F(ZingScenario, AnAddressOutsideLoopbackIsNeverContacted)
     EXPECT_EQ(errors.size(), 2);  // the version request and the probe
 }
 
-TEST_F(WithTerminal, GetSoftwareVersionAsksAgain)
-{
-    start();
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
-    sim->clearRecords();
-    w().currUpgradeState = UPG_STATE_PIC_DONE;
-    w().cmdGetSoftwareVersion->trigger();
-    EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
-    EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "UNKNOWN");
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
-    EXPECT_EQ(sim.zingCodes(), (QList<quint32>{4, 0x92}));
-    EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "5.7.1.12");
-}
-
 TEST_F(WithTerminal, ResetModemWaitsAndReadsTheVersionAgain)
 {
     start();
@@ -267,46 +252,37 @@ TEST_F(WithTerminal, FactoryDefaultsAnswerWaitResetRetryAndVersion)
     EXPECT_TRUE(u->dialogs.boxes().isEmpty());
 }
 
-TEST_F(ZingScenario, NoPackageEndsTheProgramBeforeAnyContact)
+// Exactly one package, or the program ends before any contact.
+TEST_F(ZingScenario, NoOrTwoPackagesEndTheProgram)
 {
     SimHarness sim;
-    u = std::make_unique<Upgrader>();
-    EXPECT_FALSE(u->load());
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_EQ(u->dialogs.boxes()[0].text, "Unable to find binary file in: " + home.path() + "qorax_*.bin");
-    EXPECT_EQ(u->dialogs.boxes()[0].title, "Upgrader: FAULT");
-    EXPECT_TRUE(u->w().isUnloaded());
-    serveEventsFor(100);
-    EXPECT_TRUE(sim->records().isEmpty());
-}
-
-TEST_F(ZingScenario, TwoPackagesEndTheProgram)
-{
-    SimHarness sim;
-    home.writePackage("5_7_1_12");
-    home.writePackage("5_7_1_13");
-    u = std::make_unique<Upgrader>();
-    EXPECT_FALSE(u->load());
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_EQ(u->dialogs.boxes()[0].text, "Multiple (2) binary files found in " + home.path() +
-                                              "\r\nPlease make sure there is only one binary file in that directory.");
-    const QStringList entries = home.logEntries();
-    EXPECT_TRUE(entries.contains("INF: \tFound file 'qorax_5_7_1_12.bin'"));
-    EXPECT_TRUE(entries.contains("INF: \tFound file 'qorax_5_7_1_13.bin'"));
-    EXPECT_TRUE(entries.contains("ERR: \tERR: - found multiple (2) .bin files in " + home.path()));
-    serveEventsFor(100);
-    EXPECT_TRUE(sim->records().isEmpty());
-}
-
-TEST_F(ZingScenario, FactoryMarkerMarksTheTitle)
-{
-    Settings::set(unreachableTerminalSettings());
-    home.writeFile("factory.txt", "");
-    start("6_0_1_2");
-    EXPECT_EQ(w().windowTitle(), "Vantor 7130/7120M Terminal Upgrader: FACTORY MODE");
-    EXPECT_EQ(w().strWindowTitle, "Vantor 7130/7120M Terminal Upgrader");
-    EXPECT_TRUE(w().isFactoryMode);
-    EXPECT_EQ(w().packagedPlatformId, 10);
+    const struct {
+        QStringList packages;
+        QString box;
+        QStringList logLines;
+    } rows[] = {
+        {{}, "Unable to find binary file in: " + home.path() + "qorax_*.bin", {}},
+        {{"5_7_1_12", "5_7_1_13"},
+         "Multiple (2) binary files found in " + home.path() +
+             "\r\nPlease make sure there is only one binary file in that directory.",
+         {"INF: \tFound file 'qorax_5_7_1_12.bin'", "INF: \tFound file 'qorax_5_7_1_13.bin'",
+          "ERR: \tERR: - found multiple (2) .bin files in " + home.path()}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.packages.size());
+        for (const QString& p : row.packages)
+            home.writePackage(p);
+        u = std::make_unique<Upgrader>();
+        EXPECT_FALSE(u->load());
+        ASSERT_EQ(u->dialogs.boxes().size(), 1);
+        EXPECT_EQ(u->dialogs.boxes()[0].text, row.box);
+        EXPECT_EQ(u->dialogs.boxes()[0].title, "Upgrader: FAULT");
+        EXPECT_TRUE(u->w().isUnloaded());
+        for (const QString& line : row.logLines)
+            EXPECT_TRUE(home.logEntries().contains(line)) << line.toStdString();
+        serveEventsFor(100);
+        EXPECT_TRUE(sim->records().isEmpty());
+    }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@ FakeFtpServer::FakeFtpServer()
     QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* s = server_.nextPendingConnection()) {
             control_ = s;
-            ++sessions;
             buffer_.clear();
             QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] {
                 if (s == control_)
@@ -21,12 +20,6 @@ FakeFtpServer::FakeFtpServer()
         data_ = dataServer_.nextPendingConnection();
         serveData();
     });
-}
-
-void FakeFtpServer::hangUp()
-{
-    if (control_)
-        control_->disconnectFromHost();
 }
 
 void FakeFtpServer::onReadable()

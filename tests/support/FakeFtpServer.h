@@ -27,10 +27,6 @@ public:
     QByteArray payload;
 
     QList<QByteArray> received;
-    int sessions = 0;
-
-    // Closes the control connection, as a server ending an idle session.
-    void hangUp();
 
 private:
     void onReadable();

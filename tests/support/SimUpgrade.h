@@ -1,0 +1,64 @@
+#pragma once
+
+#ifdef QORA_HAVE_SIM
+
+#include "support/SimHarness.h"
+#include "support/TestHome.h"
+#include "support/Upgrader.h"
+#include "support/WaitUntil.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+inline const QString kReleaseInfoDone = QStringLiteral("Operation Successful.  Release Info retrieved!");
+inline const QString kVersionDone = QStringLiteral("Operation Successful.  Software version retrieved!");
+
+// The simulated terminal, a home folder and the upgrader pointed at them.
+class SimUpgrade : public ::testing::Test {
+public:
+    // A fresh upgrader once it has read what the terminal runs; its boxes
+    // and the terminal's records so far are forgotten.
+    void startUpgrader(const QString& settledStatus = kReleaseInfoDone)
+    {
+        u = std::make_unique<Upgrader>();
+        ASSERT_TRUE(u->load());
+        ASSERT_TRUE(waitUntil([&] { return w().statusText() == settledStatus && w().mousePointer() == 0; }, 8000))
+            << w().statusText().toStdString();
+        u->dialogs.clear();
+        sim->clearRecords();
+    }
+    frmMain& w() { return u->w(); }
+
+    // Ticks the software item, answers the confirmation and presses Upgrade.
+    void upgradeSoftware(MsgResult answer = MsgResult::Yes)
+    {
+        w().chkBinUpg->setChecked(true);
+        u->dialogs.queueAnswer(answer);
+        w().cmdUpgrade->click();
+    }
+
+    // The terminal runs this version, the upgrader has read it back and is idle.
+    bool waitForVersion(const QString& dotted, int ms = 15000)
+    {
+        return waitUntil(
+            [&] {
+                return sim->runningVersion() == dotted && w().txtCurrentSoftwareVersion->text() == dotted &&
+                       w().statusText() == kReleaseInfoDone && w().mousePointer() == 0 &&
+                       w().currUpgradeState == UPG_STATE_IDLE;
+            },
+            ms);
+    }
+
+    QByteArray flashFile(const QString& path) { return sim.terminal().flash().read(path).value_or("<missing>"); }
+
+    SimHarness sim;
+    TestHome home;
+    std::unique_ptr<Upgrader> u;
+};
+
+#endif
