@@ -1,6 +1,7 @@
 #include "app/CliRunner.h"
 
 #include "app/frmMain.h"
+#include "ftp/FtpLogic.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/ScriptedDialogs.h"
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -95,10 +98,13 @@ private:
     int checkBeforeStart()
     {
         if (o_.action == Action::Restore) {
-            const QString name = QStringLiteral("qorax_") + o_.restoreVersion + QStringLiteral(".bin");
-            if (!Files::isFile(Files::currentDirWithSeparator() + QStringLiteral("Backup/") + name)) {
+            // The versions the restore window will offer, found the same way.
+            const QString backup = Files::currentDirWithSeparator() + QStringLiteral("Backup");
+            const QList<ftp::BackupFile> offered = ftp::restoreCandidates(Files::find(backup, QStringLiteral("qorax*.bin")));
+            if (std::none_of(offered.begin(), offered.end(),
+                             [&](const ftp::BackupFile& b) { return b.version == o_.restoreVersion; })) {
                 out_(QStringLiteral("qora-upgrader-cli: unknown version '") + o_.restoreVersion +
-                     QStringLiteral("': no Backup/") + name);
+                     QStringLiteral("': no Backup/qorax_") + o_.restoreVersion + QStringLiteral(".bin"));
                 return BadUsage;
             }
         }

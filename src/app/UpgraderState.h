@@ -62,6 +62,8 @@ struct UpgraderState {
     QString strLocalBinFile;
     QString strCurrentExecutable;
     bool isImageValid = false;
+    // The qorax executables the terminal listed; at least one entry, "" when none.
+    QStringList binFilesOnTerminal;
     QString strImageFilePath;
     QString strLogFilePath;
     int32_t logLevel = 4;
@@ -121,6 +123,8 @@ struct UpgraderState {
 
     // Shared with the restore window.
     QStringList restoreList;
+    // The backup file behind each offered version.
+    QStringList restoreFiles;
     int16_t restoreCount = 0;
     QString strRestoreVersion;
 };

@@ -89,7 +89,8 @@ public:
     void Util_IdentifyPackagedPlatformBin(const QString& dottedVersion);
     bool DetectReleaseSeriesConflict(const QString& versionToInstall);
     bool Util_LocatePackagedBin();
-    void Util_ReadPackageCompatLevel(const QString& fileName);
+    // False, with the user told, when the package cannot be read.
+    bool Util_ReadPackageCompatLevel(const QString& fileName);
     void Util_CleanUpHomeDirectory();
     void UI_CheckFactoryMode();
 
@@ -139,8 +140,10 @@ public:
     void tmrDelayedSwUpgIgnite_Timer();
     void UPG_SoftwareUpgradeIgnite();
     QStringList Util_getBinFileList();
+    void UPG_ReadBinFileList();
     void UPG_HandleOldBinDeletions();
     void UPG_HandleSwBackupAndProceed();
+    void UPG_DeleteOldBinsThenUpload();
     void UPG_CleanupFolder4Backup(const QString& fileName);
     void UPG_GetCurrentQoraxBintoPc();
     void UPG_UploadQoraxBinToTarget();
@@ -272,6 +275,7 @@ private:
     void endZingExchange(const QString& arrived);
     std::optional<int32_t> statusOrLengthField(const zing::ZingResponse& r);
     void handleVersionResponse(const QByteArray& bytes);
+    void versionNotRead(const QString& text);
     void handleReleaseInfoCnf(const QByteArray& bytes);
     void handleAntFwInfoCnf(const QByteArray& bytes);
     void handleUpgradeAntFwCnf(const QByteArray& bytes);
@@ -291,6 +295,15 @@ private:
     void ftpFailed();
     void ftpClose();
     void ftpFileNotFound();
+    void ftpLocalFailure();
+    void ftpTooLarge();
+    void backupNotMade(const QString& why);
+    // Ends the FTP operation in progress, and the upgrade it belongs to, with
+    // no further step on the terminal; tells the user.
+    void stopFtpOperation(const QString& status, const QString& box);
+    // False, with the user told, when the descriptor could not be written here.
+    bool writeImageDescriptor(const QByteArray& content);
+    void imageDescriptorNotSent(const QString& why);
     void ftpFatalConnectionReset();
     void fatalImagePut();
     // Asks for the version when it is not known and waits for the answer.

@@ -13,6 +13,9 @@ namespace {
 constexpr int kRedLight = 255;
 constexpr int kGreenLight = 65280;
 
+const QString kNothingChanged = QStringLiteral(
+    "The upgrade was stopped before anything on the Satellite IP Modem was changed: it still runs its current software.");
+
 }  // namespace
 
 void frmMain::setOKToFTP(bool flag)
@@ -104,7 +107,7 @@ void frmMain::ftpCompleted()
     switch (currFtpState) {
     case ftp::GET_BIN_CMD:
         WriteLog(2, QStringLiteral("[ FTP Command Complete ] : back up current executable successfully in backup folder"));
-        UPG_UploadQoraxBinToTarget();
+        UPG_DeleteOldBinsThenUpload();
         break;
     case ftp::PUT_NEW_BIN_CMD:
         WriteLog(2, QStringLiteral("[ FTP Command Complete ] : upload new software completed"));
@@ -139,7 +142,9 @@ void frmMain::ftpCompleted()
         break;
     case ftp::SEARCH_ALL_BIN_FILE:
         WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Lists of qorax.bin files retrieved"));
-        UPG_HandleOldBinDeletions();
+        // The backup comes first: nothing on the terminal is deleted until the
+        // running executable is safe on this PC.
+        UPG_ReadBinFileList();
         if (unloaded_)
             break;
         setStatusText(QStringLiteral("Downloading Satellite IP Modem software to PC..."));
@@ -250,6 +255,12 @@ void frmMain::ftpFailed()
         return;
 
     switch (code) {
+    case InetFtp::errLocalFile:
+        ftpLocalFailure();
+        break;
+    case InetFtp::errTooLarge:
+        ftpTooLarge();
+        break;
     case InetFtp::errTimeout:
         isFtpDone = true;
         inetFTP->cancel();
@@ -299,15 +310,30 @@ void frmMain::ftpFailed()
 
 void frmMain::ftpFileNotFound()
 {
+    const bool absent = inetFTP->replyCode() == ftp::kReplyFileUnavailable;
     switch (currFtpState) {
     case ftp::GET_BIN_CMD:
+        if (!absent) {
+            backupNotMade(inetFTP->responseInfo());
+            break;
+        }
         SetMouseCursor(0);
         WriteLog(3, QStringLiteral("qorax bin not found, continuing"));
         WriteLog(0, QStringLiteral("[ FTP ERROR ] : qorax*.bin file does not exist in flash memory, will upload current "
                                    "new version to terminal"));
-        UPG_UploadQoraxBinToTarget();
+        UPG_DeleteOldBinsThenUpload();
         break;
     case ftp::GET_IMG_CMD:
+        if (!absent) {
+            // Only a missing descriptor leads to the default executable; a failed
+            // fetch of one that is there must not decide what gets deleted.
+            WriteLog(0, QStringLiteral("[ FTP ERROR ] : image.txt could not be fetched: ") + inetFTP->responseInfo());
+            stopFtpOperation(QStringLiteral("Upgrade stopped: image file not read."),
+                             QStringLiteral("The Satellite IP Modem's image file (image.txt) could not be fetched:") +
+                                 zing::kCrLf + inetFTP->responseInfo() + zing::kCrLf + zing::kCrLf + kNothingChanged +
+                                 zing::kCrLf + QStringLiteral("Check the connection, then try again."));
+            break;
+        }
         WriteLog(0, QStringLiteral("[ FTP ERROR ] : image.txt file does not exist in flash memory, default name to "
                                    "qorax.bin"));
         WriteLog(3, QStringLiteral("Enter GET_IMG_CMD: File Not Found"));
@@ -336,8 +362,66 @@ void frmMain::ftpFileNotFound()
     }
 }
 
+void frmMain::ftpLocalFailure()
+{
+    const InetFtp::LocalFailure& f = inetFTP->localFailure();
+    WriteLog(0, QStringLiteral("[ Local file error ] : ") + f.path + QStringLiteral(": ") + f.reason + QStringLiteral(" (") +
+                    ftp::ftpStateName(currFtpState) + QStringLiteral("); nothing more is sent for it"));
+    stopFtpOperation(ftp::operationName(currFtpState) + QStringLiteral(" stopped: file error on this PC."),
+                     ftp::localFailureText(currFtpState, f.path, f.reason, f.writing));
+}
+
+void frmMain::ftpTooLarge()
+{
+    const QString info = inetFTP->responseInfo();
+    switch (currFtpState) {
+    case ftp::GET_IMG_CMD:
+        // A descriptor is one line: this is no descriptor.
+        WriteLog(0, QStringLiteral("[ FTP ERROR ] : ") + info);
+        isImageValid = false;
+        strCurrentExecutable = ftp::kDefaultExecutable;
+        WriteLog(0, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
+        WriteLog(2, QStringLiteral("Continuing with binary Upload..."));
+        UPG_UploadQoraxBinToTarget();
+        break;
+    case ftp::GET_BIN_CMD:
+        backupNotMade(info);
+        break;
+    default:
+        WriteLog(0, QStringLiteral("[ FTP ERROR ] : ") + info);
+        stopFtpOperation(ftp::operationName(currFtpState) + QStringLiteral(" stopped: file too large."),
+                         ftp::operationName(currFtpState) + QStringLiteral(" stopped:") + zing::kCrLf + info);
+        break;
+    }
+}
+
+void frmMain::backupNotMade(const QString& why)
+{
+    WriteLog(0, QStringLiteral("[ FTP ERROR ] : backup of the running software failed: ") + why);
+    stopFtpOperation(QStringLiteral("Upgrade stopped: no backup could be made."),
+                     QStringLiteral("The backup copy of the Satellite IP Modem's software could not be made:") +
+                         zing::kCrLf + why + zing::kCrLf + zing::kCrLf + kNothingChanged + zing::kCrLf +
+                         QStringLiteral("Check the connection and the free disk space, then try again."));
+}
+
+void frmMain::stopFtpOperation(const QString& status, const QString& box)
+{
+    isFtpDone = true;
+    tmrFTPReq->disable();
+    inetFTP->cancel();
+    SetMouseCursor(0);
+    if (currFtpState != ftp::GET_LOG_CMD) {
+        currUpgradeState = UPG_STATE_IDLE;
+        WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+        UI_UpdateUIUpgState(1);
+    }
+    setStatusText(status);
+    msgBox(box, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+}
+
 void frmMain::ftpFatalConnectionReset()
 {
+    WriteLog(0, QStringLiteral("FTP connection lost: ") + inetFTP->responseInfo());
     setStatusText(QStringLiteral("Please check the connections to the terminal, Plug in power and try again"));
     msgBox(zing::kConnectionProblemA + zing::kCrLf, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
     closeMainWindow();

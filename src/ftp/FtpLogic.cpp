@@ -2,6 +2,8 @@
 
 #include "app/TextUtil.h"
 
+#include <algorithm>
+
 namespace ftp {
 
 using qlog::LOG_DET;
@@ -75,10 +77,14 @@ BinFileList parseBinFileList(const QString& rawListing)
 
 namespace {
 
+// Names that could not be given to the server as one file of the working
+// folder: control characters, quotes, folder separators, and the wildcards a
+// server may expand into other files.
 bool isOddName(const QString& name)
 {
     for (QChar c : name) {
-        if (c.unicode() < 32 || c == QLatin1Char('"') || c == QLatin1Char('/') || c == QLatin1Char('\\'))
+        if (c.unicode() < 32 || c == QLatin1Char('"') || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+            c == QLatin1Char('*') || c == QLatin1Char('?'))
             return true;
     }
     return name == QLatin1String("..") || name == QLatin1String(".");
@@ -136,7 +142,7 @@ QByteArray imageContent(const QString& underscoredVersion)
 QString safeFileName(const QString& terminalPath)
 {
     const QString name = terminalPath.mid(terminalPath.lastIndexOf(QLatin1Char('/')) + 1);
-    if (name.isEmpty() || isOddName(name) || name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?')))
+    if (name.isEmpty() || isOddName(name))
         return {};
     return name;
 }
@@ -155,6 +161,53 @@ QString backupVersion(const QString& fileName)
             return {};
     }
     return version;
+}
+
+QList<BackupFile> restoreCandidates(const QStringList& names)
+{
+    QList<BackupFile> out;
+    for (const QString& name : names) {
+        const QString version = backupVersion(name);
+        if (version.isEmpty())
+            continue;
+        const auto same = std::find_if(out.begin(), out.end(), [&](const BackupFile& b) { return b.version == version; });
+        if (same == out.end())
+            out.append({version, name});
+        else if (name == QStringLiteral("qorax_") + version + QStringLiteral(".bin"))
+            same->fileName = name;  // the name the upgrader itself writes wins
+    }
+    return out;
+}
+
+QString operationName(int32_t ftpState)
+{
+    switch (ftpState) {
+    case GET_LOG_CMD:
+        return QStringLiteral("Log download");
+    case PUT_RESTORE_BIN_CMD:
+        return QStringLiteral("Restore");
+    case UPGRADE_PIC_SA_CMD:
+        return QStringLiteral("PIC upgrade");
+    case UPGRADE_ANTENNA_ATB_CMD:
+    case UPGRADE_ANTENNA_HPA_CMD:
+    case UPGRADE_ANTENNA_IAC_CMD:
+        return QStringLiteral("Antenna upgrade");
+    default:
+        return QStringLiteral("Upgrade");
+    }
+}
+
+QString localFailureText(int32_t ftpState, const QString& path, const QString& reason, bool writing)
+{
+    const QString crLf = QStringLiteral("\r\n");
+    QString text = operationName(ftpState) + QStringLiteral(" stopped: a file on this PC could not be ") +
+                   (writing ? QStringLiteral("written.") : QStringLiteral("read.")) + crLf + crLf + path + crLf + reason +
+                   crLf + crLf;
+    if (ftpState != GET_LOG_CMD)
+        text += QStringLiteral("The Satellite IP Modem was not reset and still runs its current software.") + crLf;
+    text += writing ? QStringLiteral("Free disk space or make the folder writable, then try again.")
+                    : QStringLiteral("Make sure the file is there and can be read, then try again.");
+    return text;
 }
 
 }  // namespace ftp

@@ -78,4 +78,30 @@ QString safeFileName(const QString& terminalPath);
 // The version in a backup name "qorax_<version>.bin"; empty when it holds none.
 QString backupVersion(const QString& fileName);
 
+struct BackupFile {
+    QString version;   // underscored
+    QString fileName;  // as it is in the folder, whatever its letter case
+};
+
+// The versions a restore can offer, from the backup folder's "qorax*.bin"
+// names in folder order: one entry per version, names without one left out.
+QList<BackupFile> restoreCandidates(const QStringList& names);
+
+// Most bytes a download may bring: a descriptor is one line, the log lives in
+// the terminal's RAM disk, an executable in its flash.
+inline constexpr qint64 kMaxImageDownload = kMaxImageBytes;
+inline constexpr qint64 kMaxLogDownload = 16ll << 20;
+inline constexpr qint64 kMaxBackupDownload = 64ll << 20;
+
+// A negative reply that says the file is not on the terminal. Any other
+// refusal of a download (transfer aborted, server busy) says nothing about it.
+inline constexpr int kReplyFileUnavailable = 550;
+
+// The operation a command state belongs to, as the user knows it.
+QString operationName(int32_t ftpState);
+
+// The box shown when a file of this PC stopped an operation: what stopped,
+// the file and why, what it means for the terminal, what to do.
+QString localFailureText(int32_t ftpState, const QString& path, const QString& reason, bool writing);
+
 }  // namespace ftp

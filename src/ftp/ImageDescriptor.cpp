@@ -7,6 +7,8 @@
 #include "platform/FtpPut.h"
 #include "platform/Timer.h"
 
+#include "zing/ZingTexts.h"
+
 #include <QCheckBox>
 
 bool frmMain::UPG_CheckRetrievedImage()
@@ -33,15 +35,46 @@ void frmMain::tmrImagePutTrig_Timer()
     isRestoreImage = false;
 }
 
+// The put sends whatever the file holds: an empty or short file would leave
+// the terminal nothing to boot, so the file is read back before it goes.
+bool frmMain::writeImageDescriptor(const QByteArray& content)
+{
+    strImageFilePath = strHomeDir + QStringLiteral("image.txt");
+    QString why;
+    if (Files::writeAll(strImageFilePath, content, &why)) {
+        bool readable = false;
+        if (Files::readAll(strImageFilePath, &readable) == content)
+            return true;
+        why = readable ? QStringLiteral("the file does not hold what was written") : QStringLiteral("it cannot be read back");
+    }
+    imageDescriptorNotSent(why);
+    return false;
+}
+
+void frmMain::imageDescriptorNotSent(const QString& why)
+{
+    WriteLog(0, QStringLiteral("[ Local file error ] : ") + strImageFilePath + QStringLiteral(": ") + why +
+                    QStringLiteral("; image.txt not sent, the terminal is not reset"));
+    stopFtpOperation(QStringLiteral("Stopped: file error on this PC."),
+                     QStringLiteral("The new image file could not be written on this PC.") + zing::kCrLf + zing::kCrLf +
+                         strImageFilePath + zing::kCrLf + why + zing::kCrLf + zing::kCrLf +
+                         QStringLiteral("The Satellite IP Modem was not reset and still runs its current software.") +
+                         zing::kCrLf + QStringLiteral("Free disk space or make the folder writable, then try again."));
+}
+
 void frmMain::createAndSendImageFile()
 {
     WriteLog(2, QStringLiteral(">> createAndSendImageFile()"));
-    strImageFilePath = strHomeDir + QStringLiteral("image.txt");
-    Files::writeAll(strImageFilePath, ftp::imageContent(strNewVersion));
+    if (!writeImageDescriptor(ftp::imageContent(strNewVersion)))
+        return;
 
     FtpPut put(strIPAddress);
     put.onGuardLog = [this](const QString& line) { WriteLog(0, line); };
     const FtpPutResult r = put.put(strImageFilePath, QStringLiteral("image.txt"));
+    if (r.failure == FtpPutResult::Failure::Local) {
+        imageDescriptorNotSent(r.reply);
+        return;
+    }
     if (r.failure == FtpPutResult::Failure::Connect) {
         WriteLog(0, QStringLiteral("[ FTP Error ] : connection for uploading image.txt file failed"));
         WriteLog(0, QStringLiteral("FTP connection establishment failure."));
@@ -67,12 +100,16 @@ void frmMain::createAndSendImageFile()
 void frmMain::createAndSendRestoreImageFile()
 {
     WriteLog(2, QStringLiteral(">> createAndSendRestoreImageFile()"));
-    strImageFilePath = strHomeDir + QStringLiteral("image.txt");
-    Files::writeAll(strImageFilePath, ftp::imageContent(strRestoreVersion));
+    if (!writeImageDescriptor(ftp::imageContent(strRestoreVersion)))
+        return;
 
     FtpPut put(strIPAddress);
     put.onGuardLog = [this](const QString& line) { WriteLog(0, line); };
     const FtpPutResult r = put.put(strImageFilePath, QStringLiteral("image.txt"));
+    if (r.failure == FtpPutResult::Failure::Local) {
+        imageDescriptorNotSent(r.reply);
+        return;
+    }
     if (r.failure == FtpPutResult::Failure::Connect) {
         WriteLog(3, QStringLiteral("FTP-Raw connection failure."));
         fatalImagePut();

@@ -29,12 +29,14 @@ void frmMain::cmdRestore_Click()
     SetMouseCursor(1);
     restoreCount = 0;
     strRestoreVersion.clear();
-    // Backups without a version in their name cannot be offered.
+    // Backups without a version in their name cannot be offered; the file
+    // uploaded is the one listed, whatever the letter case of its name.
+    const QList<ftp::BackupFile> backups = ftp::restoreCandidates(Files::find(strBackupDir, QStringLiteral("qorax*.bin")));
     QStringList versions;
-    for (const QString& name : Files::find(strBackupDir, QStringLiteral("qorax*.bin"))) {
-        const QString version = ftp::backupVersion(name);
-        if (!version.isEmpty())
-            versions << ident::SearchAndReplace(version, QStringLiteral("_"), QStringLiteral("."));
+    restoreFiles.clear();
+    for (const ftp::BackupFile& b : backups) {
+        versions << ident::SearchAndReplace(b.version, QStringLiteral("_"), QStringLiteral("."));
+        restoreFiles << b.fileName;
     }
     restoreList = versions;
     restoreList.append(QString());
@@ -53,7 +55,10 @@ void frmMain::cmdRestore_Click()
     if (strRestoreVersion.isEmpty() || unloaded_)
         return;
 
+    const QString file = restoreFiles.value(versions.indexOf(strRestoreVersion));
     strRestoreVersion = ident::SearchAndReplace(strRestoreVersion, QStringLiteral("."), QStringLiteral("_"));
+    if (file.isEmpty())
+        return;
     if (!DetectReleaseSeriesConflict(strRestoreVersion)) {
         const QString text = QStringLiteral("Release Series conflict detected.  Upgrade not possible.");
         msgBox(text, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
@@ -66,8 +71,7 @@ void frmMain::cmdRestore_Click()
     inetFTP->setAddress(strIPAddress);
     isFtpDone = false;
     WriteLog(3, QStringLiteral("Putting qorax.bin"));
-    issueFtp(QStringLiteral("PUT ") +
-             ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strRestoreVersion + QStringLiteral(".bin")) +
+    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strBackupDir + QLatin1Char('/') + file) +
              QStringLiteral(" /tffs0/bin/qorax_") + strRestoreVersion + QStringLiteral(".bin"));
     WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::PUT_RESTORE_BIN_CMD));
     UI_UpdateUIUpgState(2);

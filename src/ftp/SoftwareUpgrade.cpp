@@ -95,6 +95,7 @@ void frmMain::UPG_SoftwareUpgradeIgnite()
     setStatusText(QStringLiteral("Downloading Satellite IP Modem Image to PC..."));
     isFtpDone = false;
     tmrFTPReq->enable();
+    inetFTP->setDownloadLimit(ftp::kMaxImageDownload);
     issueFtp(QStringLiteral("GET image.txt ") + strImageFilePath);
     EventPump::doEvents();
 }
@@ -130,21 +131,25 @@ QStringList frmMain::Util_getBinFileList()
     return files.entries;
 }
 
-void frmMain::UPG_HandleOldBinDeletions()
+void frmMain::UPG_ReadBinFileList()
 {
-    WriteLog(2, QStringLiteral(">> UPG_HandleOldBinDeletions()"));
-    const QStringList entries = Util_getBinFileList();
-    WriteLog(1, QStringLiteral("Current running release: ") + strCurrentExecutable + QStringLiteral("**"));
-    setStatusText(QStringLiteral("Cleaning Up Flash Memory..."));
-
-    QString keep = QStringLiteral("qorax.bin");
+    binFilesOnTerminal = Util_getBinFileList();
+    // The path as the deletions and the backup compare it.
     if (isImageValid) {
         strCurrentExecutable.replace(QLatin1Char('\n'), QLatin1Char(' '));
         strCurrentExecutable = txt::trimBlanks(strCurrentExecutable);
-        keep = strCurrentExecutable;
     }
+}
+
+void frmMain::UPG_HandleOldBinDeletions()
+{
+    WriteLog(2, QStringLiteral(">> UPG_HandleOldBinDeletions()"));
+    WriteLog(1, QStringLiteral("Current running release: ") + strCurrentExecutable + QStringLiteral("**"));
+    setStatusText(QStringLiteral("Cleaning Up Flash Memory..."));
+
+    const QString keep = isImageValid ? strCurrentExecutable : QStringLiteral("qorax.bin");
     const QString runningName = QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin");
-    for (const ftp::Deletion& d : ftp::planDeletions(entries, keep)) {
+    for (const ftp::Deletion& d : ftp::planDeletions(binFilesOnTerminal, keep)) {
         if (unloaded_)
             return;
         WriteLog(3, QStringLiteral("**") + d.entry + QStringLiteral("**"));
@@ -191,6 +196,14 @@ void frmMain::UPG_HandleSwBackupAndProceed()
     EventPump::doEvents();
 }
 
+void frmMain::UPG_DeleteOldBinsThenUpload()
+{
+    UPG_HandleOldBinDeletions();
+    if (unloaded_)
+        return;
+    UPG_UploadQoraxBinToTarget();
+}
+
 void frmMain::UPG_CleanupFolder4Backup(const QString& fileName)
 {
     WriteLog(3, QStringLiteral(">> UPG_CleanupFolder4Backup() File: '") + fileName + QStringLiteral("'"));
@@ -221,13 +234,14 @@ void frmMain::UPG_GetCurrentQoraxBintoPc()
             // Nothing to fetch under a name the upgrader can restore: go on
             // with the upload instead of waiting for the watchdog.
             tmrFTPReq->disable();
-            UPG_UploadQoraxBinToTarget();
+            UPG_DeleteOldBinsThenUpload();
             return;
         }
     } else {
         command = QStringLiteral("GET ") + ftp::quoted(QStringLiteral("/tffs0/bin/qorax.bin")) + QLatin1Char(' ') + target;
     }
     WriteLog(3, QStringLiteral("UPG_GetCurrentQoraxBintoPc(): ") + command);
+    inetFTP->setDownloadLimit(ftp::kMaxBackupDownload);
     issueFtp(command);
 }
 

@@ -28,6 +28,7 @@ void frmMain::DownloadTerminalLog()
     started.start();
     isFtpDone = false;
     tmrFTPReq->enable();
+    inetFTP->setDownloadLimit(ftp::kMaxLogDownload);
     issueFtp(QStringLiteral("GET /ram0/syslog.log ") + ftp::quoted(local));
     WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::GET_LOG_CMD));
 

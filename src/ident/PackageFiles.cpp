@@ -54,19 +54,26 @@ bool frmMain::Util_LocatePackagedBin()
     setWindowTitle(strWindowTitle);
 
     strBinFileDate = Files::lastModified(strHomeDir + strLocalBinFile).date().toString(QStringLiteral("yyyy-MM-dd"));
-    Util_ReadPackageCompatLevel(strLocalBinFile);
-    return true;
+    return Util_ReadPackageCompatLevel(strLocalBinFile);
 }
 
-void frmMain::Util_ReadPackageCompatLevel(const QString& fileName)
+bool frmMain::Util_ReadPackageCompatLevel(const QString& fileName)
 {
     const QString path = strHomeDir + fileName;
-    const qint64 length = qMax<qint64>(0, Files::size(path));
-    const qint64 start = qMax<qint64>(0, length - kTailLength);
-    const QByteArray tail = Files::readAt(path, start, length - start);
-    const ident::PackageLevel level = ident::packageLevelFromTail(tail, fileName);
+    QString why;
+    const std::optional<QByteArray> tail = Files::readTail(path, kTailLength, &why);
+    if (!tail) {
+        // A package that cannot be read has no level to compare, and could
+        // not be uploaded either: say so rather than refuse it as too old.
+        WriteLog(0, QStringLiteral("Package file '") + fileName + QStringLiteral("' cannot be read: ") + why);
+        msgBox(QStringLiteral("Unable to read binary file ") + path + zing::kCrLf + why, MsgButtons::OK,
+               MsgIcon::Exclamation, zing::kTitleFault);
+        return false;
+    }
+    const ident::PackageLevel level = ident::packageLevelFromTail(*tail, fileName);
     binBootCompatLevel = level.level;
     writeLogLines(level.log);
+    return true;
 }
 
 void frmMain::Util_CleanUpHomeDirectory()

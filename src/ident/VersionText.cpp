@@ -246,10 +246,11 @@ PackageLevel packageLevelFromTail(const QByteArray& fileTail, const QString& fil
         const qsizetype nul = raw.indexOf('\0');
         field = QString::fromLatin1(nul >= 0 ? raw.left(nul) : raw);
     }
-    const qsizetype marker = field.indexOf(kBootComp);
-    if (marker >= 0) {
+    // The level is read where it belongs, right after a marker that opens the
+    // field; a marker further in only says the field is there.
+    if (field.contains(kBootComp)) {
         bool clamped = false;
-        r.level = parseLevel(field.mid(marker + kBootComp.size()), &clamped);
+        r.level = parseLevel(field.mid(kBootComp.size()), &clamped);
         noteClampedLevel(clamped, r.level, QStringLiteral("Application binary 'bootcomp=' value"), r.log);
     } else {
         r.level = 0;

@@ -104,6 +104,22 @@ QByteArray readAt(const QString& path, qint64 offset, qint64 len)
     return f.read(len);
 }
 
+std::optional<QByteArray> readTail(const QString& path, qint64 len, QString* error)
+{
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly) && f.seek(qMax<qint64>(0, f.size() - len))) {
+        QByteArray bytes(len, Qt::Uninitialized);
+        const qint64 n = f.read(bytes.data(), len);
+        if (n >= 0) {
+            bytes.truncate(n);
+            return bytes;
+        }
+    }
+    if (error)
+        *error = f.errorString();
+    return std::nullopt;
+}
+
 QByteArray readAll(const QString& path, bool* ok)
 {
     QFile f(path);
@@ -117,14 +133,24 @@ QByteArray readAll(const QString& path, bool* ok)
     return f.readAll();
 }
 
-bool writeAll(const QString& path, const QByteArray& bytes)
+bool writeAll(const QString& path, const QByteArray& bytes, QString* error)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    auto failed = [&](const QString& why) {
+        if (error)
+            *error = why;
         return false;
-    const bool ok = f.write(bytes) == bytes.size();
+    };
+    if (QFileInfo(path).isDir())
+        return failed(QStringLiteral("it is a folder"));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failed(f.errorString());
+    if (f.write(bytes) != bytes.size() || !f.flush())
+        return failed(f.errorString());
     f.close();
-    return ok && f.error() == QFile::NoError;
+    if (f.error() != QFile::NoError)
+        return failed(f.errorString());
+    return true;
 }
 
 bool append(const QString& path, const QByteArray& bytes)

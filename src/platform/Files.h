@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // File-system services of the program. Folder arguments may or may not end in
 // the separator.
 namespace Files {
@@ -26,8 +28,11 @@ QDateTime lastModified(const QString& path);
 // Up to len bytes at offset; empty when the file cannot be read there.
 QByteArray readAt(const QString& path, qint64 offset, qint64 len);
 QByteArray readAll(const QString& path, bool* ok = nullptr);
-// Creates or replaces the file with the bytes.
-bool writeAll(const QString& path, const QByteArray& bytes);
+// The last len bytes (the whole file when shorter); nullopt, with *error
+// saying why, when the file cannot be read.
+std::optional<QByteArray> readTail(const QString& path, qint64 len, QString* error = nullptr);
+// Creates or replaces the file with the bytes; on failure *error says why.
+bool writeAll(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 // Appends, creating the file when missing.
 bool append(const QString& path, const QByteArray& bytes);
 

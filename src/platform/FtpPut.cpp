@@ -56,6 +56,13 @@ public:
             if (socket_.bytesAvailable() == 0 && !socket_.waitForReadyRead(wait))
                 return std::nullopt;
             parser_.feed(socket_.readAll());
+            if (parser_.overflowed()) {
+                // No server sends that much for one reply: the session is broken.
+                lastReply_ = QStringLiteral("The server's reply runs past %1 lines or %2 bytes")
+                                 .arg(FtpReplyParser::kMaxReplyLines)
+                                 .arg(FtpReplyParser::kMaxReplyBytes);
+                return std::nullopt;
+            }
         }
     }
 
@@ -104,9 +111,13 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
         return result;
     };
 
+    // The local file is opened before anything goes on the wire: a file this
+    // PC cannot read must not cost the terminal its descriptor.
     QFile file(localPath);
     if (!QFileInfo(localPath).isFile() || !file.open(QIODevice::ReadOnly))
-        return failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Local file cannot be read: %1").arg(localPath));
+        return failed(Failure::Local, InetFtp::errLocalFile,
+                      QStringLiteral("Local file cannot be read: %1 (%2)")
+                          .arg(localPath, QFileInfo(localPath).isFile() ? file.errorString() : QStringLiteral("not a file")));
     if (remoteName.isEmpty() || remoteName.contains(QLatin1Char('\r')) || remoteName.contains(QLatin1Char('\n')))
         return failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Not a remote file name: %1").arg(remoteName));
 
@@ -202,7 +213,8 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
     for (;;) {
         const qint64 n = file.read(buffer.data(), buffer.size());
         if (n < 0)
-            return failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Local file cannot be read: %1").arg(localPath));
+            return failed(Failure::Local, InetFtp::errLocalFile,
+                          QStringLiteral("Local file cannot be read: %1 (%2)").arg(localPath, file.errorString()));
         if (n == 0)
             break;
         data.write(toNetworkText(buffer.constData(), n, pendingCr));

@@ -6,9 +6,9 @@
 
 // How a one-shot put ended. The caller reports a failed connection (no
 // session: refused, silent, login refused) apart from a failed put (the
-// session was there, or the local file was not).
+// session was there) and from a local file that could not be read.
 struct FtpPutResult {
-    enum class Failure { None, Connect, Put };
+    enum class Failure { None, Connect, Put, Local };
     Failure failure = Failure::None;
     int error = 0;  // WinINet numbering, as InetFtp reports them
     QString reply;  // the server's last reply, or what went wrong locally

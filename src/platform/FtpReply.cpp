@@ -26,9 +26,14 @@ int replyCode(const QByteArray& line, char* separator)
 void FtpReplyParser::feed(const QByteArray& bytes)
 {
     qsizetype from = 0;
-    while (from < bytes.size()) {
+    while (from < bytes.size() && !overflowed_) {
         const qsizetype lf = bytes.indexOf('\n', from);
         const qsizetype end = lf < 0 ? bytes.size() : lf;
+        pendingBytes_ += end - from + (lf < 0 ? 0 : 1);
+        if (pendingBytes_ > kMaxReplyBytes) {
+            overflowed_ = true;
+            return;
+        }
         const qsizetype room = kMaxLine - line_.size();
         const qsizetype take = std::min(end - from, room);
         if (take > 0)
@@ -50,6 +55,10 @@ void FtpReplyParser::takeLine()
         line.chop(1);
     lineCut_ = false;
 
+    if (++pendingLines_ > kMaxReplyLines) {
+        overflowed_ = true;
+        return;
+    }
     char sep = 0;
     const int code = replyCode(line, &sep);
     if (multiCode_ != 0) {
@@ -62,6 +71,7 @@ void FtpReplyParser::takeLine()
             ready_.push_back({multiCode_, QString::fromUtf8(multiText_)});
             multiCode_ = 0;
             multiText_.clear();
+            replyEnded();
         }
         return;
     }
@@ -75,6 +85,13 @@ void FtpReplyParser::takeLine()
         return;
     }
     ready_.push_back({code, QString::fromUtf8(line)});
+    replyEnded();
+}
+
+void FtpReplyParser::replyEnded()
+{
+    pendingBytes_ = 0;
+    pendingLines_ = 0;
 }
 
 std::optional<FtpReply> FtpReplyParser::next()

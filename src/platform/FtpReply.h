@@ -22,22 +22,30 @@ struct FtpReply {
 // any pieces; lines may end in CR LF or a bare LF. A multi-line reply
 // ("123-" ... "123 ") comes out as one reply. Lines that belong to no reply
 // are dropped. Memory stays bounded whatever the server sends: over-long
-// lines and over-long replies are cut, not buffered.
+// lines and over-long replies are cut, not buffered. A reply that runs past
+// kMaxReplyLines lines or kMaxReplyBytes bytes (counted from the end of the
+// reply before it, stray lines included) overflows the parser: no server
+// sends that, so the session is broken.
 class FtpReplyParser {
 public:
     static constexpr qsizetype kMaxLine = 4096;
     static constexpr qsizetype kMaxText = 64 * 1024;
+    static constexpr int kMaxReplyLines = 1000;
+    static constexpr qsizetype kMaxReplyBytes = 256 * 1024;
 
     void feed(const QByteArray& bytes);
     // The next complete reply, oldest first.
     std::optional<FtpReply> next();
     void reset();
+    // True once a reply ran past the bounds; everything fed after is ignored.
+    bool overflowed() const { return overflowed_; }
 
     // Lines dropped because they started no reply (for tests and traces).
     int ignoredLines() const { return ignoredLines_; }
 
 private:
     void takeLine();
+    void replyEnded();
 
     QByteArray line_;
     bool lineCut_ = false;
@@ -45,6 +53,10 @@ private:
     QByteArray multiText_;
     std::deque<FtpReply> ready_;
     int ignoredLines_ = 0;
+    // Since the last complete reply.
+    qsizetype pendingBytes_ = 0;
+    int pendingLines_ = 0;
+    bool overflowed_ = false;
 };
 
 // The data port of a "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)" reply;

@@ -9,8 +9,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace {
 
@@ -227,6 +231,11 @@ bool InetFtp::execute(const QString& operation)
     op_ = *op;
     executing_ = true;
     responseCode_ = errNone;
+    replyCode_ = 0;
+    localFailure_ = {};
+    opDownloadLimit_ = op_.kind == FtpOperation::Get ? downloadLimit_ : -1;
+    downloadLimit_ = -1;
+    downloaded_ = 0;
     reportedReceiving_ = false;
     touch();
 
@@ -263,9 +272,18 @@ bool InetFtp::execute(const QString& operation)
 bool InetFtp::prepareLocalFile()
 {
     if (op_.kind == FtpOperation::Put) {
+        const QFileInfo source(op_.first);
         upload_ = std::make_unique<QFile>(op_.first);
-        if (!QFileInfo(op_.first).isFile() || !upload_->open(QIODevice::ReadOnly)) {
-            fail(errRefused, QStringLiteral("Local file cannot be read: %1").arg(nativePath(op_.first)), true);
+        if (source.isDir()) {
+            failLocal(op_.first, QStringLiteral("it is a folder"), false, true);
+            return false;
+        }
+        if (!source.exists()) {
+            failLocal(op_.first, QStringLiteral("no such file"), false, true);
+            return false;
+        }
+        if (!source.isFile() || !upload_->open(QIODevice::ReadOnly)) {
+            failLocal(op_.first, source.isFile() ? upload_->errorString() : QStringLiteral("not a regular file"), false, true);
             return false;
         }
         return true;
@@ -279,9 +297,10 @@ bool InetFtp::prepareLocalFile()
     const QFileInfo target(op_.second);
     downloadTarget_ = target.absoluteFilePath();
     if (target.isDir()) {
-        fail(errRefused, QStringLiteral("Local file cannot be written: %1 is a folder").arg(nativePath(downloadTarget_)), true);
+        failLocal(downloadTarget_, QStringLiteral("it is a folder"), true, true);
         return false;
     }
+    QString why;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name = QStringLiteral("%1.%2.part")
                                  .arg(downloadTarget_)
@@ -291,27 +310,38 @@ bool InetFtp::prepareLocalFile()
             download_ = std::move(file);
             return true;
         }
+        why = file->errorString();
         if (!QFileInfo::exists(name))
             break;
     }
-    fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), true);
+    failLocal(downloadTarget_, why, true, true);
     return false;
 }
 
-bool InetFtp::commitDownload()
+// Empty when the download is in place; otherwise why it is not.
+QString InetFtp::commitDownload()
 {
     const QString temp = download_->fileName();
+    // The data must be on the disk before it replaces the old file: a full
+    // disk often shows only when the last buffered piece is written.
+    QString why;
+    if (!download_->flush())
+        why = download_->errorString();
+    else if (::fsync(download_->handle()) != 0)
+        why = QString::fromLocal8Bit(std::strerror(errno));
     download_->close();
-    const bool written = download_->error() == QFileDevice::NoError;
+    if (why.isEmpty() && download_->error() != QFileDevice::NoError)
+        why = download_->errorString();
     download_.reset();
-    std::error_code ec;
-    if (written)
+    if (why.isEmpty()) {
+        std::error_code ec;
         std::filesystem::rename(QFile::encodeName(temp).toStdString(), QFile::encodeName(downloadTarget_).toStdString(), ec);
-    if (!written || ec) {
-        QFile::remove(temp);
-        return false;
+        if (ec)
+            why = QString::fromStdString(ec.message());
     }
-    return true;
+    if (!why.isEmpty())
+        QFile::remove(temp);
+    return why;
 }
 
 void InetFtp::discardLocalFiles()
@@ -405,6 +435,22 @@ void InetFtp::onControlReadable()
         trace(QStringLiteral("< ") + reply->text);
         handleReply(*reply);
     }
+    // Every byte moves the inactivity mark, so a reply that never ends would
+    // hold the command for good: past what any server sends, the session is broken.
+    if (gen != controlGeneration_ || !parser_.overflowed())
+        return;
+    const QString why = QStringLiteral("The server's reply runs past %1 lines or %2 bytes: connection dropped")
+                            .arg(FtpReplyParser::kMaxReplyLines)
+                            .arg(FtpReplyParser::kMaxReplyBytes);
+    trace(QStringLiteral("! ") + why);
+    if (executing_ && step_ != Step::Quit) {
+        fail(errConnectionReset, why, false);
+    } else if (executing_) {
+        finishClose();
+    } else {
+        dropControl();
+        post(icDisconnected);
+    }
 }
 
 void InetFtp::onControlGone(bool error, int socketError)
@@ -463,6 +509,7 @@ void InetFtp::send(const char* command, const QString& argument)
 
 void InetFtp::refused(const FtpReply& reply)
 {
+    replyCode_ = reply.code;
     // 421 means the server is closing the session, whatever command it answers.
     if (reply.code == 421)
         fail(errConnectionReset, reply.text, false);
@@ -663,8 +710,13 @@ void InetFtp::onDataReadable()
         if (n <= 0)
             break;
         if (op_.kind == FtpOperation::Get && download_) {
+            downloaded_ += n;
+            if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_)
+                return fail(errTooLarge,
+                            QStringLiteral("%1 is larger than %2 bytes: download stopped").arg(op_.first).arg(opDownloadLimit_),
+                            false);
             if (download_->write(buffer, n) != n)
-                return fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), false);
+                return failLocal(downloadTarget_, download_->errorString(), true, false);
         } else if (op_.kind == FtpOperation::Ls) {
             listing_ += listingDecoder_.decode(QByteArrayView(buffer, n));
             if (listing_.size() > kMaxListing)
@@ -701,7 +753,7 @@ void InetFtp::pumpUpload()
     while (data_ && data_->bytesToWrite() < kUploadHighWater) {
         const qint64 n = upload_->read(buffer, kChunk);
         if (n < 0)
-            return fail(errRefused, QStringLiteral("Local file cannot be read: %1").arg(nativePath(op_.first)), false);
+            return failLocal(op_.first, upload_->errorString(), false, false);
         if (n == 0) {
             uploadAtEnd_ = true;
             upload_.reset();
@@ -751,8 +803,10 @@ void InetFtp::finishTransferIfDone()
             fail(errConnectionReset, QStringLiteral("The server closed the data connection before the whole file was sent"), false);
         return;
     }
-    if (op_.kind == FtpOperation::Get && !commitDownload())
-        return fail(errRefused, QStringLiteral("Local file cannot be written: %1").arg(nativePath(downloadTarget_)), true);
+    if (op_.kind == FtpOperation::Get) {
+        if (const QString why = commitDownload(); !why.isEmpty())
+            return failLocal(downloadTarget_, why, true, true);
+    }
     completed();
 }
 
@@ -777,6 +831,15 @@ void InetFtp::fail(int code, const QString& info, bool keepSession)
         responseInfo_ = info;
     trace(QStringLiteral("! %1 %2").arg(code).arg(responseInfo_));
     postFinal(icError);
+}
+
+void InetFtp::failLocal(const QString& path, const QString& reason, bool writing, bool keepSession)
+{
+    localFailure_ = {nativePath(path), reason, writing};
+    fail(errLocalFile,
+         QStringLiteral("Local file cannot be %1: %2 (%3)")
+             .arg(writing ? QStringLiteral("written") : QStringLiteral("read"), nativePath(path), reason),
+         keepSession);
 }
 
 void InetFtp::finishClose()

@@ -53,13 +53,24 @@ public:
     enum ResponseCode {
         errNone = 0,
         errTimeout = 12002,
-        // The server refused the command; also a local file that cannot be
-        // read or written (responseInfo says which).
+        // The server refused the command (replyCode() says with what).
         errRefused = 12003,
         errNameNotResolved = 12007,
         errLoginRefused = 12014,
         errCannotConnect = 12029,
         errConnectionReset = 12031,
+        // Not WinINet numbers: failures found on this PC, never a server's answer.
+        // A file of the PC could not be read or written (localFailure() says which).
+        errLocalFile = 12950,
+        // A download went past the limit set for it.
+        errTooLarge = 12951,
+    };
+
+    // The PC's file behind an errLocalFile failure.
+    struct LocalFailure {
+        QString path;
+        QString reason;
+        bool writing = false;
     };
 
     explicit InetFtp(QObject* parent = nullptr);
@@ -73,6 +84,9 @@ public:
     // Time without any reply or data after which a command fails with 12002;
     // negative means 60 s scaled by the time scale.
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }
+    // Most bytes the next GET may bring; past it the download stops with
+    // errTooLarge. Negative (the default) means no limit. Applies to one GET.
+    void setDownloadLimit(qint64 bytes) { downloadLimit_ = bytes; }
 
     // Starts one operation. False, and nothing happens, while an operation
     // runs or when the text is not understood.
@@ -84,6 +98,10 @@ public:
     bool stillExecuting() const { return executing_; }
     int responseCode() const { return responseCode_; }
     QString responseInfo() const { return responseInfo_; }
+    // The code of the server's reply that failed the last command; 0 when the
+    // failure was not a server's answer.
+    int replyCode() const { return replyCode_; }
+    const LocalFailure& localFailure() const { return localFailure_; }
     // The next piece of the last listing, empty when all has been read.
     QString getChunk(int maxChars = 1024);
     bool connected() const { return control_ != nullptr; }
@@ -144,11 +162,12 @@ private:
     void finishTransferIfDone();
     void completed();
     void fail(int code, const QString& info, bool keepSession);
+    void failLocal(const QString& path, const QString& reason, bool writing, bool keepSession);
     void finishClose();
     void dropData();
     void dropControl();
     void discardLocalFiles();
-    bool commitDownload();
+    QString commitDownload();
     void refused(const FtpReply& reply);
     void trace(const QString& line);
 
@@ -189,6 +208,11 @@ private:
 
     int responseCode_ = 0;
     QString responseInfo_;
+    int replyCode_ = 0;
+    LocalFailure localFailure_;
+    qint64 downloadLimit_ = -1;
+    qint64 opDownloadLimit_ = -1;
+    qint64 downloaded_ = 0;
 
     QTimer* timeout_;
     QElapsedTimer lastActivity_;

@@ -69,7 +69,8 @@ void frmMain::cmdUpgrade_Click()
 
 bool frmMain::fetchVersionIfUnknown()
 {
-    if (strCurrentVersion == QLatin1String("0_0_0_0")) {
+    // Empty: the terminal answered without a version; ask again.
+    if (strCurrentVersion == QLatin1String("0_0_0_0") || strCurrentVersion.isEmpty()) {
         ZingReq_GetCurrentSoftwareVersion();
         // The request shows the busy pointer until it is answered or has failed.
         while (mousePointer() == 13 && !unloaded_) {

@@ -248,7 +248,16 @@ void frmMain::sckTest_Connect()
         }
         SetMouseCursor(0);
     } else {
+        // The FTP command timed out and ZING does not answer, yet the FTP port
+        // accepts: the operation is over, so say so and give the window back.
         isFtpTimedOut = false;
+        setStatusText(QStringLiteral("FTP timeout."));
+        UI_UpdateUIUpgState(1);
+        SetMouseCursor(0);
+        msgBox(QStringLiteral("FTP timeout.") + zing::kCrLf + QStringLiteral("Unable to get Satellite IP Modem's software version.") +
+                   zing::kCrLf + zing::kConnectionProblemB,
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        DisableFTPbuttons();
     }
     WriteLog(3, QStringLiteral("sckTestConnect: Connection succeed."));
 }

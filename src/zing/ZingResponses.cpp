@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 
 #include "ident/VersionText.h"
+#include "log/LogFormat.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "zing/ZingMessage.h"
@@ -134,14 +135,16 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
         mayRequestReleaseInfo = ident::Util_GrabTermDateInfo(*text, isBootRomMode, log);
         const QString dotted = ident::Util_GetVersionString(*text, isBootRomMode, isBromCompatSupported, log);
         writeLogLines(log);
-        if (dotted.isEmpty()) {
-            strCurrentVersion = QStringLiteral("0_0_0_0");
-            txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
-        } else {
-            strCurrentVersion = dotted;
-            txtCurrentSoftwareVersion->setText(dotted);
-        }
+        // No version is no identification: an empty version matches no release
+        // series, so nothing can be installed on a terminal that said nothing
+        // readable ("0_0_0_0" would pass as a development build).
+        strCurrentVersion = dotted;
+        txtCurrentSoftwareVersion->setText(dotted.isEmpty() ? QStringLiteral("UNKNOWN") : dotted);
         Util_IdentifyPlatform(dotted);
+        if (dotted.isEmpty()) {
+            versionNotRead(*text);
+            return;
+        }
     }
     strCurrentVersion = ident::SearchAndReplace(strCurrentVersion, QStringLiteral("."), QStringLiteral("_"));
     sckZING->close();
@@ -178,6 +181,23 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
             UI_InitTermPicFields();
         setOKToFTP(true);
     }
+}
+
+// The terminal answered, but with no version in its text: it is reachable
+// and not identified, so nothing claims success and nothing can be installed.
+void frmMain::versionNotRead(const QString& text)
+{
+    sckZING->close();
+    isFtpTimedOut = false;
+    setOKToFTP(false);
+    setStatusText(QStringLiteral("Unable to read Satellite IP Modem's software version."));
+    UI_UpdateUIUpgState(1);
+    SetMouseCursor(0);
+    msgBox(QStringLiteral("Unable to read Satellite IP Modem's software version.") + zing::kCrLf +
+               QStringLiteral("The Satellite IP Modem answered: \"") + qlog::printableBytes(text.toLatin1(), 80) + QStringLiteral("\"") +
+               zing::kCrLf + zing::kConnectionProblemB,
+           MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+    DisableFTPbuttons();
 }
 
 // Logs the arrival, ends the exchange and gives the controls back.

@@ -10,6 +10,7 @@
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -48,11 +49,40 @@ TEST_P(BadAnswers, EndIdleWithTheIgnoredPartLogged)
         },
         8000))
         << u.w().statusText().toStdString();
-    EXPECT_EQ(u.w().strCurrentVersion != "0_0_0_0", c.versionKnown);
+    EXPECT_EQ(u.w().txtCurrentSoftwareVersion->text() != "UNKNOWN", c.versionKnown);
     if (*c.logLine) {
         EXPECT_TRUE(home.logText().contains(c.logLine)) << c.logLine;
     }
     EXPECT_TRUE(u.w().isEnabled());
+}
+
+// A version text without a version: the terminal is not identified, so the
+// window claims no success and an upgrade sends nothing to the terminal.
+TEST(BadVersionText, IdentifiesNothingAndInstallsNothing)
+{
+    SimHarness sim;
+    sim->updateFaults([&](qsim::Faults& f) {
+        f.zingByCode.insert(4, qsim::ZingFault::rawBytes(be32(0x1004) + be32(0) + "hello world"));
+    });
+    TestHome home;
+    home.writePackage("5_7_2_0");
+    Upgrader u;
+    ASSERT_TRUE(u.load());
+    ASSERT_TRUE(waitUntil([&] { return !u.dialogs.boxes().isEmpty() && u.w().nothingRunning(); }, 8000));
+    EXPECT_EQ(u.w().statusText(), "Unable to read Satellite IP Modem's software version.");
+    EXPECT_EQ(u.w().statusLedColour(), 255);
+    EXPECT_TRUE(u.dialogs.boxes().last().text.startsWith(
+        "Unable to read Satellite IP Modem's software version.\r\nThe Satellite IP Modem answered: \"hello world\""));
+    EXPECT_EQ(u.w().txtCurrentSoftwareVersion->text(), "UNKNOWN");
+
+    sim->clearRecords();
+    u.w().chkBinUpg->setChecked(true);
+    u.dialogs.queueAnswer(MsgResult::Yes);
+    u.w().cmdUpgrade_Click();
+    serveEventsFor(300);
+    // Asked again, and nothing else.
+    EXPECT_EQ(sim.zingCodes(), QList<quint32>{4});
+    EXPECT_TRUE(sim.ftpCommands().isEmpty());
 }
 
 const char* kProbeReached = "Operation Successful.  Software version retrieved!";
@@ -74,8 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
                   qsim::ZingFault::rawBytes(be32(0x1004) + be32(0) + QByteArray("5.7.1.12\xff\xfe \x80", 12) +
                                             QByteArray(1, '\0') + QByteArray(300, '\x90')),
                   kProbeReached, "OLD style App Software detected", true},
+        // An answer without a version identifies nothing: no success claimed.
         BadAnswer{"no markers at all", 4, qsim::ZingFault::rawBytes(be32(0x1004) + be32(0) + "garbage"),
-                  kProbeReached, "OLD style App Software detected", false},
+                  "Unable to read Satellite IP Modem's software version.", "OLD style App Software detected", false},
         BadAnswer{"release info length zero", 0x92, qsim::ZingFault::withStatus(0), kReleaseInfoAsked,
                   "Invalid Release Info response length.", true},
         BadAnswer{"release info length negative", 0x92, qsim::ZingFault::withStatus(-7), kReleaseInfoAsked,

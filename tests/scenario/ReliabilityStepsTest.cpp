@@ -75,7 +75,7 @@ QList<Operation> recordGoodUpgrade()
     for (const Operation& op : ops)
         texts << op.text;
     const QStringList road = {"ZING 0x32", "ZING 0x33", "FTP RETR image.txt", "FTP CWD /tffs0/bin", "FTP NLST",
-                              "FTP DELE qorax.bin", "FTP RETR /tffs0/bin/qorax_5_7_1_12.bin",
+                              "FTP RETR /tffs0/bin/qorax_5_7_1_12.bin", "FTP DELE qorax.bin",
                               "FTP STOR /tffs0/bin/qorax_5_7_2_0.bin", "FTP QUIT", "FTP STOR image.txt", "ZING 0xd",
                               "ZING 0x4", "ZING 0x92"};
     qsizetype at = -1;

@@ -57,8 +57,9 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     // Preparation, reset, then the new version and its release information.
     EXPECT_EQ(sim.zingCodes(), (QList<quint32>{0x32, 0x33, 0x0D, 4, 0x92}));
     const QStringList ftp = sim.ftpCommands();
-    const QStringList expectedOrder = {"RETR image.txt", "CWD /tffs0/bin", "NLST", "DELE qorax.bin",
-                                       "DELE qorax_5_7_1.bin", "RETR /tffs0/bin/qorax_5_7_1_12.bin",
+    // The backup is made before anything on the terminal is deleted.
+    const QStringList expectedOrder = {"RETR image.txt", "CWD /tffs0/bin", "NLST", "RETR /tffs0/bin/qorax_5_7_1_12.bin",
+                                       "DELE qorax.bin", "DELE qorax_5_7_1.bin",
                                        "STOR /tffs0/bin/qorax_5_7_2_0.bin", "QUIT", "STOR image.txt"};
     int at = -1;
     for (const QString& cmd : expectedOrder) {

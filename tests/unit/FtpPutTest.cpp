@@ -28,7 +28,7 @@ TEST(FtpPut, PutsImageTxtInTheLoginFolderWithTypeA)
         // ASCII type: lines go out as CR LF and the server stores its own line ends.
         {"text lines", "skywardly", "one\ntwo\r\nthree", Failure::None, 0, "221", "one\ntwo\nthree"},
         {"login refused", "other", "/bin/qorax_5.bin", Failure::Connect, 12014, "530", nullptr},
-        {"no local file", "skywardly", nullptr, Failure::Put, 12003, "Local file cannot be read", nullptr},
+        {"no local file", "skywardly", nullptr, Failure::Local, 12950, "Local file cannot be read", nullptr},
     };
     for (const auto& c : rows) {
         SCOPED_TRACE(c.name);

@@ -45,42 +45,44 @@ TEST(FtpReplyParser, GivesCompleteRepliesInOrder)
     }
 }
 
-// A peer sending without end must not make the parser hold more than its limits.
-TEST(FtpReplyParser, OverlongLinesEndlessRepliesAndGarbageStayBounded)
+// A peer sending without end must not make the parser hold more than its
+// limits, and a reply past what any server sends breaks the session instead
+// of holding the command for good.
+TEST(FtpReplyParser, OverlongLinesAreCutEndlessRepliesOverflow)
 {
-    FtpReplyParser p;
-    const QByteArray huge(1 << 20, 'x');
-    p.feed("550 " + huge);
-    p.feed(huge);
-    p.feed("\r\n226 done\r\n");
-    auto first = p.next();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->code, 550);
-    EXPECT_EQ(first->text.size(), FtpReplyParser::kMaxLine);
-    auto second = p.next();
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->text, "226 done");
-
-    FtpReplyParser endless;
-    endless.feed("211-start\r\n");
-    for (int i = 0; i < 100000; ++i)
-        endless.feed("211-line that goes on and on\r\n");
-    EXPECT_FALSE(endless.next());
-    endless.feed("211 end\r\n");
-    auto r = endless.next();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->code, 211);
-    EXPECT_LE(r->text.size(), FtpReplyParser::kMaxText);
-    EXPECT_TRUE(r->text.startsWith("211-start"));
-
-    FtpReplyParser garbage;
-    for (int i = 0; i < 64; ++i)
-        garbage.feed(QByteArray(1 << 16, '\0'));
-    garbage.feed("\n220 ok\n");
-    auto g = garbage.next();
-    ASSERT_TRUE(g);
-    EXPECT_EQ(g->code, 220);
-    EXPECT_FALSE(garbage.next());
+    const QByteArray longLine(100 << 10, 'x');
+    QList<QByteArray> endlessLines{"211-start\r\n"};
+    for (int i = 0; i < FtpReplyParser::kMaxReplyLines; ++i)
+        endlessLines << "211-line that goes on and on\r\n";
+    const struct {
+        const char* name;
+        QList<QByteArray> pieces;
+        bool overflows;
+        QStringList replies;  // codes and the first 9 characters of each text
+    } rows[] = {
+        {"a long line is cut, the next reply still read", {"550 " + longLine, "\r\n226 done\r\n"}, false,
+         {"550 550 xxxxx", "226 226 done"}},
+        {"a reply of many lines, ended in time", {"211-a\r\n", QByteArray("211-b\r\n").repeated(900), "211 end\r\n"},
+         false, {"211 211-a\r\n21"}},
+        {"lines without end", endlessLines, true, {}},
+        {"bytes without a line end", {QByteArray(FtpReplyParser::kMaxReplyBytes + 1, '\0'), "\n220 ok\n"}, true, {}},
+        {"garbage lines between replies", {"220 hi\r\n", QByteArray("garbage\r\n").repeated(2000), "200 ok\r\n"}, true,
+         {"220 220 hi"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        FtpReplyParser p;
+        QStringList got;
+        for (const QByteArray& piece : r.pieces) {
+            p.feed(piece);
+            while (auto reply = p.next()) {
+                EXPECT_LE(reply->text.size(), FtpReplyParser::kMaxText);
+                got << QString::number(reply->code) + ' ' + reply->text.left(9);
+            }
+        }
+        EXPECT_EQ(p.overflowed(), r.overflows);
+        EXPECT_EQ(got, r.replies);
+    }
 }
 
 TEST(FtpPassiveReplies, FindTheAddressAndPortOrNothing)

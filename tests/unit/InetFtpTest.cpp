@@ -190,6 +190,9 @@ TEST_P(InetFtpRefusals, ReportTheFailureNumberAndKeepWhatMustBeKept)
     EXPECT_EQ(got.count(InetFtp::icError), 1);
     EXPECT_EQ(ftp.responseCode(), c.code);
     EXPECT_TRUE(ftp.responseInfo().startsWith(QString::fromUtf8(c.info))) << ftp.responseInfo().toStdString();
+    // A refusal carries the server's reply code; a local failure none, and its file.
+    EXPECT_EQ(ftp.replyCode(), c.code == 12003 ? 550 : 0);
+    EXPECT_EQ(ftp.localFailure().path.isEmpty(), c.code != 12950);
     EXPECT_FALSE(ftp.stillExecuting());
     EXPECT_EQ(server.logins(), c.logins);
     // An existing local file survives any failure, and no partial file is left.
@@ -210,8 +213,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"missing file to delete", "skywardly", "Delete none.bin", 12003, "550 ", 1, true},
         RefusalCase{"missing folder", "skywardly", "CD /tffs0/none", 12003, "550 ", 1, true},
         RefusalCase{"wrong password", "wrong", "CD /tffs0/bin", 12014, "530 ", 0, false},
-        RefusalCase{"missing local file to put", "skywardly", "PUT \"%Hnone.bin\" x.bin", 12003, "Local file cannot be read", 0, false},
-        RefusalCase{"local folder missing", "skywardly", "GET image.txt \"%Hno/such/image.txt\"", 12003, "Local file cannot be written", 0, false}),
+        // Files of this PC fail with a number of their own, before anything is sent.
+        RefusalCase{"missing local file to put", "skywardly", "PUT \"%Hnone.bin\" x.bin", 12950, "Local file cannot be read", 0, false},
+        RefusalCase{"local folder missing", "skywardly", "GET image.txt \"%Hno/such/image.txt\"", 12950, "Local file cannot be written", 0, false},
+        RefusalCase{"a folder where the download goes", "skywardly", "GET image.txt \"%H\"", 12950, "Local file cannot be written", 0, false}),
     tablerows::RowName());
 
 TEST_F(InetFtpTest, CannotConnectGives12029AndTheGuardSendsNothing)

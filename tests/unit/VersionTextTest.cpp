@@ -177,7 +177,9 @@ TEST(VersionPackageTail, ReadsTheLevelFromTheSixteenBytesBeforeTheLastTwo)
         {"file body before the tail", QByteArray(100, 'Z') + tail16("bootcomp=2"), 2, false},
         {"last two bytes not part of it", tail16("bootcomp=1", "99"), 1, false},
         {"trailing garbage", tail16("bootcomp=12x"), 12, false}, {"negative", tail16("bootcomp=-2"), -2, false},
-        {"marker after a byte", tail16("\xFF" "bootcomp=4"), 4, false},
+        // The level is read from the tenth byte on, whatever comes before the marker.
+        {"marker after a byte", tail16("\xFF" "bootcomp=4"), 0, false},
+        {"marker after two letters", tail16("xxbootcomp=3"), 0, false},
         {"marker behind a NUL", tail16(QByteArray("\0bootcomp=3", 11)), 0, true},
         {"shorter than 18 bytes", QByteArray("bootcomp=3\0\0\0\0\0\0\0", 17), 0, true},
         {"no marker", tail16("version 5.7"), 0, true},           {"empty file", QByteArray(), 0, true},
