@@ -64,6 +64,8 @@ TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
     // The question was answered Yes and shown on the output.
     EXPECT_TRUE(up.lines.filter("box: Upgrader: user action required: Please Confirm your selections.").size() == 1);
 
+    // The front end finds the backup as the restore window lists it.
+    ASSERT_TRUE(QFile::rename(home.file("Backup/qorax_5_7_1_12.bin"), home.file("Backup/QORAX_5_7_1_12.BIN")));
     const CliRun back = runCli({"--restore", "5.7.1.12"}, Settings::get());
     EXPECT_EQ(back.exitCode, 0) << back.lines.join('\n').toStdString();
     EXPECT_TRUE(back.lines.contains("window: Restore Terminal Software"));

@@ -32,8 +32,9 @@ public:
 
 TEST_F(Restore, SingleBackupIsPreselectedAndRestored)
 {
+    // Offered and uploaded as listed, whatever the letter case of its name.
     const QByteArray backup(150 * 1024, 'b');
-    home.writeFile("Backup/qorax_5_7_0_9.bin", backup);
+    home.writeFile("Backup/QORAX_5_7_0_9.BIN", backup);
     startUpgrader();
     pickInRestoreWindow(-1);
     w().cmdRestore->click();

@@ -47,6 +47,8 @@ TEST(Deletions, KeepTheRunningOneDeleteTheRestRefuseOddNames)
         {" ", "x", ftp::Deletion::SkipBlank}, {"qorax 2.bin", "x", ftp::Deletion::Delete},
         {"../qorax.bin", "x", ftp::Deletion::RefuseOddName}, {"qorax\".bin", "x", ftp::Deletion::RefuseOddName},
         {QString("qorax\x01.bin"), "x", ftp::Deletion::RefuseOddName},
+        // A server may expand wildcards into every executable, the running one too.
+        {"qorax*.bin", "x", ftp::Deletion::RefuseOddName}, {"qorax_?.bin", "x", ftp::Deletion::RefuseOddName},
     };
     for (const auto& r : rows)
         EXPECT_EQ(ftp::planDeletions({r.entry}, r.keep)[0].action, r.action) << r.entry.toStdString();
@@ -85,6 +87,16 @@ TEST(FtpFileNames, OnlyPlainNamesLeaveTheTerminalPathAndBackupsCarryTheirVersion
     EXPECT_EQ(ftp::backupVersion("QORAX_5_7.BIN"), "5_7");
     for (const char* none : {"qorax.bin", "qorax_.bin", "qorax_5_7.bin.part", "qorax_a.bin", "x_qorax_5.bin"})
         EXPECT_EQ(ftp::backupVersion(none), "") << none;
+
+    // The file offered is the file uploaded: any letter case, one per version,
+    // the upgrader's own spelling first.
+    const QList<ftp::BackupFile> offered =
+        ftp::restoreCandidates({"QORAX_5_7_0_2.BIN", "qorax.bin", "QORAX_5_7_1_12.bin", "qorax_5_7_1_12.bin"});
+    ASSERT_EQ(offered.size(), 2);
+    EXPECT_EQ(offered[0].version, "5_7_0_2");
+    EXPECT_EQ(offered[0].fileName, "QORAX_5_7_0_2.BIN");
+    EXPECT_EQ(offered[1].version, "5_7_1_12");
+    EXPECT_EQ(offered[1].fileName, "qorax_5_7_1_12.bin");
 }
 
 }  // namespace
