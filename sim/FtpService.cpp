@@ -406,6 +406,10 @@ void FtpSession::doPort(const QString& arg, bool extended)
 void FtpSession::doRetr(const QString& arg)
 {
     const auto p = path(arg);
+    if (p && QFileInfo(p->local).isFile() && failsOnFile(p->virt) && core_->state()->faults().ftpFailFileRetr != 550) {
+        reply(core_->state()->faults().ftpFailFileRetr, QStringLiteral("Transfer aborted."));
+        return;
+    }
     if (!p || !QFileInfo(p->local).isFile() || failsOnFile(p->virt)) {
         reply(550, QStringLiteral("%1: No such file or directory.").arg(arg));
         return;

@@ -163,6 +163,7 @@ struct Faults {
 
     bool ftpRefuseLogin = false;    // PASS answered 530
     QString ftpFail550File;         // file name (last path part) answered 550 by RETR/STOR/DELE/SIZE
+    int ftpFailFileRetr = 550;      // what RETR of that file answers instead (426: the transfer aborted)
     QString ftpFail550Command;      // command answered 550 whatever its argument
     qint64 ftpResetAfterBytes = -1; // RETR/STOR: both connections reset after this many bytes; -1 off
     QString ftpResetFile;           // limit the reset to this file name; empty: any transfer

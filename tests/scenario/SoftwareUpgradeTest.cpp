@@ -201,6 +201,24 @@ TEST_F(SoftwareUpgrade, PressedBeforeTheVersionIsKnownAsksForItFirst)
     EXPECT_EQ(sim.zingCodes().mid(0, 3), (QList<quint32>{4, 0x92, 0x32}));
 }
 
+// An FTP time-out whose connection check finds ZING gone but the FTP port
+// open: the upgrade is over, so the window says so and is usable again.
+TEST_F(SoftwareUpgrade, FtpTimeoutWithZingGoneEndsIdleWithAWord)
+{
+    startUpgrader();
+    sim->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "NLST"; });
+    upgradeSoftware();
+    ASSERT_TRUE(waitUntil([&] { return sim.ftpCommands().contains("NLST"); }, 8000));
+    sim->updateFaults([](qsim::Faults& f) { f.zing.mode = qsim::ServiceMode::Refuse; });
+    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 8000));
+    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith(
+        "FTP timeout.\r\nUnable to get Satellite IP Modem's software version.\r\n"));
+    EXPECT_EQ(w().statusText(), "FTP timeout.");
+    EXPECT_EQ(w().mousePointer(), 0);
+    EXPECT_TRUE(w().isEnabled());
+    EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
+}
+
 // FTP faults during the upgrade: whether it goes on, stops with a box or
 // ends the program, the terminal keeps a bootable executable.
 enum class Ends { Upgraded, Stopped, ProgramEnded };
@@ -262,6 +280,18 @@ INSTANTIATE_TEST_SUITE_P(
         FtpFaultRow{"backup refused", [](qsim::Faults& f) { f.ftpFail550File = "qorax_5_7_1_12.bin"; }, Ends::Upgraded,
                     "", false, "qorax bin not found, continuing",
                     [](FtpFault& t) { EXPECT_TRUE(t.backupFolder().isEmpty()); }},
+        // Only a 550 says the file is not there: any other refusal leaves no backup, so nothing is changed.
+        FtpFaultRow{"backup transfer aborted",
+                    [](qsim::Faults& f) {
+                        f.ftpFail550File = "qorax_5_7_1_12.bin";
+                        f.ftpFailFileRetr = 426;
+                    },
+                    Ends::Stopped, "The backup copy of the Satellite IP Modem's software could not be made:\r\n426 ",
+                    false, "backup of the running software failed: 426",
+                    [](FtpFault& t) {
+                        EXPECT_EQ(t.binFolder(), (QStringList{"5_7_1", "5_7_1_12"}));
+                        EXPECT_FALSE(t.sim.ftpCommands().contains("STOR /tffs0/bin/qorax_5_7_2_0.bin"));
+                    }},
         FtpFaultRow{"delete refused", [](qsim::Faults& f) { f.ftpFail550File = "qorax.bin"; }, Ends::Upgraded,
                     "An unexpected FTP error occurred.  Operation cancelled.\r\n\r\nError Code:  12003 : 550", false, "",
                     [](FtpFault& t) {

@@ -382,7 +382,10 @@ INSTANTIATE_TEST_SUITE_P(
         OddReplyCase{"multi-line refusal", {"550-No such folder\r\n550 sorry\r\n"}, 12003, "550-No such folder\r\n550 sorry", true},
         OddReplyCase{"service closing", {"421 Too many users\r\n"}, 12031, "421 Too many users", false},
         OddReplyCase{"withheld reply", {}, 12002, "No answer from the server", false},
-        OddReplyCase{"preliminary only", {"150 working\r\n"}, 12002, "No answer from the server", false}),
+        OddReplyCase{"preliminary only", {"150 working\r\n"}, 12002, "No answer from the server", false},
+        // Every line moves the inactivity mark: only a bound ends such a reply.
+        OddReplyCase{"a reply that never ends", {"250-start\r\n", QByteArray("250-and on\r\n").repeated(1200)}, 12031,
+                     "The server's reply runs past", false}),
     tablerows::RowName());
 
 // An empty pasvReply leaves the server's own 227.
@@ -411,6 +414,26 @@ INSTANTIATE_TEST_SUITE_P(
                       PassiveCase{"no PASV, EPSV instead", {"502 use EPSV\r\n"}, "127,0,0,1"},
                       PassiveCase{"227 without numbers", {"227 passive\r\n"}, "127,0,0,1"}),
     tablerows::RowName());
+
+// A download past its limit stops there and leaves the old file; the limit
+// holds for that one download only.
+TEST_F(InetFtpTest, DownloadPastItsLimitStopsAndKeepsTheOldFile)
+{
+    FakeFtpServer peer;
+    peer.payload = QByteArray(100000, 'x');
+    TestHome home;
+    home.writeFile("image.txt", "previous");
+    attach(peer.port());
+    ftp.setTimeoutMs(2000);
+    ftp.setDownloadLimit(4096);
+    const QString get = "GET image.txt " + quoted(home.file("image.txt"));
+    EXPECT_EQ(run(get).last(), InetFtp::icError);
+    EXPECT_EQ(ftp.responseCode(), InetFtp::errTooLarge);
+    EXPECT_EQ(readFile(home.file("image.txt")), "previous");
+    EXPECT_TRUE(partFiles(home.path()).isEmpty());
+    EXPECT_EQ(run(get).last(), InetFtp::icResponseCompleted);
+    EXPECT_EQ(readFile(home.file("image.txt")), peer.payload);
+}
 
 TEST_F(InetFtpTest, BusyClientRefusesASecondOperationAndAWithheldQuitStillCloses)
 {
