@@ -3,6 +3,10 @@
 // cut right there. Whatever the step, the terminal must come back with a
 // whole executable, the backup folder must hold only whole copies, and the
 // upgrader must end with something said to the user and a complete log.
+// The same for installing or restoring the version the terminal runs, whose
+// executable the upload overwrites in place: cut inside that upload, the
+// terminal finds a short executable, boots its Boot ROM, and a second run
+// from there completes.
 #include "ReliabilitySupport.h"
 
 #include <iostream>
@@ -24,11 +28,51 @@ QString terminalPath(const QString& argument)
     return argument.startsWith(QLatin1Char('/')) ? argument : QStringLiteral("/tffs0/") + argument;
 }
 
-// Runs one good upgrade and returns what the terminal received from the
-// press of Upgrade on, with the size of every transfer.
-QList<Operation> recordGoodUpgrade()
+// What is run: an upgrade to a new version, the running version installed
+// again, or the running version restored from Backup.
+struct Variant {
+    std::string name;
+    enum Kind { Upgrade, Reinstall, Restore } kind;
+    const char* target;  // the version the terminal runs after it
+    QStringList road;    // the items the terminal must receive, in this order
+};
+
+const QString kSameExecutable = QStringLiteral("FTP STOR /tffs0/bin/qorax_5_7_1_12.bin");
+
+const Variant kVariants[] = {
+    {"upgrade", Variant::Upgrade, "5.7.2.0",
+     {"ZING 0x32", "ZING 0x33", "FTP RETR image.txt", "FTP CWD /tffs0/bin", "FTP NLST",
+      "FTP RETR /tffs0/bin/qorax_5_7_1_12.bin", "FTP DELE qorax.bin", "FTP STOR /tffs0/bin/qorax_5_7_2_0.bin",
+      "FTP QUIT", "FTP STOR image.txt", "ZING 0xd", "ZING 0x4", "ZING 0x92"}},
+    {"reinstall", Variant::Reinstall, "5.7.1.12",
+     {"ZING 0x32", "ZING 0x33", "FTP RETR image.txt", "FTP NLST", "FTP RETR /tffs0/bin/qorax_5_7_1_12.bin",
+      "FTP DELE qorax.bin", kSameExecutable, "FTP QUIT", "FTP STOR image.txt", "ZING 0xd", "ZING 0x4"}},
+    {"restore", Variant::Restore, "5.7.1.12",
+     {kSameExecutable, "FTP QUIT", "FTP STOR image.txt", "ZING 0xd", "ZING 0x4", "ZING 0x92"}},
+};
+
+void prepare(Bench& b, const Variant& v)
+{
+    if (v.kind == Variant::Reinstall)
+        b.reinstallRunningVersion();
+    else if (v.kind == Variant::Restore)
+        b.backUpRunningVersion();
+}
+
+void start(Bench& b, const Variant& v)
+{
+    if (v.kind == Variant::Restore)
+        b.pressRestore();
+    else
+        b.pressUpgrade();
+}
+
+// Runs one good run and returns what the terminal received from the press of
+// Upgrade (or Restore) on, with the size of every transfer.
+QList<Operation> recordGoodRun(const Variant& v)
 {
     Bench b;
+    prepare(b, v);
     if (!b.startUpgrader()) {
         ADD_FAILURE() << "the upgrader did not start";
         return {};
@@ -38,15 +82,15 @@ QList<Operation> recordGoodUpgrade()
     for (const QString& name : QDir(flash.root() + QStringLiteral("/tffs0/bin")).entryList(QDir::Files))
         listingBytes += name.size() + 2;
     const quint64 base = b.lastSeq();
-    b.pressUpgrade();
+    start(b, v);
     const bool done = waitUntil(
         [&] {
-            return b.sim->runningVersion() == "5.7.2.0" && b.w().statusText() == kReleaseInfoDone && settled(b.w()) &&
+            return b.sim->runningVersion() == v.target && b.w().statusText() == kReleaseInfoDone && settled(b.w()) &&
                    b.w().mousePointer() == 0 && b.w().currUpgradeState == UPG_STATE_IDLE;
         },
         15000);
     if (!done) {
-        ADD_FAILURE() << "the good upgrade did not complete: " << b.w().statusText().toStdString();
+        ADD_FAILURE() << "the good run did not complete: " << b.w().statusText().toStdString();
         return {};
     }
     QList<Operation> ops;
@@ -74,15 +118,11 @@ QList<Operation> recordGoodUpgrade()
     QStringList texts;
     for (const Operation& op : ops)
         texts << op.text;
-    const QStringList road = {"ZING 0x32", "ZING 0x33", "FTP RETR image.txt", "FTP CWD /tffs0/bin", "FTP NLST",
-                              "FTP RETR /tffs0/bin/qorax_5_7_1_12.bin", "FTP DELE qorax.bin",
-                              "FTP STOR /tffs0/bin/qorax_5_7_2_0.bin", "FTP QUIT", "FTP STOR image.txt", "ZING 0xd",
-                              "ZING 0x4", "ZING 0x92"};
     qsizetype at = -1;
-    for (const QString& step : road) {
+    for (const QString& step : v.road) {
         const qsizetype next = texts.indexOf(step, at + 1);
         if (next < 0) {
-            ADD_FAILURE() << "the good upgrade lacks " << step.toStdString() << ": " << texts.join(" | ").toStdString();
+            ADD_FAILURE() << "the good run lacks " << step.toStdString() << ": " << texts.join(" | ").toStdString();
             return {};
         }
         at = next;
@@ -91,13 +131,15 @@ QList<Operation> recordGoodUpgrade()
 }
 
 struct CutCase {
+    const Variant* variant = nullptr;
     Operation op;
     CutKind kind = CutKind::PowerOff;
     qint64 afterBytes = -1;  // inside the transfer, after these bytes
 
     std::string name() const
     {
-        QString n = QLatin1String(cutName(kind)) + QStringLiteral(" at ") + QString::number(op.index) +
+        QString n = QString::fromStdString(variant->name) + QStringLiteral(": ") + QLatin1String(cutName(kind)) +
+                    QStringLiteral(" at ") + QString::number(op.index) +
                     QLatin1Char(' ') + op.text;
         if (afterBytes >= 0)
             n += QStringLiteral(" after %1 of %2 bytes").arg(afterBytes).arg(op.dataBytes);
@@ -108,24 +150,26 @@ struct CutCase {
 // Power-off and reset at every item. A reboot differs from a power-off only
 // where the upgrader acts on what it finds after it: not inside the log-in,
 // type, passive-mode and folder commands of one FTP operation.
-QList<CutCase> casesFor(const Operation& op)
+QList<CutCase> casesFor(const Variant& v, const Operation& op)
 {
     static const QRegularExpression setUp(QStringLiteral("^FTP (USER|PASS|TYPE|PASV|CWD)\\b"));
     QList<CutCase> out;
     for (CutKind k : {CutKind::PowerOff, CutKind::Reboot, CutKind::ResetLinks}) {
         if (k == CutKind::Reboot && setUp.match(op.text).hasMatch())
             continue;
-        out << CutCase{op, k, -1};
+        out << CutCase{&v, op, k, -1};
         if (op.transfer)
-            out << CutCase{op, k, op.dataBytes / 2};
+            out << CutCase{&v, op, k, op.dataBytes / 2};
     }
     return out;
 }
 
-// One upgrade with the line cut at c; returns a line for the figures.
+// One run with the line cut at c; returns a line for the figures.
 QString runCut(const CutCase& c)
 {
+    const Variant& v = *c.variant;
     Bench b;
+    prepare(b, v);
     EXPECT_TRUE(b.startUpgrader());
     if (::testing::Test::HasFatalFailure() || !b.u)
         return {};
@@ -134,25 +178,25 @@ QString runCut(const CutCase& c)
 
     // The upgrader ends its operation within its own time-outs.
     HangGuard guard(b.w(), kRunLimitMs);
-    b.pressUpgrade();
+    start(b, v);
     if (!waitUntil([&] { return b.sim->status().cuts == 1 || guard.hung(); }, kRunLimitMs) || guard.hung()) {
-        ADD_FAILURE() << "the upgrade never reached the item: " << b.w().statusText().toStdString();
+        ADD_FAILURE() << "the run never reached the item: " << b.w().statusText().toStdString();
         return {};
     }
-    EXPECT_EQ(b.itemAt(atSeq), c.op.text) << "the upgrade took another road than the good one";
+    EXPECT_EQ(b.itemAt(atSeq), c.op.text) << "the run took another road than the good one";
     if (!guard.waitSettled())
         return {};
     const qint64 tookMs = guard.elapsed();
 
     // It tells the user: a box, or the status line.
     const bool ended = b.w().isUnloaded();
-    const QList<MsgRecord> told = b.u->dialogs.boxes().mid(1);
+    const QList<MsgRecord> told = b.u->dialogs.boxes().mid(v.kind == Variant::Restore ? 0 : 1);
     if (ended)
         EXPECT_FALSE(told.isEmpty()) << "the program ended without a word";
     else
         EXPECT_TRUE(!told.isEmpty() || !b.w().statusText().isEmpty()) << "nothing said";
     EXPECT_FALSE(!ended && b.w().mousePointer() != 0) << "the busy pointer stays: " << b.w().statusText().toStdString();
-    QString outcome = QStringLiteral("ends %1 ms after Upgrade, ").arg(tookMs) +
+    QString outcome = QStringLiteral("ends %1 ms after the press, ").arg(tookMs) +
                       (ended ? QStringLiteral("program ended") : QStringLiteral("idle, \"") + b.w().statusText() + QLatin1Char('"'));
     if (!told.isEmpty())
         outcome += QStringLiteral(", box \"") + told.last().text.left(40).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
@@ -164,20 +208,23 @@ QString runCut(const CutCase& c)
     powerCycle(b);
     QString runs = expectWholeExecutableRuns(b);
     if (runs == QLatin1String("Boot ROM")) {
-        // Only a cut inside the descriptor's own put may leave no executable named.
-        EXPECT_EQ(c.op.text, QStringLiteral("FTP STOR image.txt"));
+        // Only a cut inside the descriptor's own put may leave no executable
+        // named, or one inside the upload that overwrites the running one.
+        EXPECT_TRUE(c.op.text == QLatin1String("FTP STOR image.txt") ||
+                    (c.op.text == kSameExecutable && v.kind != Variant::Upgrade))
+            << "Boot ROM after a cut at " << c.op.text.toStdString();
         EXPECT_TRUE(b.startUpgrader(kVersionDone));
         if (!b.u)
             return {};
         EXPECT_TRUE(b.w().isBootRomMode);
-        b.pressUpgrade();
+        start(b, v);
         EXPECT_TRUE(waitUntil(
             [&] {
-                return b.sim->runningVersion() == "5.7.2.0" && settled(b.w()) && b.w().mousePointer() == 0 &&
+                return b.sim->runningVersion() == v.target && settled(b.w()) && b.w().mousePointer() == 0 &&
                        b.w().currUpgradeState == UPG_STATE_IDLE;
             },
             kRunLimitMs))
-            << "the second upgrade from the Boot ROM did not complete: " << b.w().statusText().toStdString();
+            << "the second run from the Boot ROM did not complete: " << b.w().statusText().toStdString();
         b.u.reset();
         expectCompleteLogs(b.home);
         powerCycle(b);
@@ -189,19 +236,21 @@ QString runCut(const CutCase& c)
 
 constexpr int kShards = 8;
 
-class ReliabilitySteps : public ::testing::TestWithParam<int> {};
+class ReliabilitySteps : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 // Every recorded item whose position falls to this shard, cut at the item
 // and, for transfers, halfway through the data; by power-off, reboot and reset.
 TEST_P(ReliabilitySteps, CutAtEveryRecordedItem)
 {
-    const QList<Operation> ops = recordGoodUpgrade();
+    const Variant& v = kVariants[std::get<0>(GetParam())];
+    const int shard = std::get<1>(GetParam());
+    const QList<Operation> ops = recordGoodRun(v);
     ASSERT_FALSE(ops.isEmpty());
     int runs = 0;
     for (const Operation& op : ops) {
-        if ((op.index - 1) % kShards != GetParam())
+        if ((op.index - 1) % kShards != shard)
             continue;
-        for (const CutCase& c : casesFor(op)) {
+        for (const CutCase& c : casesFor(v, op)) {
             SCOPED_TRACE(c.name());
             const auto* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
             const int failuresBefore = result->total_part_count();
@@ -211,10 +260,16 @@ TEST_P(ReliabilitySteps, CutAtEveryRecordedItem)
                       << (result->total_part_count() > failuresBefore ? " | FAILED" : " | survived") << "\n";
         }
     }
-    std::cout << "[ cut ] shard " << GetParam() << ": " << runs << " cuts of " << ops.size() << " recorded items\n";
+    std::cout << "[ cut ] " << v.name << " shard " << shard << ": " << runs << " cuts of " << ops.size()
+              << " recorded items\n";
     EXPECT_GT(runs, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shard, ReliabilitySteps, ::testing::Range(0, kShards));
+INSTANTIATE_TEST_SUITE_P(Shard, ReliabilitySteps,
+                         ::testing::Combine(::testing::Range(0, int(std::size(kVariants))), ::testing::Range(0, kShards)),
+                         [](const auto& info) {
+                             return kVariants[std::get<0>(info.param)].name + "_" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace

@@ -84,6 +84,25 @@ struct Bench {
         package = readFile(home.file(packageName));
     }
 
+    // The version the terminal runs is installed again: the package is a
+    // copy of the running executable, which the upload overwrites in place.
+    // A shorter copy does not boot.
+    void reinstallRunningVersion()
+    {
+        QFile::remove(home.file(packageName));
+        packageName = home.writePackage(kOldVersion, 2, 120 * 1024);
+        package = readFile(home.file(packageName));
+        oldExecutable = package;
+        sim.terminal().flash().putExecutable(kOldVersion, package);
+        sim->updateModel([&](qsim::Model& m) { m.minExecutableBytes = package.size(); });
+    }
+    // The running version backed up by an earlier upgrade, to be restored.
+    void backUpRunningVersion()
+    {
+        home.writeFile(QStringLiteral("Backup/qorax_5_7_1_12.bin"), oldExecutable);
+        sim->updateModel([&](qsim::Model& m) { m.minExecutableBytes = oldExecutable.size(); });
+    }
+
     // A fresh upgrader, once it has read what the terminal runs.
     bool startUpgrader(const QString& settledStatus = kReleaseInfoDone)
     {
@@ -99,6 +118,15 @@ struct Bench {
         w().chkBinUpg->setChecked(true);
         u->dialogs.queueAnswer(MsgResult::Yes);
         w().cmdUpgrade->click();
+    }
+    // Restore with the one backup, which the window offers preselected.
+    void pressRestore()
+    {
+        u->dialogs.queueWindowScript([](QDialog& d) {
+            if (auto* ok = d.findChild<QPushButton*>(QStringLiteral("cmdOkRestore")))
+                ok->click();
+        });
+        w().cmdRestore->click();
     }
     frmMain& w() { return u->w(); }
     quint64 lastSeq()
