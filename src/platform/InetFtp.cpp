@@ -318,6 +318,22 @@ bool InetFtp::prepareLocalFile()
     return false;
 }
 
+// Empty when all n bytes went to the file; otherwise why not. A short write
+// carries no reason of its own: the next write of the rest tells it.
+QString InetFtp::writeDownload(const char* data, qint64 n)
+{
+    while (n > 0) {
+        const qint64 written = download_->write(data, n);
+        if (written < 0)
+            return download_->errorString();
+        if (written == 0)
+            return QStringLiteral("nothing could be written");
+        data += written;
+        n -= written;
+    }
+    return {};
+}
+
 // Empty when the download is in place; otherwise why it is not.
 QString InetFtp::commitDownload()
 {
@@ -715,8 +731,8 @@ void InetFtp::onDataReadable()
                 return fail(errTooLarge,
                             QStringLiteral("%1 is larger than %2 bytes: download stopped").arg(op_.first).arg(opDownloadLimit_),
                             false);
-            if (download_->write(buffer, n) != n)
-                return failLocal(downloadTarget_, download_->errorString(), true, false);
+            if (const QString why = writeDownload(buffer, n); !why.isEmpty())
+                return failLocal(downloadTarget_, why, true, false);
         } else if (op_.kind == FtpOperation::Ls) {
             listing_ += listingDecoder_.decode(QByteArrayView(buffer, n));
             if (listing_.size() > kMaxListing)

@@ -168,6 +168,7 @@ private:
     void dropControl();
     void discardLocalFiles();
     QString commitDownload();
+    QString writeDownload(const char* data, qint64 n);
     void refused(const FtpReply& reply);
     void trace(const QString& line);
 
