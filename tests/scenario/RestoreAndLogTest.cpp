@@ -143,16 +143,33 @@ TEST_F(TerminalLog, OnlyTheWholeSequenceDownloads)
     EXPECT_EQ(w().mousePointer(), 0);
 }
 
-TEST_F(TerminalLog, MissingLogOnTheTerminal)
+// No log, or more than any log: nothing is kept, and a log too large is said to be.
+TEST_F(TerminalLog, MissingOrOversizedLogLeavesNothing)
 {
-    sim.terminal().flash().remove("/ram0/syslog.log");
-    startUpgrader();
-    type(w().txtIPAddress, "^G");
-    type(w().txtIPAddress, "^L");
-    EXPECT_EQ(w().statusText(), "Log file doesn't exist.");
-    EXPECT_TRUE(u->dialogs.boxes().isEmpty());
-    EXPECT_FALSE(QFile::exists(local()));
-    EXPECT_TRUE(QDir(home.file("Backup")).entryList(QDir::Files).isEmpty());
+    const struct {
+        const char* name;
+        std::optional<QByteArray> log;
+        const char* status;
+        const char* box;
+    } rows[] = {
+        {"missing", std::nullopt, "Log file doesn't exist.", ""},
+        {"larger than any log", QByteArray((16 << 20) + 1, 'l'), "Log download stopped: file too large.",
+         "Log download stopped:\r\n/ram0/syslog.log is larger than 16777216 bytes: download stopped"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.log)
+            sim.terminal().flash().write("/ram0/syslog.log", *row.log);
+        else
+            sim.terminal().flash().remove("/ram0/syslog.log");
+        startUpgrader();
+        type(w().txtIPAddress, "^G");
+        type(w().txtIPAddress, "^L");
+        EXPECT_EQ(w().statusText(), row.status);
+        EXPECT_EQ(u->dialogs.boxes().isEmpty() ? "" : u->dialogs.boxes().last().text, row.box);
+        EXPECT_EQ(w().mousePointer(), 0);
+        EXPECT_TRUE(QDir(home.file("Backup")).entryList(QDir::Files).isEmpty());
+    }
 }
 
 }  // namespace
