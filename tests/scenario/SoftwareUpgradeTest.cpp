@@ -4,7 +4,7 @@
 #include "support/SimUpgrade.h"
 
 #include "support/TableRows.h"
-#include "zing/ZingTexts.h"
+#include "support/BoxTexts.h"
 
 #include <QDir>
 
@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
                         f.ftpResetAfterBytes = 50000;
                         f.ftpResetFile = "qorax_5_7_2_0.bin";
                     },
-                    Ends::ProgramEnded, zing::kConnectionProblemA + "\r\n", true, "12031",
+                    Ends::ProgramEnded, boxtext::kConnectionProblemA + "\r\n", true, "12031",
                     // The backup made before the upload is complete.
                     [](FtpFault& t) {
                         EXPECT_EQ(readFile(t.home.file("Backup/qorax_5_7_1_12.bin")), t.oldExecutable);
@@ -339,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
                         f.ftpResetAfterBytes = 10000;
                         f.ftpResetFile = "qorax_5_7_1_12.bin";
                     },
-                    Ends::ProgramEnded, zing::kConnectionProblemA + "\r\n", true, "", [](FtpFault& t) {
+                    Ends::ProgramEnded, boxtext::kConnectionProblemA + "\r\n", true, "", [](FtpFault& t) {
                         EXPECT_EQ(t.backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
                         EXPECT_EQ(readFile(t.home.file("Backup/qorax_5_7_1_12.bin")), QByteArray("previous backup"));
                     }}),

@@ -7,7 +7,7 @@
 
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
-#include "zing/ZingTexts.h"
+#include "support/BoxTexts.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -163,7 +163,7 @@ TEST_F(WithTerminal, ZingSilentButFtpReachableAsksTheUserToAct)
         const MsgRecord& box = u->dialogs.boxes().first();
         EXPECT_EQ(box.title, "Upgrader: user action required");
         EXPECT_EQ(box.icon, MsgIcon::Information);
-        EXPECT_EQ(box.text, "Unable to get Satellite IP Modem's software version.\r\n" + zing::kConnectionProblemB);
+        EXPECT_EQ(box.text, "Unable to get Satellite IP Modem's software version.\r\n" + boxtext::kConnectionProblemB);
         EXPECT_TRUE(w().isConnectedWithoutVersion);
         EXPECT_TRUE(w().isOkToFtp);
         EXPECT_EQ(w().statusLedColour(), 65280);
@@ -182,7 +182,7 @@ TEST_F(ZingScenario, TerminalSwitchedOff)
     const MsgRecord& box = u->dialogs.boxes().first();
     EXPECT_EQ(box.title, "Upgrader: FAULT");
     EXPECT_EQ(box.icon, MsgIcon::Exclamation);
-    EXPECT_EQ(box.text, "Unable to get Satellite IP Modem's software version.\r\n" + zing::kConnectionProblemB);
+    EXPECT_EQ(box.text, "Unable to get Satellite IP Modem's software version.\r\n" + boxtext::kConnectionProblemB);
     EXPECT_TRUE(trail->texts.contains("ZING Connection failed."));
     EXPECT_LT(trail->texts.indexOf("ZING Connection failed."), trail->texts.indexOf("Connection failed."));
     EXPECT_EQ(w().statusLedColour(), 255);
