@@ -45,10 +45,14 @@ Actions (exactly one):
   --help               this text
 
 Output: one line per status line change and per message box, as they
-happen, then one final line with the outcome and the log file's path.
+happen, then one final line with the outcome and the log file's path ("none"
+when no log could be written).
 
 Exit status: 0 success; 1 failure (a FAULT message, the upgrader closing, or
-the action not completing); 2 bad usage (nothing is sent to the terminal).
+the action not completing); 2 bad usage (nothing is sent to the terminal);
+130 or 143 stopped by SIGINT (Ctrl+C) or SIGTERM: the upgrader closes as at
+File > Exit, a partial download is removed and the log closed; a second
+signal ends it at once.
 
 Settings: the QORA_* environment variables apply as for the window
 (QORA_DEFAULT_TERMINAL_IP, QORA_ZING_PORT, QORA_FTP_PORT, QORA_TELNET_PORT,

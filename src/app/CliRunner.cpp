@@ -10,11 +10,13 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
 #include <algorithm>
+#include <csignal>
 
 namespace cli {
 
@@ -37,9 +39,48 @@ bool quiescent(const frmMain& w)
     return w.mousePointer() == 0 && w.nothingRunning();
 }
 
+// Where the log went: a path printed is a file a user can open.
+QString logReport(const QString& path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("none");
+    if (QFileInfo(path).isFile())
+        return path;
+    return QStringLiteral("none (") + path + QStringLiteral(" could not be written)");
+}
+
+QString signalName(int signalNumber)
+{
+    switch (signalNumber) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    default:
+        return QStringLiteral("signal %1").arg(signalNumber);
+    }
+}
+
+class Runner;
+Runner* activeRunner = nullptr;
+
 class Runner {
 public:
-    Runner(const Options& o, const std::function<void(const QString&)>& out) : o_(o), out_(out) {}
+    Runner(const Options& o, const std::function<void(const QString&)>& out) : o_(o), out_(out)
+    {
+        activeRunner = this;
+    }
+    ~Runner() { activeRunner = nullptr; }
+
+    // Every wait of the action, ours and the window's, returns once the window is unloaded.
+    void interrupt(int signalNumber)
+    {
+        if (signal_ != 0)
+            return;
+        signal_ = signalNumber;
+        if (w_ && !w_->isUnloaded())
+            w_->closeMainWindow();
+    }
 
     int run()
     {
@@ -218,17 +259,22 @@ private:
 
     int finish(bool ok, const QString& why)
     {
-        QString logPath = w_ ? w_->strLogFilePath : QString();
+        const QString logPath = w_ ? w_->strLogFilePath : QString();
         if (fault_)
             ok = false;
         if (w_ && w_->isUnloaded())
             ok = false;
         if (w_ && !w_->isUnloaded())
             w_->closeMainWindow();
+        if (signal_ != 0) {
+            out_(QStringLiteral("outcome: interrupted (") + signalName(signal_) + QStringLiteral("); log: ") +
+                 logReport(logPath));
+            return interruptedExitCode(signal_);
+        }
         QString line = ok ? QStringLiteral("outcome: success") : QStringLiteral("outcome: failure");
         if (!ok && !why.isEmpty() && !fault_)
             line += QStringLiteral(" (") + why + QStringLiteral(")");
-        line += QStringLiteral("; log: ") + logPath;
+        line += QStringLiteral("; log: ") + logReport(logPath);
         out_(line);
         return ok ? Success : Failure;
     }
@@ -238,6 +284,7 @@ private:
     ScriptedDialogs dialogs_;
     frmMain* w_ = nullptr;
     bool fault_ = false;
+    int signal_ = 0;
 };
 
 }  // namespace
@@ -246,6 +293,12 @@ int run(const Options& options, const std::function<void(const QString&)>& out)
 {
     Runner r(options, out);
     return r.run();
+}
+
+void interrupt(int signalNumber)
+{
+    if (activeRunner)
+        activeRunner->interrupt(signalNumber);
 }
 
 }  // namespace cli

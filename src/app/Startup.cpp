@@ -8,20 +8,35 @@
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
+#include "zing/ZingTexts.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QProcess>
 #include <QThread>
 
 namespace {
 const QString kUpgradeNoticeSwitch = QStringLiteral("-u");
 const QString kTermDiagSwitch = QStringLiteral("/TermDiag");
+// Hidden, and outside every name the program searches its home folder for.
+const QString kHomeLockName = QStringLiteral(".qora-upgrader.lock");
 }  // namespace
 
 bool frmMain::Form_Load()
 {
+    // 0. One upgrader per home folder, before anything is written: a second
+    // one would run the same upgrade against the terminal and share the log.
+    if (!lockHomeFolder()) {
+        refusedAsSecond_ = true;
+        msgBox(QStringLiteral("Another upgrader is already running in ") + Files::currentDirWithSeparator() +
+                   zing::kCrLf + QStringLiteral("Please close it first."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        closeMainWindow();
+        return false;
+    }
+
     // 1. Start values, the window title first.
     static_cast<UpgraderState&>(*this) = UpgraderState{};
     const Settings& settings = Settings::get();
@@ -48,6 +63,8 @@ bool frmMain::Form_Load()
     // 4. Home folder. A trailing blank is part of a folder name here, so the
     // name is taken as it is rather than trimmed.
     strHomeDir = Files::currentDirWithSeparator();
+    if (homeLock_)
+        removeStalePartialDownloads();
 
     // 5. Exactly one application package.
     if (!Util_LocatePackagedBin()) {
@@ -74,6 +91,35 @@ bool frmMain::Form_Load()
     UI_DisableAntennaFunctionality();
     UI_CheckLocalAntennaFirmware();
     return !unloaded_;
+}
+
+bool frmMain::lockHomeFolder()
+{
+    auto lock = std::make_unique<QLockFile>(Files::currentDirWithSeparator() + kHomeLockName);
+    // An upgrade may take long: only a dead owner frees the lock, never its age.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        homeLock_ = std::move(lock);
+        return true;
+    }
+    // A folder that takes no lock file takes no log or download either; the
+    // run reports its first failed write, and no second writer can share it.
+    return lock->error() != QLockFile::LockFailedError;
+}
+
+// Only this instance can own them now: a killed run left them mid-transfer.
+void frmMain::removeStalePartialDownloads()
+{
+    for (const QString& dir : {strHomeDir, strHomeDir + QStringLiteral("Backup/")}) {
+        for (const QString& name : Files::find(dir, QStringLiteral("*.part"))) {
+            if (!InetFtp::isPartialDownloadName(name))
+                continue;
+            if (Files::remove(dir + name))
+                WriteLog(qlog::LOG_INF, QStringLiteral("Removed a partial download of an interrupted run: ") + dir + name);
+            else
+                WriteLog(qlog::LOG_ERR, QStringLiteral("Unable to remove a partial download: ") + dir + name);
+        }
+    }
 }
 
 void frmMain::closeMainWindow()
@@ -110,7 +156,8 @@ void frmMain::Form_Unload()
 {
     WriteLog(2, QStringLiteral(">> Form_Unload()"));
 
-    if (commandLine_ == kTermDiagSwitch) {
+    // A refused second instance leaves the tool to the one that runs.
+    if (commandLine_ == kTermDiagSwitch && !refusedAsSecond_) {
         // Started from the home folder's sibling "TermDiag", in that folder.
         // The process's own current folder is left alone.
         const QString base = strHomeDir.isEmpty() ? Files::currentDirWithSeparator() : strHomeDir;
@@ -133,6 +180,7 @@ void frmMain::endOfProgram()
 {
     // The window is gone and with it the program: nothing may run any more.
     unloaded_ = true;
+    homeLock_.reset();
     for (Timer* t : allTimers())
         t->disable();
     for (TcpClient* s : {sckZING, sckTest, telnetShell})

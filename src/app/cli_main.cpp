@@ -4,8 +4,56 @@
 #include "app/CliRunner.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The handler may do next to nothing; the event loop reads the signal
+// number from this pipe and closes the window there.
+int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t firstSignal = 0;
+
+extern "C" void onStopSignal(int signalNumber)
+{
+    // Asked again while closing: the user wants out now.
+    if (firstSignal != 0)
+        _exit(cli::interruptedExitCode(firstSignal));
+    firstSignal = signalNumber;
+    const int savedErrno = errno;
+    const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void watchStopSignals(QObject* owner)
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        unsigned char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) == 1)
+            cli::interrupt(byte);
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onStopSignal;
+    // Neither handler runs inside the other, so only one can be the first.
+    sigemptyset(&sa.sa_mask);
+    sigaddset(&sa.sa_mask, SIGINT);
+    sigaddset(&sa.sa_mask, SIGTERM);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -29,5 +77,6 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    watchStopSignals(&app);
     return cli::run(options, print);
 }

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLockFile>
 
 frmMain::frmMain(Dialogs& dialogs, const QString& commandLine, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), commandLine_(commandLine)

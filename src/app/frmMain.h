@@ -16,6 +16,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QLockFile;
 class QMenu;
 class QPushButton;
 class StatusLight;
@@ -312,6 +313,9 @@ private:
     bool ftpExecuting() const;
 
     // ---- app ----
+    // False when another upgrader holds the home folder.
+    bool lockHomeFolder();
+    void removeStalePartialDownloads();
     void Form_QueryUnload();
     void Form_Unload();
     void createTimersAndSockets();
@@ -327,6 +331,9 @@ private:
     Dialogs& dialogs_;
     QString commandLine_;
     std::unique_ptr<frmUpgrade> upgradeNotice_;
+    // Held from start-up to unload; empty when the home folder cannot take a lock file.
+    std::unique_ptr<QLockFile> homeLock_;
+    bool refusedAsSecond_ = false;
     int mousePointer_ = 0;
     bool busyCursorShown_ = false;
     bool closing_ = false;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -302,9 +303,7 @@ bool InetFtp::prepareLocalFile()
     }
     QString why;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const QString name = QStringLiteral("%1.%2.part")
-                                 .arg(downloadTarget_)
-                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString name = partialDownloadName(downloadTarget_, QRandomGenerator::global()->generate());
         auto file = std::make_unique<QFile>(name);
         if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             download_ = std::move(file);
@@ -332,6 +331,19 @@ QString InetFtp::writeDownload(const char* data, qint64 n)
         n -= written;
     }
     return {};
+}
+
+QString InetFtp::partialDownloadName(const QString& target, quint32 tag)
+{
+    // The target goes in by concatenation: a "%" in a folder name is no placeholder.
+    return target + QStringLiteral(".%1.part").arg(tag, 8, 16, QLatin1Char('0'));
+}
+
+bool InetFtp::isPartialDownloadName(const QString& fileName)
+{
+    static const QRegularExpression partial(
+        QRegularExpression::anchoredPattern(QStringLiteral(".+\\.[0-9a-f]{8}\\.part")));
+    return partial.match(fileName).hasMatch();
 }
 
 // Empty when the download is in place; otherwise why it is not.

@@ -117,6 +117,10 @@ public:
     // The line telling why the loopback guard refuses a connection to host,
     // or empty when the connection may be attempted (shared with FtpPut).
     static QString guardRefusal(const char* who, const QString& host, quint16 port);
+    // The temporary file a GET writes beside its target: "<target>.<8 hex digits>.part".
+    static QString partialDownloadName(const QString& target, quint32 tag);
+    // Whether a file name (without folder) is such a temporary file.
+    static bool isPartialDownloadName(const QString& fileName);
 
 private:
     // Where the session stands while an operation runs.

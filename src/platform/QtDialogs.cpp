@@ -1,30 +1,81 @@
 #include "platform/QtDialogs.h"
 
-#include <QDialog>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <QShowEvent>
 
-namespace {
+#include <algorithm>
 
 // Boxes and windows are top-level and application-modal rather than children
 // of the main window: the main window is disabled while busy, and a child
-// would be disabled with it, leaving a box nobody can answer.
-void centreOver(QWidget& w, QWidget* owner)
+// would be disabled with it, leaving a box nobody can answer. Being top-level,
+// they are placed by hand, over the owner and inside its screen.
+namespace {
+
+void placeOnScreen(QWidget& w, QWidget* owner)
 {
-    w.setWindowModality(Qt::ApplicationModal);
-    if (!owner || !owner->isVisible())
+    const bool overOwner = owner && owner->isVisible();
+    QScreen* screen = overOwner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
         return;
-    w.adjustSize();
-    const QRect o = owner->frameGeometry();
-    w.move(o.center() - QPoint(w.width() / 2, w.height() / 2));
+    const QRect available = screen->availableGeometry();
+    w.move(QtDialogs::placeInside(overOwner ? owner->frameGeometry() : available, w.frameGeometry().size(), available));
 }
 
+// QMessageBox settles its size only in its own showEvent, so it is placed
+// after that rather than before exec().
+class PlacedMessageBox : public QMessageBox {
+public:
+    explicit PlacedMessageBox(QWidget* owner) : owner_(owner) {}
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        placeOnScreen(*this, owner_);
+    }
+
+private:
+    QPointer<QWidget> owner_;
+};
+
+// A dialog has its final size once Show arrives; moving it then also keeps
+// QDialog from centring it again.
+class PlaceOnShow : public QObject {
+public:
+    explicit PlaceOnShow(QWidget* owner) : owner_(owner) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType())
+            placeOnScreen(*static_cast<QWidget*>(watched), owner_);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> owner_;
+};
+
 }  // namespace
+
+QPoint QtDialogs::placeInside(const QRect& ownerFrame, const QSize& box, const QRect& available)
+{
+    const QPoint centred = ownerFrame.center() - QPoint(box.width() / 2, box.height() / 2);
+    // Right and bottom edges first, then left and top, so the top-left corner wins when it cannot all fit.
+    const int x = std::max(std::min(centred.x(), available.x() + available.width() - box.width()), available.x());
+    const int y = std::max(std::min(centred.y(), available.y() + available.height() - box.height()), available.y());
+    return {x, y};
+}
 
 MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                             const QString& title)
 {
-    QMessageBox box;
+    PlacedMessageBox box(parent);
+    box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(title);
     // CR LF pairs are the program's line breaks; the box wants plain LF.
     QString shown = text;
@@ -53,7 +104,6 @@ MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons but
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    centreOver(box, parent);
     const int r = box.exec();
     if (buttons == MsgButtons::YesNo)
         return r == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
@@ -62,6 +112,9 @@ MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons but
 
 void QtDialogs::showModal(QDialog& dialog)
 {
-    centreOver(dialog, dialog.parentWidget() ? dialog.parentWidget() : QApplication::activeWindow());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    PlaceOnShow placer(dialog.parentWidget() ? dialog.parentWidget() : QApplication::activeWindow());
+    dialog.installEventFilter(&placer);
     dialog.exec();
+    dialog.removeEventFilter(&placer);
 }

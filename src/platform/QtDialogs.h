@@ -2,6 +2,10 @@
 
 #include "platform/Dialogs.h"
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
 // Real modal boxes and windows; each runs a nested event loop, so sockets and
 // timers keep being served while it is open.
 class QtDialogs : public Dialogs {
@@ -9,4 +13,9 @@ public:
     MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title) override;
     void showModal(QDialog& dialog) override;
+
+    // Top-left corner of a box of the given size: centred over the owner's
+    // frame, then moved into the screen's available area. A box larger than
+    // the area keeps its top-left corner (title bar, first line) visible.
+    static QPoint placeInside(const QRect& ownerFrame, const QSize& box, const QRect& available);
 };

@@ -3,7 +3,9 @@
 #include "support/SimHarness.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
+#include "support/WaitUntil.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 
@@ -16,9 +18,9 @@ struct CliRun {
     QStringList lines;
 };
 
-CliRun runCli(const QStringList& args, const Settings& s, int limitMs = 60000)
+// The front end started against the simulator, with the program's safe settings.
+void startCli(QProcess& p, const QStringList& args, const Settings& s)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : {std::pair<const char*, QString>{"QORA_LOOPBACK_ONLY", "1"},
                                       {"QORA_DEFAULT_TERMINAL_IP", s.defaultTerminalIp},
@@ -31,6 +33,10 @@ CliRun runCli(const QStringList& args, const Settings& s, int limitMs = 60000)
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
     p.start(QStringLiteral(QORA_CLI_PATH), args);
+}
+
+CliRun finished(QProcess& p, int limitMs)
+{
     CliRun r;
     if (!p.waitForFinished(limitMs)) {
         p.kill();
@@ -43,6 +49,13 @@ CliRun runCli(const QStringList& args, const Settings& s, int limitMs = 60000)
         out.chop(1);
     r.lines = out.split('\n');
     return r;
+}
+
+CliRun runCli(const QStringList& args, const Settings& s, int limitMs = 60000)
+{
+    QProcess p;
+    startCli(p, args, s);
+    return finished(p, limitMs);
 }
 
 class Cli : public ::testing::Test {
@@ -107,6 +120,46 @@ TEST_F(Cli, TerminalOffIsAFailureWithTheConnectionMessage)
     EXPECT_TRUE(r.lines.contains("status: ZING Connection failed."));
     EXPECT_FALSE(r.lines.filter("box: Upgrader: FAULT: Unable to get Satellite IP Modem's software version.").isEmpty());
     EXPECT_TRUE(r.lines.last().startsWith("outcome: failure"));
+}
+
+QStringList partFilesUnder(const QString& folder)
+{
+    QStringList found;
+    for (QDirIterator it(folder, {"*.part"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        found << it.next();
+    return found;
+}
+
+// Stopped mid-download, the run still cleans up, closes its log and says why it ended.
+TEST_F(Cli, ATerminationSignalEndsTheRunCleanly)
+{
+    // No 226 ever: the download stays in its temporary file until the time-out.
+    sim->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "RETR"; });
+    Settings slow = Settings::get();
+    slow.timeScale = 0.2;  // FTP time-out 12 s
+    QProcess p;
+    startCli(p, {"--upgrade", "sw"}, slow);
+    ASSERT_TRUE(waitUntil([&] { return !partFilesUnder(home.path()).isEmpty(); }, 30000));
+    p.terminate();
+    // At once, not when the FTP time-out ends the transfer.
+    const CliRun r = finished(p, 6000);
+    EXPECT_EQ(r.exitCode, 143) << r.lines.join('\n').toStdString();
+    EXPECT_TRUE(r.lines.last().startsWith("outcome: interrupted (SIGTERM); log: " + home.path() + "logs/"))
+        << r.lines.last().toStdString();
+    EXPECT_EQ(partFilesUnder(home.path()), QStringList{});
+    const QStringList log = home.logLines();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_TRUE(log[log.size() - 2].startsWith("Close logging.")) << home.logText().right(300).toStdString();
+}
+
+// The path is printed only when there is a file behind it.
+TEST_F(Cli, ALogThatCouldNotBeWrittenIsNotOffered)
+{
+    home.writeFile("logs", "not a folder");
+    const CliRun r = runCli({"--version"}, Settings::get());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.lines.last().startsWith("outcome: success; log: none (" + home.path() + "logs/"));
+    EXPECT_TRUE(r.lines.last().endsWith(" could not be written)")) << r.lines.last().toStdString();
 }
 
 TEST_F(Cli, BadUsageSendsNothing)

@@ -1,3 +1,4 @@
+#include "support/SimUpgrade.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
 #include "support/WaitUntil.h"
@@ -8,8 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSysInfo>
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
@@ -199,6 +202,82 @@ TEST_F(StartupTest, TermDiagStartsTheSiblingToolOnlyAtUnload)
     EXPECT_FALSE(noPackage.load());
     EXPECT_EQ(noPackage.dialogs.boxes().size(), 1);
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 5000));
+}
+
+class OneUpgraderPerHome : public SimUpgrade {};
+
+// A lock file as QLockFile writes it: the owner's PID, program and host.
+void writeLock(const TestHome& home, qint64 pid, const QDateTime& written)
+{
+    const QString path = home.file(".qora-upgrader.lock");
+    home.writeFile(".qora-upgrader.lock", QStringLiteral("%1\n%2\n%3\n")
+                                              .arg(pid)
+                                              .arg(QCoreApplication::applicationName(), QSysInfo::machineHostName())
+                                              .toLocal8Bit());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.setFileTime(written, QFileDevice::FileModificationTime);
+}
+
+qint64 pidOfAnEndedProcess()
+{
+    QProcess ended;
+    ended.start("/bin/true");
+    ended.waitForStarted();
+    const qint64 pid = ended.processId();
+    ended.waitForFinished();
+    return pid;
+}
+
+// A killed run leaves its lock and partial downloads; the next start takes
+// over both, and while it runs a second upgrader in the folder stays silent.
+TEST_F(OneUpgraderPerHome, ASecondOneIsRefusedAndAKilledOnesLeftoversGo)
+{
+    const QString marker = installTermDiag(home);
+    home.writePackage("5_7_1_12");
+    const auto refused = [&](Upgrader& second) {
+        EXPECT_FALSE(second.load());
+        ASSERT_EQ(second.dialogs.boxes().size(), 1);
+        const MsgRecord& box = second.dialogs.boxes().first();
+        EXPECT_EQ(box.title, "Upgrader: FAULT");
+        EXPECT_EQ(box.icon, MsgIcon::Exclamation);
+        EXPECT_EQ(box.text, "Another upgrader is already running in " + home.path() + "\r\nPlease close it first.");
+    };
+    // A live owner's lock holds however old it is (no native lock on some file systems).
+    writeLock(home, QCoreApplication::applicationPid(), QDateTime::currentDateTime().addSecs(-3600));
+    {
+        Upgrader early;
+        refused(early);
+    }
+
+    writeLock(home, pidOfAnEndedProcess(), QDateTime::currentDateTime());
+    const struct { const char* file; bool removed; } leftovers[] = {
+        {"image.txt.0a1b2c3d.part", true}, {"Backup/qorax_5_7_1_12.bin.deadbeef.part", true},
+        {"notes.part", false}, {"Backup/qorax_5_7_1_0.bin.part", false}};
+    for (const auto& f : leftovers)
+        home.writeFile(f.file, "partial");
+    startUpgrader();
+    for (const auto& f : leftovers) {
+        EXPECT_EQ(QFileInfo::exists(home.file(f.file)), !f.removed) << f.file;
+        EXPECT_EQ(home.logEntries().filter(QString("INF: \tRemoved a partial download of an interrupted run: ") +
+                                           home.file(f.file)).size(), f.removed ? 1 : 0) << f.file;
+    }
+
+    Upgrader second("/TermDiag");
+    refused(second);
+    serveEventsFor(500);
+    EXPECT_TRUE(sim->records().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(marker));
+    // Nothing of theirs in the log, not even a header.
+    EXPECT_EQ(home.logFiles().size(), 1);
+    EXPECT_EQ(home.logText().count("logging initialized"), 1);
+    EXPECT_EQ(home.logText().count("Close logging."), 0);
+    EXPECT_FALSE(w().isUnloaded());
+
+    w().closeMainWindow();
+    Upgrader next;
+    EXPECT_TRUE(next.load());
+    EXPECT_TRUE(next.dialogs.boxes().isEmpty());
 }
 
 }  // namespace

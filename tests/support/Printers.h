@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QString>
 
 #include <ostream>
@@ -14,4 +15,9 @@ inline void PrintTo(const QString& s, std::ostream* os)
 inline void PrintTo(const QByteArray& b, std::ostream* os)
 {
     *os << '"' << b.toStdString() << '"' << " (" << b.size() << " bytes)";
+}
+
+inline void PrintTo(const QPoint& p, std::ostream* os)
+{
+    *os << "(" << p.x() << ", " << p.y() << ")";
 }

@@ -63,6 +63,26 @@ TEST(InetFtpOperationText, ParsesLikeTheTransferControl)
         EXPECT_FALSE(InetFtp::parseOperation(QString::fromUtf8(bad)).has_value()) << bad;
 }
 
+// Start-up removes what the second function accepts, so it must accept every
+// name the first one makes and nothing a user could have named so.
+TEST(InetFtpPartialName, OnlyTheDownloadsOwnTemporaryNamesAreRecognised)
+{
+    const struct { const char* target; quint32 tag; const char* made; } made[] = {
+        {"/h/Backup/qorax_5_7_1_12.bin", 0xdeadbeef, "/h/Backup/qorax_5_7_1_12.bin.deadbeef.part"},
+        {"/h/100%1 off/image.txt", 0x12, "/h/100%1 off/image.txt.00000012.part"},
+        {"/h/Backup/sylog.log", 0xffffffff, "/h/Backup/sylog.log.ffffffff.part"},
+    };
+    for (const auto& r : made) {
+        const QString name = InetFtp::partialDownloadName(QString::fromUtf8(r.target), r.tag);
+        EXPECT_EQ(name, QString::fromUtf8(r.made));
+        EXPECT_TRUE(InetFtp::isPartialDownloadName(name.section('/', -1))) << r.made;
+    }
+    for (const char* kept : {"qorax_5_7_1_0.bin.part", "x.DEADBEEF.part", "x.deadbee.part", "x.deadbeef0.part",
+                             "x.deadbeeg.part", ".deadbeef.part", "xdeadbeef.part", "x.deadbeef.part.bak",
+                             "x.deadbeef.PART", "x.deadbeef.part\n", "x.dead beef.part"})
+        EXPECT_FALSE(InetFtp::isPartialDownloadName(QString::fromUtf8(kept))) << kept;
+}
+
 // ---- a client and what it reported -----------------------------------------
 
 class InetFtpTest : public ::testing::Test {

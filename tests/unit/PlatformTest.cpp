@@ -1,5 +1,6 @@
 // The stand-ins for the original platform facilities.
 #include "platform/Files.h"
+#include "platform/QtDialogs.h"
 #include "platform/Settings.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
@@ -45,6 +46,29 @@ TEST(Files, FindListsRegularFilesInCaseInsensitiveOrderAndReadAtStopsAtTheEnd)
     EXPECT_EQ(Files::readAt(home.file("f.bin"), -2, 4), QByteArray());
     EXPECT_EQ(Files::readAt(home.file("f.bin"), 20, 4), QByteArray());
     EXPECT_EQ(Files::readAt(home.file("none.bin"), 0, 4), QByteArray());
+}
+
+// Boxes wider than the window once opened with their left part off screen.
+TEST(QtDialogsPlacement, CentredOverTheOwnerAndInsideTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1040);  // a task bar below
+    const struct {
+        const char* name;
+        QRect owner;
+        QSize box;
+        QRect available;
+        QPoint topLeft;
+    } rows[] = {
+        {"already inside", {400, 300, 800, 600}, {300, 200}, screen, {649, 499}},
+        {"left edge", {0, 100, 400, 300}, {700, 200}, screen, {0, 149}},
+        {"right edge", {1600, 100, 320, 300}, {600, 200}, screen, {1320, 149}},
+        {"top edge", {500, 0, 400, 200}, {300, 500}, screen, {549, 0}},
+        {"bottom edge", {500, 900, 400, 140}, {300, 400}, screen, {549, 640}},
+        {"larger than the screen", {400, 300, 800, 600}, {2000, 1200}, screen, {0, 0}},
+        {"second screen, owner across the seam", {1800, 400, 400, 300}, {600, 200}, {1920, 0, 1280, 1024}, {1920, 449}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(QtDialogs::placeInside(r.owner, r.box, r.available), r.topLeft) << r.name;
 }
 
 TEST(SettingsTest, ParsesEnvironmentAndFallsBackOnNonsense)
