@@ -205,7 +205,8 @@ QString localFailureText(int32_t ftpState, const QString& path, const QString& r
                    crLf + crLf;
     if (ftpState != GET_LOG_CMD)
         text += QStringLiteral("The Satellite IP Modem was not reset and still runs its current software.") + crLf;
-    text += writing ? QStringLiteral("Free disk space or make the folder writable, then try again.")
+    text += writing ? QStringLiteral("Free disk space, make the folder writable or move away what is in the file's place, "
+                                     "then try again.")
                     : QStringLiteral("Make sure the file is there and can be read, then try again.");
     return text;
 }

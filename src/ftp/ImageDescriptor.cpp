@@ -55,11 +55,9 @@ void frmMain::imageDescriptorNotSent(const QString& why)
 {
     WriteLog(0, QStringLiteral("[ Local file error ] : ") + strImageFilePath + QStringLiteral(": ") + why +
                     QStringLiteral("; image.txt not sent, the terminal is not reset"));
-    stopFtpOperation(QStringLiteral("Stopped: file error on this PC."),
-                     QStringLiteral("The new image file could not be written on this PC.") + zing::kCrLf + zing::kCrLf +
-                         strImageFilePath + zing::kCrLf + why + zing::kCrLf + zing::kCrLf +
-                         QStringLiteral("The Satellite IP Modem was not reset and still runs its current software.") +
-                         zing::kCrLf + QStringLiteral("Free disk space or make the folder writable, then try again."));
+    const int32_t operation = isRestoreImage ? ftp::PUT_RESTORE_BIN_CMD : ftp::PUT_NEW_BIN_CMD;
+    stopFtpOperation(ftp::operationName(operation) + QStringLiteral(" stopped: file error on this PC."),
+                     ftp::localFailureText(operation, strImageFilePath, why, true));
 }
 
 void frmMain::createAndSendImageFile()
