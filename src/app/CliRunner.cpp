@@ -234,6 +234,14 @@ private:
             QCheckBox* box;
             const char* name;
         };
+        // Antenna firmware that would not fit is refused before anything is sent.
+        if (o_.antenna && !w_->isAntennaFwOk)
+            return finish(false, QStringLiteral("no usable antenna firmware in the home folder (one ATB and one HPA "
+                                                "file of one class, or one IAC file)"));
+        if (o_.antenna && !w_->antennaFilesFit(false))
+            return finish(false, QStringLiteral("the antenna files (") + w_->txtLocAntClass->text() +
+                                     QStringLiteral(") do not fit the terminal's antenna (") +
+                                     w_->txtAntCLSver->text() + QStringLiteral(")"));
         const Item items[] = {{o_.software, w_->chkBinUpg, "software"},
                               {o_.antenna, w_->chkAntUpg, "antenna"},
                               {o_.pic, w_->chkPICUpg, "PIC"}};

@@ -95,6 +95,7 @@ void frmMain::wireEvents()
     tmrFTPReq->onTick = [this] { tmrFTPReq_Timer(); };
     tmrDelayedSwUpgIgnite->onTick = [this] { tmrDelayedSwUpgIgnite_Timer(); };
     tmrImagePutTrig->onTick = [this] { tmrImagePutTrig_Timer(); };
+    tmrAntUpgDelay->onTick = [this] { tmrAntUpgDelay_Timer(); };
 }
 
 MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)

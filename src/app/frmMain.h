@@ -175,9 +175,17 @@ public:
     void Init_PIC_Upgrade();
     void cmdAntUpgradeMenu_Click();
     void cmdPicUpgradeMenu_Click();
+    void Antenna_SpawnUpgrade();
+    void tmrAntUpgDelay_Timer();
+    bool Util_AntennaInfoCheck(const QString& text);
+    QString Util_FetchAntennaClassString(int32_t classId);
     void UI_InitTermAntennaFields();
+    void UI_EnableAntennaFunctionality();
     void UI_DisableAntennaFunctionality();
     void UI_CheckLocalAntennaFirmware();
+    // Whether the local antenna files fit the terminal's antenna; the
+    // standalone menu asks the stricter question.
+    bool antennaFilesFit(bool standalone) const;
     void UI_InitTermPicFields();
     void UI_DisablePICFunctionality(bool alsoTerminalFields);
     void UI_CheckLocalPICFirmware();
@@ -306,6 +314,8 @@ private:
     bool writeImageDescriptor(const QByteArray& content);
     void imageDescriptorNotSent(const QString& why);
     void ftpFatalConnectionReset();
+    // The operation text that puts a home-folder antenna file under its name on the terminal.
+    QString antennaPut(const QString& localFile, const QString& target) const;
     void fatalImagePut();
     // Asks for the version when it is not known and waits for the answer.
     // False when the program ended meanwhile.

@@ -180,7 +180,9 @@ void frmMain::ftpCompleted()
             setStatusText(QStringLiteral("Uploading Antenna software! Wait..."));
             WriteLog(2, QStringLiteral("Uploaded ATB file Successfully ! Continue with HPA."));
             tmrFTPReq->enable();
-            issueFtp(QStringLiteral("PUT ") + strLocHpaFile + QStringLiteral(" hpa.sxm"));
+            // As every upload: a failure of this one must end the step.
+            isFtpDone = false;
+            issueFtp(antennaPut(strLocHpaFile, QStringLiteral("hpa.sxm")));
             break;
         }
         WriteLog(3, QStringLiteral("Closing FTP connection"));

@@ -6,7 +6,6 @@ namespace upg {
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
-constexpr int32_t kClassIac = 5;
 
 bool isBatteryPlatform(int32_t id)
 {
@@ -42,15 +41,6 @@ QString confirmationText(bool software, bool antenna, bool pic, int32_t connecte
                  QStringLiteral("Please Note that the Terminal will Reset between each Upgrade Item.") + kCrLf;
     return QStringLiteral("Please Confirm your selections.") + kCrLf +
            QStringLiteral("Do you want to proceed upgrading the following items ?") + kCrLf + kCrLf + items;
-}
-
-bool antennaFits(bool isAntennaFwOk, int32_t termClass, int32_t atbClass, int32_t hpaClass, int32_t iacClass)
-{
-    if (!isAntennaFwOk)
-        return false;
-    if (termClass != kClassIac)
-        return termClass == atbClass || termClass == hpaClass;
-    return iacClass == kClassIac;
 }
 
 NextStep nextStep(int32_t state, bool isUpgAntSelected, bool isAntennaFwOk, bool isUpgPicSelected, bool isPicFwOk)

@@ -15,9 +15,6 @@ QString picWarning(int32_t connectedPlatformId, int32_t packagedPlatformId);
 QString confirmationText(bool software, bool antenna, bool pic, int32_t connectedPlatformId,
                          int32_t packagedPlatformId);
 
-// Whether the local antenna files fit the connected antenna.
-bool antennaFits(bool isAntennaFwOk, int32_t termClass, int32_t atbClass, int32_t hpaClass, int32_t iacClass);
-
 // What comes after an item has finished.
 struct NextStep {
     enum Action { None, StartAntenna, StartPic } action = None;

@@ -55,7 +55,7 @@ void frmMain::cmdUpgrade_Click()
         WriteLog(1, QStringLiteral("Initializing PIC Upgrade..."));
         UPG_UpgradePIC();
         WriteLog(3, QStringLiteral("Spawned PIC Upgrade."));
-    } else if (upg::antennaFits(isAntennaFwOk, termAntClassId, atbAntClassId, hpaAntClassId, iacAntClassId)) {
+    } else if (antennaFilesFit(false)) {
         WriteLog(1, QStringLiteral("Initializing Antenna Upgrade..."));
         UPG_UpgradeAntennaFW();
         WriteLog(3, QStringLiteral("Spawned Antenna Upgrade."));

@@ -121,6 +121,8 @@ TEST_F(WindowTest, IdleStateOfThePicAndAntennaCommandsFollowsTheirFiles)
     };
     const Case cases[] = {{true, false, true, true, false, true}, {true, true, false, true, true, false},
                           {false, true, true, false, false, true}};
+    // The antenna frame as after the terminal's antenna information was read.
+    w().frameAntenna->setEnabled(true);
     for (const Case& c : cases) {
         w().SetMouseCursor(1);
         w().isPicFwOk = c.picOk;
