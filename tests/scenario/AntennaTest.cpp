@@ -1,0 +1,241 @@
+// Antenna firmware against the simulated terminal: what the window shows at
+// start-up, and the upgrade run alone, from the menu and in a sequence.
+#include "support/SimUpgrade.h"
+
+#include "support/TableRows.h"
+
+#include <QAction>
+#include <QDir>
+
+#include <functional>
+
+namespace {
+
+using tablerows::PrintTo;
+
+const QString kPair[] = {QStringLiteral("ATB_02409_15.sxm"), QStringLiteral("HPA_2407_13.sxm")};
+
+class Antenna : public SimUpgrade {
+public:
+    void putFiles(const QStringList& names)
+    {
+        for (const QString& n : names)
+            home.writeFile(n, "image of " + n.toLatin1() + QByteArray(3000, 'i'));
+    }
+    QStringList stores()
+    {
+        QStringList out;
+        for (const QString& c : sim.ftpCommands()) {
+            if (c.startsWith("STOR"))
+                out << c;
+        }
+        return out;
+    }
+};
+
+// What the window shows of the files and of the terminal's antenna, and
+// whether the antenna item can be chosen.
+TEST_F(Antenna, StartUpShowsBothSidesAndOffersOnlyWhatFits)
+{
+    const struct {
+        const char* name;
+        QStringList files;
+        const char* box;  // its start, or empty
+        QString localAtb, localHpa, localClass;
+        bool offered;
+    } rows[] = {
+        {"a pair that fits", {kPair[0], kPair[1]}, "", "15", "13", "Class 11", true},
+        {"a pair of another class", {"ATB_02313_07.sxm", "HPA_2302_03.sxm"}, "", "07", "03", "Class 10", false},
+        {"two ATB files", {kPair[0], "ATB_02409_16.sxm", kPair[1]}, "Conflict detected: There is more than one ATB", "",
+         "", "", false},
+        {"both arrangements", {kPair[0], kPair[1], "IAC_03829_11.sxm"},
+         "Conflict detected: There is more than one type of antenna", "15", "13", "UNKNOWN", false},
+        {"no antenna files", {}, "", "UNAVAILABLE", "UNAVAILABLE", "UNAVAILABLE", false},
+    };
+    home.writePackage("5_7_2_0");
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        for (const QString& f : QDir(home.path()).entryList({"*.sxm"}, QDir::Files))
+            QFile::remove(home.file(f));
+        putFiles(r.files);
+        u = std::make_unique<Upgrader>();
+        ASSERT_TRUE(u->load());
+        ASSERT_TRUE(waitUntil([&] { return w().statusText() == kReleaseInfoDone && w().mousePointer() == 0; }, 8000));
+        EXPECT_EQ(u->dialogs.boxes().isEmpty() ? "" : u->dialogs.boxes().first().text.left(strlen(r.box)), r.box);
+        EXPECT_EQ(w().txtAntATBver->text(), "1.4");
+        EXPECT_EQ(w().txtAntHPAver->text(), "1.2");
+        EXPECT_EQ(w().txtAntCLSver->text(), "Class 11");
+        if (!r.localClass.isEmpty()) {
+            EXPECT_EQ(w().txtLocAtbVer->text(), r.localAtb);
+            EXPECT_EQ(w().txtLocHpaVer->text(), r.localHpa);
+            EXPECT_EQ(w().txtLocAntClass->text(), r.localClass);
+        }
+        EXPECT_EQ(w().chkAntUpg->isEnabled(), r.offered);
+        EXPECT_EQ(w().cmdAntUpgradeMenu->isEnabled(), r.offered);
+    }
+}
+
+enum class Start { Menu, AntennaTicked, SoftwareAndAntenna };
+
+struct RunRow {
+    std::string name;
+    QStringList files;
+    std::function<void(qsim::Model&)> model;
+    Start start;
+    QStringList stores;      // in order
+    QString box;             // shown after the question(s), or empty
+    QStringList logLines;    // the log holds each
+    QString endStatus;
+    const char* runs;        // the software the terminal runs at the end
+};
+
+class AntennaRun : public Antenna, public ::testing::WithParamInterface<RunRow> {};
+
+TEST_P(AntennaRun, UploadsAsksAndComesBack)
+{
+    const RunRow& row = GetParam();
+    home.writePackage("5_7_2_0", 2, 50 * 1024);
+    putFiles(row.files);
+    if (row.model)
+        sim->updateModel(row.model);
+    startUpgrader();
+    const int resets = sim->resetCount();
+    switch (row.start) {
+    case Start::Menu:
+        u->dialogs.queueAnswer(MsgResult::Yes);
+        w().cmdAntUpgradeMenu->trigger();
+        break;
+    case Start::AntennaTicked:
+        w().chkAntUpg->setChecked(true);
+        u->dialogs.queueAnswer(MsgResult::Yes);
+        w().cmdUpgrade->click();
+        break;
+    case Start::SoftwareAndAntenna:
+        w().chkAntUpg->setChecked(true);
+        upgradeSoftware();
+        break;
+    }
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return w().statusText() == row.endStatus && w().nothingRunning() && w().mousePointer() == 0 &&
+                   w().currUpgradeState == UPG_STATE_IDLE;
+        },
+        20000))
+        << w().statusText().toStdString();
+
+    // What the terminal received: the uploads in order, then the close, then the request.
+    EXPECT_EQ(stores(), row.stores);
+    const QStringList ftp = sim.ftpCommands();
+    EXPECT_GT(ftp.lastIndexOf("QUIT"), ftp.lastIndexOf(row.stores.last()));
+    EXPECT_EQ(sim.zingCodes().count(0x90), 1);
+    for (const QString& f : row.files) {
+        const QString target = "/tffs0/" + f.left(3).toLower() + ".sxm";
+        EXPECT_EQ(flashFile(target), readFile(home.file(f))) << target.toStdString();
+    }
+    const QList<MsgRecord> boxes = u->dialogs.boxes().mid(1);
+    EXPECT_EQ(boxes.isEmpty() ? QString() : boxes.last().text, row.box);
+    for (const QString& line : row.logLines) {
+        EXPECT_TRUE(home.logText().contains(line)) << line.toStdString();
+    }
+    // An accepted upgrade restarts the terminal, a refused one does not.
+    EXPECT_EQ(sim->resetCount() > resets, row.box.isEmpty());
+    EXPECT_EQ(sim->runningVersion(), row.runs);
+}
+
+const QString kLeft = QStringLiteral("No Antenna or PIC Upgrades left to perform.  Upgrade Complete.");
+
+INSTANTIATE_TEST_SUITE_P(
+    Antenna, AntennaRun,
+    ::testing::Values(
+        RunRow{"ATB then HPA from the menu", {kPair[0], kPair[1]}, nullptr, Start::Menu,
+               {"STOR atb.sxm", "STOR hpa.sxm"}, "",
+               {"Uploaded ATB file Successfully ! Continue with HPA.", "Uploaded HPA file Successfully !",
+                "Ant Upgrade Status Response: 0", ">> tmrAntUpgDelay_Timer()", kLeft},
+               kReleaseInfoDone, "5.7.1.12"},
+        RunRow{"IAC alone, ticked",
+               {"IAC_03829_11.sxm"},
+               [](qsim::Model& m) { m.ahv = "03829"; },
+               Start::AntennaTicked,
+               {"STOR iac.sxm"},
+               "",
+               {"Uploaded IAC file Successfully !", kLeft},
+               kReleaseInfoDone,
+               "5.7.1.12"},
+        RunRow{"status 2 is accepted",
+               {kPair[0], kPair[1]},
+               [](qsim::Model& m) { m.antennaUpgradeStatus = 2; },
+               Start::Menu,
+               {"STOR atb.sxm", "STOR hpa.sxm"},
+               "",
+               {"Ant Upgrade Status Response: 2", kLeft},
+               kReleaseInfoDone,
+               "5.7.1.12"},
+        RunRow{"status 3 fails and the sequence ends",
+               {kPair[0], kPair[1]},
+               [](qsim::Model& m) {
+                   m.antennaUpgradeStatus = 3;
+                   m.antennaUpgradeText = "flash error";
+               },
+               Start::AntennaTicked,
+               {"STOR atb.sxm", "STOR hpa.sxm"},
+               "Antenna Upgrade failed (Error Code 3).  Check documentation and try again.\r\n",
+               {"Antenna Upgrade Status response indicates ERROR has occurred (3)", "Ant Upgrade Data Response: flash error",
+                kLeft},
+               "Antenna Upgrade Failed !",
+               "5.7.1.12"},
+        // Six more response periods after the first one, then the answer.
+        RunRow{"confirmation after six response periods",
+               {kPair[0], kPair[1]},
+               [](qsim::Model& m) { m.antennaFlashMs = 6 * 40000 + 20000; },
+               Start::Menu,
+               {"STOR atb.sxm", "STOR hpa.sxm"},
+               "",
+               {"Waiting a little longer for Antenna Response.  Retry #6", "Antenna FW Upgrade response has arrived"},
+               kReleaseInfoDone,
+               "5.7.1.12"},
+        RunRow{"software then antenna",
+               {kPair[0], kPair[1]},
+               nullptr,
+               Start::SoftwareAndAntenna,
+               {"STOR /tffs0/bin/qorax_5_7_2_0.bin", "STOR image.txt", "STOR atb.sxm", "STOR hpa.sxm"},
+               "",
+               {"Attempting pending Antenna Upgrade...", kLeft},
+               kReleaseInfoDone,
+               "5.7.2.0"}),
+    tablerows::RowName());
+
+}  // namespace
+
+namespace {
+
+// Each antenna upload is a new FTP operation: its failure ends the step even
+// after the software item's own FTP work, and the window is usable again.
+TEST_F(Antenna, AFailedUploadOrNoFileEndsTheStep)
+{
+    home.writePackage("5_7_2_0", 2, 50 * 1024);
+    putFiles({kPair[0], kPair[1]});
+    startUpgrader();
+    sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "hpa.sxm"; });
+    w().chkAntUpg->setChecked(true);
+    upgradeSoftware();
+    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 20000))
+        << w().statusText().toStdString();
+    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("An unexpected FTP error occurred.  Operation cancelled."));
+    EXPECT_EQ(w().mousePointer(), 0);
+    EXPECT_EQ(sim->runningVersion(), "5.7.2.0");
+    EXPECT_FALSE(sim.zingCodes().contains(0x90));
+
+    // A step that finds no file to send ends as a failed one.
+    w().strLocAtbFile.clear();
+    w().strLocHpaFile.clear();
+    w().strLocIacFile.clear();
+    w().currUpgradeState = UPG_STATE_BIN_DONE;
+    w().SetMouseCursor(1);
+    w().UPG_StandaloneAntennaUpgrade();
+    EXPECT_EQ(w().mousePointer(), 0);
+    EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
+    EXPECT_EQ(w().statusText(), "Antenna Upgrade Failed !");
+    EXPECT_TRUE(home.logText().contains("No Antenna files."));
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "upgrade/AntennaLogic.h"
+
+#include "support/Printers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using ant::Kind;
+
+TEST(AntennaFiles, ClassAndVersionFromTheName)
+{
+    const struct { Kind kind; const char* name; int32_t classId; const char* version; } rows[] = {
+        // Every part code, in each kind's field.
+        {Kind::Atb, "ATB_02409_12.sxm", ant::CLASS_11, "12"}, {Kind::Atb, "ATB_02313_07.sxm", ant::CLASS_10, "07"},
+        {Kind::Atb, "ATB_02103_01.sxm", ant::CLASS_10R, "01"}, {Kind::Atb, "ATB_01833_20.sxm", ant::CLASS_9, "20"},
+        {Kind::Hpa, "HPA_2407_12.sxm", ant::CLASS_11, "12"},   {Kind::Hpa, "HPA_2302_03.sxm", ant::CLASS_10, "03"},
+        {Kind::Hpa, "HPA_2102_04.sxm", ant::CLASS_10R, "04"},  {Kind::Hpa, "HPA_1856_05.sxm", ant::CLASS_9, "05"},
+        {Kind::Hpa, "HPA_2002_06.sxm", ant::CLASS_2, "06"},    {Kind::Iac, "IAC_03829_11.sxm", ant::CLASS_11_IAC, "11"},
+        // Unknown codes, codes outside the field, a code of another kind.
+        {Kind::Atb, "ATB_99999_12.sxm", ant::CLASS_UNKNOWN, ""}, {Kind::Hpa, "HPA_2407_long_12.sxm", ant::CLASS_UNKNOWN, ""},
+        {Kind::Iac, "IAC_02409_12.sxm", ant::CLASS_UNKNOWN, ""},
+        // Short names and blanks in the version.
+        {Kind::Hpa, "HPA2002.sxm", ant::CLASS_2, "02"}, {Kind::Atb, "ATB.sxm", ant::CLASS_UNKNOWN, ""},
+        {Kind::Atb, "ATB_02409_ 3.sxm", ant::CLASS_11, "3"}, {Kind::Atb, "ATB_02409_12.SXM", ant::CLASS_11, "12"},
+    };
+    for (const auto& r : rows) {
+        const ant::FileInfo f = ant::fileInfo(r.kind, r.name);
+        EXPECT_EQ(f.classId, r.classId) << r.name;
+        EXPECT_EQ(f.version, r.version) << r.name;
+    }
+}
+
+TEST(AntennaFiles, TheHomeFolderCheckDecidesOneArrangement)
+{
+    const struct {
+        const char* name;
+        QStringList atb, hpa, iac;
+        std::optional<bool> ok;
+        const char* classField;
+        const char* box;  // its start
+        bool disable;
+    } rows[] = {
+        {"ATB and HPA of one class", {"ATB_02409_12.sxm"}, {"HPA_2407_11.sxm"}, {}, true, "Class 11", "", false},
+        {"HPA alone", {}, {"HPA_2002_06.sxm"}, {}, true, "Class 2", "", false},
+        {"IAC alone", {}, {}, {"IAC_03829_11.sxm"}, true, "Class 11", "", false},
+        {"nothing", {}, {}, {}, false, "UNAVAILABLE", "", false},
+        {"classes differ", {"ATB_02409_12.sxm"}, {"HPA_2302_03.sxm"}, {}, false, "UNKNOWN", "", true},
+        {"IAC of another code", {}, {}, {"IAC_11111_11.sxm"}, false, "UNKNOWN", "", true},
+        {"two ATB", {"ATB_02409_12.sxm", "ATB_02409_13.sxm"}, {"HPA_2407_11.sxm"}, {}, std::nullopt, nullptr,
+         "Conflict detected: There is more than one ATB binary file in the application's home directory.", false},
+        {"two HPA", {}, {"HPA_2407_11.sxm", "HPA_2407_12.sxm"}, {}, std::nullopt, nullptr,
+         "Conflict detected: There is more than one HPA binary file in the application's home directory.", false},
+        {"two IAC", {}, {}, {"IAC_03829_11.sxm", "IAC_03829_12.sxm"}, std::nullopt, nullptr,
+         "Conflict detected: There is more than one IAC binary file in the application's home directory.", false},
+        {"both arrangements", {"ATB_02409_12.sxm"}, {}, {"IAC_03829_11.sxm"}, false, "UNKNOWN",
+         "Conflict detected: There is more than one type of antenna binary file in the application's home directory "
+         "(can only have ATB/HPA or IAC).",
+         true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const ant::LocalCheck c = ant::checkLocalFiles(r.atb, r.hpa, r.iac);
+        EXPECT_EQ(c.firmwareOk, r.ok);
+        EXPECT_EQ(c.classField, r.classField ? QString(r.classField) : QString());
+        EXPECT_EQ(c.conflictBox, r.box);
+        EXPECT_EQ(c.disable, r.disable);
+    }
+    // The IAC version shows in both local version fields.
+    const ant::LocalCheck iac = ant::checkLocalFiles({}, {}, {"IAC_03829_11.sxm"});
+    EXPECT_EQ(iac.atbField, "11");
+    EXPECT_EQ(iac.hpaField, "11");
+}
+
+TEST(AntennaTerminal, TagValuesAndTheClassTheyName)
+{
+    const QString text = "ATB: 1.4\r\nAHW:  2.0 \r\nHPA: 1.2\r\nASN: A1\r\nCLASS: 11\r\nAHV: 03829";
+    EXPECT_TRUE(ant::hasAntennaInfo(text));
+    EXPECT_FALSE(ant::hasAntennaInfo("ATB: 1.4\r\nHPA: 1.2\r\nASN: A1\r\nCLASS: 11\r\n"));
+    EXPECT_EQ(ant::tagValue(text, "AHW: "), "2.0");
+    // The last line has no CR LF: its value runs to the end of the text.
+    EXPECT_EQ(ant::tagValue(text, "AHV: "), "03829");
+    EXPECT_EQ(ant::tagValue(text, "PIC: "), "");
+
+    const struct { const char* cls; const char* ahv; int32_t platform; int32_t classId; } rows[] = {
+        {"10", "", 7, ant::CLASS_10},      {"10", "", 1, ant::CLASS_10R},     {"11", "02409", 7, ant::CLASS_11},
+        {"11", "03829", 7, ant::CLASS_11_IAC}, {"9", "", 7, ant::CLASS_9},     {"2", "", 7, ant::CLASS_2},
+        {"X", "", 7, ant::CLASS_UNKNOWN},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(ant::terminalClass(r.cls, r.ahv, r.platform, ant::CLASS_UNKNOWN), r.classId) << r.cls << "/" << r.ahv;
+}
+
+TEST(AntennaFit, SequenceAndStandalone)
+{
+    using ant::kNoFile;
+    const struct {
+        const char* name;
+        ant::Firmware files;
+        int32_t terminal;
+        bool fits, standalone;
+    } rows[] = {
+        {"pair of the terminal's class", {true, 4, 4, kNoFile}, 4, true, true},
+        {"HPA alone, class 2", {true, kNoFile, 0, kNoFile}, 0, true, false},
+        {"ATB alone: the sequence only", {true, 4, kNoFile, kNoFile}, 4, true, false},
+        {"IAC for an IAC antenna", {true, kNoFile, kNoFile, 5}, 5, true, true},
+        {"IAC for a class 11 antenna", {true, kNoFile, kNoFile, 5}, 4, false, false},
+        // A kind that is not there does not match a class 2 antenna.
+        {"IAC for a class 2 antenna", {true, kNoFile, kNoFile, 5}, 0, false, false},
+        {"ATB alone for a class 2 antenna", {true, 4, kNoFile, kNoFile}, 0, false, false},
+        {"pair of another class", {true, 2, 2, kNoFile}, 4, false, false},
+        {"files not usable", {false, 4, 4, kNoFile}, 4, false, false},
+        {"unknown codes, unknown antenna", {true, 6, 6, kNoFile}, 6, true, false},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(ant::fits(r.files, r.terminal), r.fits) << r.name;
+        EXPECT_EQ(ant::fitsStandalone(r.files, r.terminal), r.standalone) << r.name;
+    }
+}
+
+}  // namespace
