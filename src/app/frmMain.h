@@ -282,6 +282,7 @@ private:
     void closeZingIfOpen();
     void zingConnectFailed();
     void endZingExchange(const QString& arrived);
+    void antennaNotConfirmed();
     std::optional<int32_t> statusOrLengthField(const zing::ZingResponse& r);
     void handleVersionResponse(const QByteArray& bytes);
     void versionNotRead(const QString& text);

@@ -188,6 +188,7 @@ void frmMain::tmrResponse_Timer()
         isAntUpgRespPending = false;
         sckZING->close();
         tmrResponse->disable();
+        antennaNotConfirmed();
         startConnectivityProbe();
         return;
     }
@@ -203,6 +204,24 @@ void frmMain::tmrResponse_Timer()
     sckZING->close();
     tmrResponse->disable();
     startConnectivityProbe();
+}
+
+// The terminal took the antenna request but never said how it went: the
+// sequence stops there, and the user is told what to do, for the terminal
+// may still be flashing.
+void frmMain::antennaNotConfirmed()
+{
+    WriteLog(qlog::LOG_ERR, QStringLiteral("No Antenna FW Upgrade response after ") + QString::number(kMaxAntennaWaits + 1) +
+                                QStringLiteral(" response periods."));
+    currUpgradeState = UPG_STATE_IDLE;
+    WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    UI_UpdateUIUpgState(1);
+    setStatusText(QStringLiteral("Antenna Upgrade not confirmed !"));
+    msgBox(QStringLiteral("The Satellite IP Modem did not confirm the Antenna Upgrade.") + zing::kCrLf + zing::kCrLf +
+               QStringLiteral("It may still be upgrading the antenna: do not switch it off.") + zing::kCrLf +
+               QStringLiteral("Once it has restarted, use 'Get Software Version' in the Tools menu to read the antenna "
+                              "versions, then retry the Antenna Upgrade if they are unchanged."),
+           MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
 }
 
 void frmMain::tmr40SecDelay_Timer()

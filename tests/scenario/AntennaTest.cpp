@@ -238,4 +238,23 @@ TEST_F(Antenna, AFailedUploadOrNoFileEndsTheStep)
     EXPECT_TRUE(home.logText().contains("No Antenna files."));
 }
 
+// No confirmation within seven response periods: the sequence stops and the
+// user is told the terminal may still be flashing.
+TEST_F(Antenna, AnUnconfirmedUpgradeStopsAndSaysSo)
+{
+    home.writePackage("5_7_2_0");
+    putFiles({kPair[0], kPair[1]});
+    sim->updateModel([](qsim::Model& m) { m.antennaFlashMs = 2000000; });
+    startUpgrader();
+    u->dialogs.queueAnswer(MsgResult::Yes);
+    w().cmdAntUpgradeMenu->trigger();
+    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 10000))
+        << w().statusText().toStdString();
+    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("The Satellite IP Modem did not confirm the Antenna Upgrade."));
+    EXPECT_EQ(w().statusText(), "Antenna Upgrade not confirmed !");
+    EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
+    EXPECT_EQ(w().mousePointer(), 0);
+    EXPECT_TRUE(home.logText().contains("Waiting a little longer for Antenna Response.  Retry #6"));
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include "support/WaitUntil.h"
 
 #include <QDirIterator>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -160,6 +161,48 @@ TEST_F(Cli, ALogThatCouldNotBeWrittenIsNotOffered)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.lines.last().startsWith("outcome: success; log: none (" + home.path() + "logs/"));
     EXPECT_TRUE(r.lines.last().endsWith(" could not be written)")) << r.lines.last().toStdString();
+}
+
+// The antenna item alone and after the software; files that do not fit are
+// refused before anything is sent, and a refusal by the terminal fails.
+TEST_F(Cli, AntennaAloneAndAfterTheSoftware)
+{
+    const struct {
+        const char* name;
+        const char* items;
+        QStringList files;
+        int status;  // the terminal's answer to the antenna request
+        int exitCode;
+        QString line;  // a line of the output that must be there
+        bool sent;     // the antenna request reached the terminal
+    } rows[] = {
+        {"files that fit", "ant", {"ATB_02409_15.sxm", "HPA_2407_13.sxm"}, 0, 0, "outcome: success", true},
+        {"files of another class", "ant", {"ATB_02313_07.sxm", "HPA_2302_03.sxm"}, 0, 1,
+         "outcome: failure (the antenna files (Class 10) do not fit the terminal's antenna (Class 11))", false},
+        {"refused by the terminal", "ant", {"ATB_02409_15.sxm", "HPA_2407_13.sxm"}, 3, 1,
+         "box: Upgrader: FAULT: Antenna Upgrade failed (Error Code 3).  Check documentation and try again.", true},
+        {"software then antenna", "sw,ant", {"ATB_02409_15.sxm", "HPA_2407_13.sxm"}, 0, 0, "version: 5.7.2.0", true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        for (const QString& f : QDir(home.path()).entryList({"*.sxm"}, QDir::Files))
+            QFile::remove(home.file(f));
+        for (const QString& f : r.files)
+            home.writeFile(f, "image of " + f.toLatin1());
+        sim->updateModel([&](qsim::Model& m) { m.antennaUpgradeStatus = r.status; });
+        sim->clearRecords();
+        const CliRun run = runCli({"--upgrade", r.items}, Settings::get());
+        EXPECT_EQ(run.exitCode, r.exitCode) << run.lines.join('\n').toStdString();
+        EXPECT_FALSE(run.lines.filter(r.line).isEmpty()) << run.lines.join('\n').toStdString();
+        EXPECT_EQ(sim.zingCodes().contains(0x90), r.sent);
+        if (!r.sent) {
+            EXPECT_TRUE(sim.ftpCommands().isEmpty());
+        }
+        if (r.exitCode == 0) {
+            EXPECT_EQ(sim.terminal().flash().read("/tffs0/atb.sxm").value_or(""), readFile(home.file(r.files[0])));
+            EXPECT_EQ(sim.terminal().flash().read("/tffs0/hpa.sxm").value_or(""), readFile(home.file(r.files[1])));
+        }
+    }
 }
 
 TEST_F(Cli, BadUsageSendsNothing)

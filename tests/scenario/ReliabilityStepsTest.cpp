@@ -6,7 +6,8 @@
 // The same for installing or restoring the version the terminal runs, whose
 // executable the upload overwrites in place: cut inside that upload, the
 // terminal finds a short executable, boots its Boot ROM, and a second run
-// from there completes.
+// from there completes. And for the antenna upgrade: whatever the cut, the
+// terminal's software is untouched.
 #include "ReliabilitySupport.h"
 
 #include <iostream>
@@ -32,7 +33,7 @@ QString terminalPath(const QString& argument)
 // again, or the running version restored from Backup.
 struct Variant {
     std::string name;
-    enum Kind { Upgrade, Reinstall, Restore } kind;
+    enum Kind { Upgrade, Reinstall, Restore, Antenna } kind;
     const char* target;  // the version the terminal runs after it
     QStringList road;    // the items the terminal must receive, in this order
 };
@@ -49,6 +50,8 @@ const Variant kVariants[] = {
       "FTP DELE qorax.bin", kSameExecutable, "FTP QUIT", "FTP STOR image.txt", "ZING 0xd", "ZING 0x4"}},
     {"restore", Variant::Restore, "5.7.1.12",
      {kSameExecutable, "FTP QUIT", "FTP STOR image.txt", "ZING 0xd", "ZING 0x4", "ZING 0x92"}},
+    {"antenna", Variant::Antenna, "5.7.1.12",
+     {"FTP STOR atb.sxm", "FTP STOR hpa.sxm", "FTP QUIT", "ZING 0x90", "ZING 0x4", "ZING 0x92"}},
 };
 
 void prepare(Bench& b, const Variant& v)
@@ -57,12 +60,16 @@ void prepare(Bench& b, const Variant& v)
         b.reinstallRunningVersion();
     else if (v.kind == Variant::Restore)
         b.backUpRunningVersion();
+    else if (v.kind == Variant::Antenna)
+        b.putAntennaFiles();
 }
 
 void start(Bench& b, const Variant& v)
 {
     if (v.kind == Variant::Restore)
         b.pressRestore();
+    else if (v.kind == Variant::Antenna)
+        b.pressAntennaMenu();
     else
         b.pressUpgrade();
 }
@@ -82,10 +89,13 @@ QList<Operation> recordGoodRun(const Variant& v)
     for (const QString& name : QDir(flash.root() + QStringLiteral("/tffs0/bin")).entryList(QDir::Files))
         listingBytes += name.size() + 2;
     const quint64 base = b.lastSeq();
+    const int resets = b.sim->resetCount();
     start(b, v);
+    // Every run ends with the terminal restarted and read again.
     const bool done = waitUntil(
         [&] {
-            return b.sim->runningVersion() == v.target && b.w().statusText() == kReleaseInfoDone && settled(b.w()) &&
+            return b.sim->resetCount() > resets && b.sim->runningVersion() == v.target &&
+                   b.w().statusText() == kReleaseInfoDone && settled(b.w()) &&
                    b.w().mousePointer() == 0 && b.w().currUpgradeState == UPG_STATE_IDLE;
         },
         15000);

@@ -96,6 +96,19 @@ struct Bench {
         sim.terminal().flash().putExecutable(kOldVersion, package);
         sim->updateModel([&](qsim::Model& m) { m.minExecutableBytes = package.size(); });
     }
+    // Antenna firmware that fits the terminal's antenna: an ATB and an HPA file.
+    void putAntennaFiles()
+    {
+        for (const QString& name : {QStringLiteral("ATB_02409_15.sxm"), QStringLiteral("HPA_2407_13.sxm")}) {
+            home.writeFile(name, "image of " + name.toLatin1() + QByteArray(20000, 'i'));
+            ownFiles << name;
+        }
+    }
+    void pressAntennaMenu()
+    {
+        u->dialogs.queueAnswer(MsgResult::Yes);
+        w().cmdAntUpgradeMenu->trigger();
+    }
     // The running version backed up by an earlier upgrade, to be restored.
     void backUpRunningVersion()
     {
