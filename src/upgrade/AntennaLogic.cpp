@@ -68,35 +68,30 @@ FileInfo fileInfo(Kind kind, const QString& fileName)
 LocalCheck checkLocalFiles(const QStringList& atb, const QStringList& hpa, const QStringList& iac)
 {
     LocalCheck c;
-    // ATB, then HPA: a duplicate ends the check there.
-    c.atbFile = atb.value(0);
-    if (c.atbFile.isEmpty()) {
-        c.atbField = kUnavailable;
-    } else if (atb.size() > 1) {
-        c.atbFile.clear();
-        c.conflictBox = conflictText(QStringLiteral("ATB"));
+    // One file of a kind: its class, version and field; none: the field says
+    // so; several: a conflict that ends the check there.
+    auto takeOne = [&c](const QStringList& found, Kind kind, const char* name, QString& file, int32_t& classId,
+                        QString& version, QString& field) {
+        file = found.value(0);
+        if (file.isEmpty()) {
+            field = kUnavailable;
+            return true;
+        }
+        if (found.size() > 1) {
+            file.clear();
+            c.conflictBox = conflictText(QLatin1String(name));
+            return false;
+        }
+        c.log.append({qlog::LOG_VRB, QStringLiteral(">> GetLoc%1VersionInfo()").arg(QLatin1String(name))});
+        const FileInfo f = fileInfo(kind, file);
+        classId = f.classId;
+        version = f.version;
+        field = f.version;
+        return true;
+    };
+    if (!takeOne(atb, Kind::Atb, "ATB", c.atbFile, c.atbClass, c.atbVersion, c.atbField) ||
+        !takeOne(hpa, Kind::Hpa, "HPA", c.hpaFile, c.hpaClass, c.hpaVersion, c.hpaField))
         return c;
-    } else {
-        c.log.append({qlog::LOG_VRB, QStringLiteral(">> GetLocATBVersionInfo()")});
-        const FileInfo f = fileInfo(Kind::Atb, c.atbFile);
-        c.atbClass = f.classId;
-        c.atbVersion = f.version;
-        c.atbField = f.version;
-    }
-    c.hpaFile = hpa.value(0);
-    if (c.hpaFile.isEmpty()) {
-        c.hpaField = kUnavailable;
-    } else if (hpa.size() > 1) {
-        c.hpaFile.clear();
-        c.conflictBox = conflictText(QStringLiteral("HPA"));
-        return c;
-    } else {
-        c.log.append({qlog::LOG_VRB, QStringLiteral(">> GetLocHPAVersionInfo()")});
-        const FileInfo f = fileInfo(Kind::Hpa, c.hpaFile);
-        c.hpaClass = f.classId;
-        c.hpaVersion = f.version;
-        c.hpaField = f.version;
-    }
 
     c.iacFile = iac.value(0);
     const bool pair = !c.atbFile.isEmpty() || !c.hpaFile.isEmpty();
@@ -114,17 +109,10 @@ LocalCheck checkLocalFiles(const QStringList& atb, const QStringList& hpa, const
         c.atbField = kUnavailable;
         c.hpaField = c.atbField;
     } else if (!pair) {
-        if (iac.size() > 1) {
-            c.iacFile.clear();
-            c.conflictBox = conflictText(QStringLiteral("IAC"));
+        // The IAC version shows in both version fields.
+        if (!takeOne(iac, Kind::Iac, "IAC", c.iacFile, c.iacClass, c.iacVersion, c.atbField))
             return c;
-        }
-        c.log.append({qlog::LOG_VRB, QStringLiteral(">> GetLocIACVersionInfo()")});
-        const FileInfo f = fileInfo(Kind::Iac, c.iacFile);
-        c.iacClass = f.classId;
-        c.iacVersion = f.version;
-        c.atbField = f.version;
-        c.hpaField = f.version;
+        c.hpaField = c.atbField;
     }
 
     c.setControls = true;
