@@ -87,8 +87,13 @@ public:
         if (int usage = checkBeforeStart(); usage != Success)
             return usage;
 
+        // The questions the user asked for by the action are answered Yes;
+        // flashing a PIC with a battery that may be fitted is not.
         dialogs_.setPolicy([](const MsgRecord& r) {
-            return r.buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::OK;
+            if (r.buttons != MsgButtons::YesNo)
+                return MsgResult::OK;
+            return r.text.startsWith(QLatin1String("Battery Presence Could NOT Be Determined!")) ? MsgResult::No
+                                                                                                : MsgResult::Yes;
         });
         dialogs_.onBox = [this](const MsgRecord& r) {
             out_(QStringLiteral("box: ") + r.title + QStringLiteral(": ") + oneLine(r.text));

@@ -114,6 +114,10 @@ struct UpgraderState {
     bool isConnRetryEnabled = false;
     int16_t connRetryCount = 0;
     bool isPicBattRebootWait = false;
+    // The reflash said FAIL: the version answer after the reset reports no success.
+    bool isPicReflashFailed = false;
+    // Answers to pic_data_show without a battery verdict in this reflash phase.
+    int picDataAnswers = 0;
     bool isUseDefaultIp = false;
     bool isRestoreImage = false;
     QString strLogFileName;

@@ -67,8 +67,10 @@ bool frmMain::nothingRunning() const
 {
     if (inetFTP->stillExecuting())
         return false;
-    if (sckZING->state() == TcpClient::sckConnecting || sckTest->state() == TcpClient::sckConnecting)
-        return false;
+    for (const TcpClient* s : {sckZING, sckTest, telnetShell}) {
+        if (s->state() == TcpClient::sckConnecting)
+            return false;
+    }
     for (Timer* t : allTimers()) {
         if (t->enabled())
             return false;
@@ -96,6 +98,10 @@ void frmMain::wireEvents()
     tmrDelayedSwUpgIgnite->onTick = [this] { tmrDelayedSwUpgIgnite_Timer(); };
     tmrImagePutTrig->onTick = [this] { tmrImagePutTrig_Timer(); };
     tmrAntUpgDelay->onTick = [this] { tmrAntUpgDelay_Timer(); };
+    tmrTelnetConnect->onTick = [this] { tmrTelnetConnect_Timer(); };
+    tmrPicUpgrCnt->onTick = [this] { tmrPicUpgrCnt_Timer(); };
+    tmrPicUpgResetDelay->onTick = [this] { tmrPicUpgResetDelay_Timer(); };
+    telnetShell->onDataArrival = [this](const QByteArray& bytes) { telnetShell_DataArrival(bytes); };
 }
 
 MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)

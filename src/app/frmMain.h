@@ -188,7 +188,13 @@ public:
     bool antennaFilesFit(bool standalone) const;
     void UI_InitTermPicFields();
     void UI_DisablePICFunctionality(bool alsoTerminalFields);
+    void UI_EnablePICFunctionality();
     void UI_CheckLocalPICFirmware();
+    void UPG_AbortPICUpgrade(const QString& reason);
+    void telnetShell_DataArrival(const QByteArray& bytes);
+    void tmrTelnetConnect_Timer();
+    void tmrPicUpgrCnt_Timer();
+    void tmrPicUpgResetDelay_Timer();
 
     // ---- controls (names as the procedures use them) ----
     QLabel* lblIPAddress = nullptr;
@@ -315,6 +321,20 @@ private:
     bool writeImageDescriptor(const QByteArray& content);
     void imageDescriptorNotSent(const QString& why);
     void ftpFatalConnectionReset();
+    // ---- upgrade: PIC (private steps) ----
+    void openTelnet(const QString& host);
+    void setPicState(int32_t state);
+    void telnetPiece(const QByteArray& piece);
+    void sendTelnet(const QByteArray& line, bool secret = false);
+    void logPiece(const QString& prefix, const QByteArray& piece, int level = qlog::LOG_DET);
+    void armPicWatchdog();
+    void picLogin(const QString& text);
+    void picPrepBattery(const QByteArray& piece, const QString& text);
+    void picStoppedByBattery(const QString& status, bool clearPending);
+    void picReflashBattery(const QByteArray& piece, const QString& text);
+    void picReflashOutput(const QByteArray& piece, const QString& text);
+    void picReflashDone(const QString& status);
+
     // The operation text that puts a home-folder antenna file under its name on the terminal.
     QString antennaPut(const QString& localFile, const QString& target) const;
     void fatalImagePut();

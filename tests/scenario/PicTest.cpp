@@ -1,0 +1,239 @@
+// The PIC firmware upgrade against the simulated terminal, one run per way
+// out of its two telnet phases: what the user is told, where the terminal's
+// image descriptor ends up, and which PIC version it reports.
+#include "support/SimUpgrade.h"
+
+#include "support/TableRows.h"
+
+#include "platform/TcpClient.h"
+
+#include <QAction>
+
+#include <functional>
+
+namespace {
+
+using tablerows::PrintTo;
+
+enum class Boots { Application, BootRom };
+
+struct PicRow {
+    std::string name;
+    const char* package;  // the package's version: its platform counts for the reflash
+    std::function<void(qsim::Model&, qsim::Faults&)> terminal;
+    bool startInBootRom = false;
+    std::function<MsgResult(const MsgRecord&)> answer;  // questions after the first; nullptr: Yes
+    QString box;         // the last box after the question (its start), or empty
+    QString status;      // the status line at the end
+    QStringList log;     // lines the log holds
+    QStringList notLog;  // texts the log must not hold
+    const char* pic;     // the PIC version the window shows at the end
+    Boots boots = Boots::Application;
+};
+
+class Pic : public SimUpgrade, public ::testing::WithParamInterface<PicRow> {};
+
+TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
+{
+    const PicRow& row = GetParam();
+    home.writePackage(row.package, 2, 20 * 1024);
+    home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
+    sim->updateModel([](qsim::Model& m) {
+        m.picAfterReflash = "3.05";
+        m.autoPowerOnMs = 5000;
+        m.restartMs = 5000;
+    });
+    qsim::Model model = sim->model();
+    qsim::Faults faults;
+    if (row.terminal)
+        row.terminal(model, faults);
+    sim->setModel(model);
+    if (row.startInBootRom) {
+        sim.terminal().flash().remove("/tffs0/image.txt");
+        sim->reset();
+        ASSERT_TRUE(sim->waitForBootAfterReset(0, 3000));
+    }
+    startUpgrader(row.startInBootRom ? kVersionDone : kReleaseInfoDone);
+    EXPECT_EQ(w().txtLocPICVer->text(), "3.05");
+    EXPECT_EQ(w().txtTermPICVersion->text(), "3.02");
+    sim->setFaults(faults);
+    u->dialogs.setPolicy([&](const MsgRecord& r) {
+        if (r.buttons != MsgButtons::YesNo)
+            return MsgResult::OK;
+        return row.answer ? row.answer(r) : MsgResult::Yes;
+    });
+    w().cmdPicUpgradeMenu->trigger();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return w().statusText() == row.status && w().nothingRunning() && w().mousePointer() == 0 &&
+                   w().telnetShell->state() != 7;
+        },
+        20000))
+        << w().statusText().toStdString();
+
+    const QList<MsgRecord> boxes = u->dialogs.boxes().mid(1);
+    EXPECT_EQ(boxes.isEmpty() ? QString() : boxes.last().text.left(row.box.size()), row.box);
+    const QString log = home.logText();
+    for (const QString& line : row.log) {
+        EXPECT_TRUE(log.contains(line)) << line.toStdString();
+    }
+    for (const QString& text : row.notLog + QStringList{"skywardly"}) {
+        EXPECT_FALSE(log.contains(text)) << text.toStdString();
+    }
+    EXPECT_EQ(w().txtTermPICVersion->text(), row.pic);
+    EXPECT_EQ(w().currUpgradeState == UPG_STATE_IDLE || w().currUpgradeState == UPG_STATE_PIC_DONE, true);
+
+    // Whatever happened, the descriptor is the terminal's own again.
+    sim->clearFaults();
+    sim->powerOff();
+    sim->powerOn();
+    ASSERT_TRUE(sim->waitUntilUp(3000));
+    if (row.boots == Boots::Application) {
+        EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
+        EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
+    } else {
+        EXPECT_TRUE(sim->inBootRom());
+        EXPECT_FALSE(sim.terminal().flash().exists("/tffs0/image.txt"));
+    }
+    EXPECT_FALSE(sim.terminal().flash().exists("/tffs0/uimage.txt"));
+}
+
+const QString kDone = QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!");
+const QString kBattery = QStringLiteral("PIC Upgrade failure. \r\n\r\n Reason for failure : \r\n     - Battery detected.");
+
+INSTANTIATE_TEST_SUITE_P(
+    Pic, Pic,
+    ::testing::Values(
+        PicRow{"completed on a 7460", "5_7_2_0", nullptr, false, nullptr, "", kReleaseInfoDone, {kDone}, {}, "3.05"},
+        PicRow{"completed on a 7520",
+               "5_9_2_0",
+               [](qsim::Model& m, qsim::Faults&) { m.platformVersion = "5.9.0.0"; },
+               false,
+               nullptr,
+               "",
+               kReleaseInfoDone,
+               {"PIC Reflash Completed", kDone},
+               {},
+               "3.05"},
+        // The unit powers off; the user powers it up and says so.
+        PicRow{"completed on a 7120",
+               "5_8_2_0",
+               [](qsim::Model& m, qsim::Faults&) { m.platformVersion = "5.8.0.0"; },
+               false,
+               nullptr,
+               "Please perform the following steps in this order:",
+               kReleaseInfoDone,
+               {"PIC Reflash Completed", kDone},
+               {},
+               "3.05"},
+        PicRow{"Recovery Mode, then completed",
+               "5_9_2_0",
+               [](qsim::Model& m, qsim::Faults&) {
+                   m.platformVersion = "5.9.0.0";
+                   m.reflash = qsim::ReflashOutcome::RecoveryMode;
+               },
+               false,
+               nullptr,
+               "",
+               kReleaseInfoDone,
+               {"Recovery-Mode: picUpgradeState = PIC_UPG_STATE_REFLASH_SENT", kDone},
+               {},
+               "3.05"},
+        // A FAIL is never followed by a success.
+        PicRow{"reflash FAIL",
+               "5_9_2_0",
+               [](qsim::Model& m, qsim::Faults&) {
+                   m.platformVersion = "5.9.0.0";
+                   m.reflash = qsim::ReflashOutcome::Fail;
+               },
+               false,
+               nullptr,
+               "PIC Upgrade failure. \r\n\r\n Possible reasons for failure :",
+               kReleaseInfoDone,
+               {"PIC Upgrade failed (the reflash reported FAIL)."},
+               {"PIC Upgrade was Successful", "PIC Upgrade Successful"},
+               "3.02"},
+        PicRow{"battery at the first check",
+               "5_7_2_0",
+               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::Present; },
+               false,
+               nullptr,
+               kBattery + "\r\nPIC firmware has not been Upgraded.\r\nRemove the Battery and retry the PIC Upgrade.\r\n",
+               "Battery Present.  PIC Upgrade prevented.",
+               {"PIC UPGRADE FAILURE (BATT_PRESENT): "},
+               {"copy \"pic.s19\""},
+               "3.02"},
+        // Already in its Boot ROM: no preparation, the second check finds the battery.
+        PicRow{"battery at the second check, Boot ROM from the start",
+               "5_7_2_0",
+               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::Present; },
+               true,
+               nullptr,
+               kBattery + "\r\nPIC firmware has not been Upgraded.\r\nRemove the Battery and retry the PIC Upgrade after",
+               kVersionDone,
+               {"Initializing PIC Upgrade.", "Closing Telnet connection used earlier for PIC Upgrade."},
+               {kDone},
+               "3.02",
+               Boots::BootRom},
+        // The Boot ROM shell gives no verdict either: the second check asks
+        // nothing and waits, and the watchdog ends it with the descriptor back.
+        PicRow{"battery unknown, Yes",
+               "5_7_2_0",
+               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::Unknown; },
+               false,
+               [](const MsgRecord&) { return MsgResult::Yes; },
+               "PIC Upgrade failed to connect to: 127.0.0.1",
+               "",
+               {"Battery Presence unknown and user opted to proceed anyway.", "[1] <<display pic-data: "},
+               {kDone},
+               "3.02"},
+        PicRow{"battery unknown, No",
+               "5_7_2_0",
+               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::PollFailed; },
+               false,
+               [](const MsgRecord& r) {
+                   return r.text.startsWith("Battery Presence Could NOT") ? MsgResult::No : MsgResult::Yes;
+               },
+               "",
+               "Battery Presence unknown and user opted to stop.  PIC Upgrade aborted.",
+               {"Battery Presence unknown and user opted to stop.  PIC Upgrade aborted."},
+               {"copy \"pic.s19\""},
+               "3.02"},
+        PicRow{"another telnet session",
+               "5_7_2_0",
+               [](qsim::Model&, qsim::Faults& f) { f.telnetSessionLimit = true; },
+               false,
+               nullptr,
+               "PIC Upgrade failed.  Click OK and close the upgrader.\r\nMake sure there is no other active Telnet "
+               "session to the TE.",
+               "PIC Upgrade Failed ! Restart application",
+               {},
+               {},
+               "3.02"},
+        PicRow{"no greeting",
+               "5_7_2_0",
+               [](qsim::Model&, qsim::Faults& f) { f.telnet.mode = qsim::ServiceMode::Silent; },
+               false,
+               nullptr,
+               "",
+               "Telnet Connection failed.",
+               {">> tmrTelnetConnect_Timer()"},
+               {},
+               "3.02"},
+        // The reflash runs on and on: the watchdog gives up after eleven ticks.
+        PicRow{"reflash without end",
+               "5_9_2_0",
+               [](qsim::Model& m, qsim::Faults&) {
+                   m.platformVersion = "5.9.0.0";
+                   m.reflashMs = 100000000;
+               },
+               false,
+               nullptr,
+               "PIC Upgrade failed to connect to: 127.0.0.1\r\nClick OK and try again.",
+               "",
+               {"PIC Upgrade progressing..."},
+               {},
+               "3.02"}),
+    tablerows::RowName());
+
+}  // namespace
