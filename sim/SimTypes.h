@@ -173,6 +173,7 @@ struct Faults {
     int telnetSplitBytes = 0;    // shell output written in pieces of this size; 0: whole
     int telnetSplitGapMs = 30;   // pause between the pieces (real time, not scaled)
     bool telnetSessionLimit = false;  // even the first session gets "Sorry, session limit reached."
+    QString telnetFailCommand;   // a shell command of this name does nothing and returns -1
 
     // NLST answers these bytes instead of the folder's names (unset: the folder).
     std::optional<QByteArray> ftpNameListing;

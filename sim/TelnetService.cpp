@@ -366,6 +366,10 @@ bool TelnetSession::runStatement(const QString& statement)
         return true;
     }
     const QString name = match.captured(1);
+    if (name == core_->state()->faults().telnetFailCommand) {
+        value(false);
+        return true;
+    }
     QString rest = match.captured(2).trimmed();
     if (rest.startsWith(QLatin1Char('(')) && rest.endsWith(QLatin1Char(')')))
         rest = rest.mid(1, rest.size() - 2);

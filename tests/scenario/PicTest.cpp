@@ -6,6 +6,7 @@
 #include "support/TableRows.h"
 
 #include "platform/TcpClient.h"
+#include "platform/Timer.h"
 
 #include <QAction>
 
@@ -60,6 +61,10 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
     u->dialogs.setPolicy([&](const MsgRecord& r) {
         if (r.buttons != MsgButtons::YesNo)
             return MsgResult::OK;
+        // The watchdog does not give up while the user decides.
+        if (r.text.startsWith("Battery Presence")) {
+            EXPECT_FALSE(w().tmrPicUpgrCnt->enabled());
+        }
         return row.answer ? row.answer(r) : MsgResult::Yes;
     });
     w().cmdPicUpgradeMenu->trigger();
@@ -199,6 +204,17 @@ INSTANTIATE_TEST_SUITE_P(
                {"Battery Presence unknown and user opted to stop.  PIC Upgrade aborted."},
                {"copy \"pic.s19\""},
                "3.02"},
+        // A failed directory change is waited on under the watchdog.
+        PicRow{"cd fails",
+               "5_7_2_0",
+               [](qsim::Model&, qsim::Faults& f) { f.telnetFailCommand = "cd"; },
+               false,
+               nullptr,
+               "PIC Upgrade failed to connect to: 127.0.0.1",
+               "",
+               {"tmrPicUpgrCnt.Enabled = True"},
+               {"pic_data_show"},
+               "3.02"},
         PicRow{"another telnet session",
                "5_7_2_0",
                [](qsim::Model&, qsim::Faults& f) { f.telnetSessionLimit = true; },
@@ -235,5 +251,47 @@ INSTANTIATE_TEST_SUITE_P(
                {},
                "3.02"}),
     tablerows::RowName());
+
+// Answers to pic_data_show without a verdict are counted over the phase:
+// the eleventh ends it, and the terminal is rebooted.
+TEST(PicDataAnswers, TheEleventhWithoutAVerdictEndsThePhase)
+{
+    TestHome home;
+    home.writePackage("5_7_2_0");
+    Settings::set(unreachableTerminalSettings());
+    Upgrader u;
+    ASSERT_TRUE(u.load());
+    ASSERT_TRUE(waitUntil([&] { return u.w().nothingRunning(); }, 8000));
+    u.dialogs.clear();
+    u.w().picUpgradeState = PIC_UPG_STATE_CHECK_BATT;
+    for (int i = 0; i < 10; ++i)
+        u.w().telnetShell_DataArrival("PIC Data Array\r\n");
+    EXPECT_TRUE(u.dialogs.boxes().isEmpty());
+    u.w().telnetShell_DataArrival("PIC Data Array\r\n");
+    ASSERT_EQ(u.dialogs.boxes().size(), 1);
+    EXPECT_EQ(u.dialogs.boxes()[0].text, "Unexpected PIC data.  PIC Upgrade aborted.");
+    EXPECT_EQ(u.w().picUpgradeState, PIC_UPG_STATE_BATT_REBOOT_WAIT);
+    EXPECT_TRUE(home.logText().contains("[11] <<display pic-data: "));
+}
+
+// The PIC upload is an FTP operation of its own: its failure ends the step
+// even after the software item's FTP work.
+class PicUpload : public SimUpgrade {};
+
+TEST_F(PicUpload, AFailedUploadAfterTheSoftwareEndsIdle)
+{
+    home.writePackage("5_7_2_0", 2, 20 * 1024);
+    home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
+    startUpgrader();
+    sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "pic.s19"; });
+    w().chkPICUpg->setChecked(true);
+    upgradeSoftware();
+    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 20000))
+        << w().statusText().toStdString();
+    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("An unexpected FTP error occurred.  Operation cancelled."));
+    EXPECT_EQ(w().mousePointer(), 0);
+    EXPECT_EQ(sim->runningVersion(), "5.7.2.0");
+    EXPECT_TRUE(sim->records(qsim::Service::Telnet).isEmpty());
+}
 
 }  // namespace
