@@ -334,6 +334,7 @@ private:
     void picReflashBattery(const QByteArray& piece, const QString& text);
     void picReflashOutput(const QByteArray& piece, const QString& text);
     void picReflashDone(const QString& status);
+    void picReflashFailed(const QByteArray& piece);
 
     // The operation text that puts a home-folder antenna file under its name on the terminal.
     QString antennaPut(const QString& localFile, const QString& target) const;

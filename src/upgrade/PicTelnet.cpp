@@ -323,6 +323,11 @@ void frmMain::picReflashOutput(const QByteArray& piece, const QString& text)
     const bool reporting = pic::isReportingPlatform(connectedPlatformId) || pic::isReportingPlatform(packagedPlatformId);
     if (!reporting) {
         // These platforms print nothing more: the first answer ends the phase.
+        // A failure value is a failed reflash, not a reason to wait for a success.
+        if (pic::isFailureValue(text)) {
+            picReflashFailed(piece);
+            return;
+        }
         if (pic::isSuccessValue(text))
             logPiece(QStringLiteral("Reflash: "), piece);
         picReflashDone(QStringLiteral("Modem will Restart after PIC Upgrade.  Please DO NOT Interrupt !"));
@@ -334,21 +339,7 @@ void frmMain::picReflashOutput(const QByteArray& piece, const QString& text)
         picReflashDone(restarts ? QStringLiteral("Modem will Restart after PIC Upgrade.  Please DO NOT Interrupt !")
                                 : QStringLiteral("Modem will Power Off after PIC Upgrade.  Please DO NOT Interrupt !"));
     } else if (text.contains(QLatin1String("FAIL"))) {
-        logPiece(QStringLiteral("FAILURE: "), piece);
-        // Remembered, so the version answer after the reset does not announce a success.
-        isPicReflashFailed = true;
-        setPicState(PIC_UPG_STATE_WAIT_RESET);
-        telnetShell->close();
-        tmrPicUpgrCnt->disable();
-        currUpgradeState = UPG_STATE_PIC_DONE;
-        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
-        setStatusText(QStringLiteral("Modem will Restart momentarily.  Please DO NOT Interrupt !"));
-        msgBox(QStringLiteral("PIC Upgrade failure. \r\n\r\n Possible reasons for failure : \r\n     - Battery only "
-                              "operation.\r\n     - Corrupt PIC firmware.\r\n\r\nPIC firmware has not been Upgraded.\r\n"
-                              "Please refer to the Help menu if needed.\r\n\r\nClick 'OK' to Restart Modem and continue.\r\n"),
-               MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
-        if (!unloaded_)
-            tmrFiveSecDelayedReset->enable();
+        picReflashFailed(piece);
     } else if (text.contains(QLatin1String("Recovery Mode"))) {
         sendTelnet(pic::cmd::emptyLine());
         WriteLog(qlog::LOG_DET, QStringLiteral("Recovery-Mode: picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
@@ -356,6 +347,25 @@ void frmMain::picReflashOutput(const QByteArray& piece, const QString& text)
     } else {
         WriteLog(qlog::LOG_VRB, QStringLiteral("PIC Upgrade progressing..."));
     }
+}
+
+void frmMain::picReflashFailed(const QByteArray& piece)
+{
+    logPiece(QStringLiteral("FAILURE: "), piece);
+    // Remembered, so the version answer after the reset does not announce a success.
+    isPicReflashFailed = true;
+    setPicState(PIC_UPG_STATE_WAIT_RESET);
+    telnetShell->close();
+    tmrPicUpgrCnt->disable();
+    currUpgradeState = UPG_STATE_PIC_DONE;
+    WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    setStatusText(QStringLiteral("Modem will Restart momentarily.  Please DO NOT Interrupt !"));
+    msgBox(QStringLiteral("PIC Upgrade failure. \r\n\r\n Possible reasons for failure : \r\n     - Battery only "
+                          "operation.\r\n     - Corrupt PIC firmware.\r\n\r\nPIC firmware has not been Upgraded.\r\n"
+                          "Please refer to the Help menu if needed.\r\n\r\nClick 'OK' to Restart Modem and continue.\r\n"),
+           MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
+    if (!unloaded_)
+        tmrFiveSecDelayedReset->enable();
 }
 
 void frmMain::picReflashDone(const QString& status)

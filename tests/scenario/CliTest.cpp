@@ -205,6 +205,41 @@ TEST_F(Cli, AntennaAloneAndAfterTheSoftware)
     }
 }
 
+// The PIC item alone and last in a sequence; a reflash that failed is a failure.
+TEST_F(Cli, PicAloneAndAfterSoftwareAndAntenna)
+{
+    home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
+    home.writeFile("ATB_02409_15.sxm", "atb image");
+    home.writeFile("HPA_2407_13.sxm", "hpa image");
+    sim->updateModel([](qsim::Model& m) {
+        m.picAfterReflash = "3.05";
+        m.restartMs = 5000;
+    });
+    const struct {
+        const char* items;
+        qsim::ReflashOutcome outcome;
+        int exitCode;
+        QString line;
+    } rows[] = {
+        {"pic", qsim::ReflashOutcome::Fail, 1, "box: Upgrader: FAULT: PIC Upgrade failure. "},
+        {"pic", qsim::ReflashOutcome::Success, 0, "outcome: success"},
+        {"sw,ant,pic", qsim::ReflashOutcome::Success, 0, "version: 5.7.2.0"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.items);
+        sim->updateModel([&](qsim::Model& m) { m.reflash = r.outcome; });
+        sim->clearRecords();
+        const CliRun run = runCli({"--upgrade", r.items}, Settings::get());
+        const QString out = run.lines.join('\n');
+        EXPECT_EQ(run.exitCode, r.exitCode) << out.toStdString();
+        EXPECT_FALSE(run.lines.filter(r.line).isEmpty()) << out.toStdString();
+        EXPECT_EQ(out.contains("PIC Upgrade Successful"), r.exitCode == 0) << out.toStdString();
+        EXPECT_FALSE(out.contains("skywardly"));
+        EXPECT_EQ(sim->model().pic, r.exitCode == 0 ? "3.05" : "3.02");
+    }
+    EXPECT_TRUE(sim.zingCodes().contains(0x90));
+}
+
 TEST_F(Cli, BadUsageSendsNothing)
 {
     const QList<QStringList> cases = {{}, {"--reset", "--version"}, {"--upgrade", "sw,foo"}, {"--restore", "5.7.0.1"},
