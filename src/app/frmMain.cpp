@@ -71,6 +71,9 @@ bool frmMain::nothingRunning() const
         if (s->state() == TcpClient::sckConnecting)
             return false;
     }
+    // An open shell session is a PIC phase waiting for the terminal.
+    if (telnetShell->state() == TcpClient::sckConnected)
+        return false;
     for (Timer* t : allTimers()) {
         if (t->enabled())
             return false;

@@ -187,6 +187,8 @@ void frmMain::picLogin(const QString& text)
         tmrTelnetConnect->disable();
         sendTelnet(pic::cmd::userName());
         setPicState(prep ? PIC_UPG_STATE_PREP_UNAME_SENT : PIC_UPG_STATE_UNAME_SENT);
+        // A shell that falls silent during the login must not leave the upgrade waiting.
+        armPicWatchdog();
     } else if (pic::hasShellPrompt(text)) {
         tmrTelnetConnect->disable();
         WriteLog(qlog::LOG_INF, QStringLiteral("Connect outcome:") + text);

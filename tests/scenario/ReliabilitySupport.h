@@ -104,6 +104,17 @@ struct Bench {
             ownFiles << name;
         }
     }
+    // A PIC file, flashed from the menu.
+    void putPicFile()
+    {
+        home.writeFile(QStringLiteral("PIC_3_05.s19"), QByteArray(300, 'S'));
+        ownFiles << QStringLiteral("PIC_3_05.s19");
+    }
+    void pressPicMenu()
+    {
+        u->dialogs.queueAnswer(MsgResult::Yes);
+        w().cmdPicUpgradeMenu->trigger();
+    }
     void pressAntennaMenu()
     {
         u->dialogs.queueAnswer(MsgResult::Yes);
