@@ -17,6 +17,7 @@ frmMain::frmMain(Dialogs& dialogs, const QString& commandLine, QWidget* parent)
     buildMenus();
     createTimersAndSockets();
     wireEvents();
+    setupProgress();
     // Keys typed in any control reach Form_KeyPress first.
     qApp->installEventFilter(this);
 }

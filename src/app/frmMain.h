@@ -3,7 +3,9 @@
 #include "app/UpgraderState.h"
 #include "log/LogEntry.h"
 #include "platform/Dialogs.h"
+#include "ui/Progress.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -18,7 +20,9 @@ class QLabel;
 class QLineEdit;
 class QLockFile;
 class QMenu;
+class QProgressBar;
 class QPushButton;
+class QTimer;
 class StatusLight;
 class InetFtp;
 class TcpClient;
@@ -71,6 +75,8 @@ public:
     static bool isFrameActive(const QGroupBox* frame);
     void setStatusText(const QString& text);
     QString statusText() const;
+    // What takes time now (a transfer, a fixed wait), for the window and the front end.
+    const progress::Info& progressInfo() const { return progress_; }
     // One message box, through the dialogs service.
     MsgResult msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title);
 
@@ -232,6 +238,8 @@ public:
     QLabel* lblUpgHelp = nullptr;
     QPushButton* cmdUpgrade = nullptr;
     QLineEdit* sbUpgrade = nullptr;
+    // Under the status line while a transfer or a fixed wait runs.
+    QProgressBar* barProgress = nullptr;
 
     QMenu* mnuFile = nullptr;
     QAction* cmdUpgradeMenu = nullptr;
@@ -277,6 +285,8 @@ public:
 Q_SIGNALS:
     // The main window has been unloaded: the program ends.
     void unloaded();
+    // progressInfo() changed.
+    void progressChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -355,6 +365,9 @@ private:
     void endOfProgram();
 
     // ---- ui ----
+    void setupProgress();
+    void refreshProgress();
+    QString transferName() const;
     void buildControls();
     void buildMenus();
     void setMenuEnabled(QMenu* menu, bool on);
@@ -365,6 +378,11 @@ private:
     std::unique_ptr<frmUpgrade> upgradeNotice_;
     // Held from start-up to unload; empty when the home folder cannot take a lock file.
     std::unique_ptr<QLockFile> homeLock_;
+    progress::Info progress_;
+    progress::Info transfer_;
+    QElapsedTimer transferClock_;
+    QElapsedTimer reflashClock_;
+    QTimer* progressTicker_ = nullptr;
     bool refusedAsSecond_ = false;
     int mousePointer_ = 0;
     bool busyCursorShown_ = false;

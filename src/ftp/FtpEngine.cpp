@@ -85,12 +85,15 @@ void frmMain::inetFTP_StateChanged(int state)
         WriteLog(3, QStringLiteral("FTP-State: Disconnecting..."));
         break;
     case InetFtp::icDisconnected:
+        refreshProgress();
         ftpDisconnected();
         break;
     case InetFtp::icError:
+        refreshProgress();
         ftpFailed();
         break;
     case InetFtp::icResponseCompleted:
+        refreshProgress();
         ftpCompleted();
         break;
     default:

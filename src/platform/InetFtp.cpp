@@ -237,6 +237,9 @@ bool InetFtp::execute(const QString& operation)
     opDownloadLimit_ = op_.kind == FtpOperation::Get ? downloadLimit_ : -1;
     downloadLimit_ = -1;
     downloaded_ = 0;
+    uploaded_ = 0;
+    transferTotal_ = 0;
+    progressClock_.invalidate();
     reportedReceiving_ = false;
     touch();
 
@@ -287,6 +290,7 @@ bool InetFtp::prepareLocalFile()
             failLocal(op_.first, source.isFile() ? upload_->errorString() : QStringLiteral("not a regular file"), false, true);
             return false;
         }
+        transferTotal_ = upload_->size();
         return true;
     }
     if (op_.kind != FtpOperation::Get)
@@ -692,10 +696,12 @@ void InetFtp::openData(quint16 port)
         if (d == data_)
             onDataReadable();
     });
-    QObject::connect(d, &QTcpSocket::bytesWritten, this, [this, d] {
+    QObject::connect(d, &QTcpSocket::bytesWritten, this, [this, d](qint64 n) {
         if (d != data_)
             return;
         touch();
+        uploaded_ += n;
+        reportProgress(uploaded_, false);
         pumpUpload();
     });
     QObject::connect(d, &QTcpSocket::errorOccurred, this, [this, d](QAbstractSocket::SocketError e) {
@@ -745,6 +751,7 @@ void InetFtp::onDataReadable()
                             false);
             if (const QString why = writeDownload(buffer, n); !why.isEmpty())
                 return failLocal(downloadTarget_, why, true, false);
+            reportProgress(downloaded_, false);
         } else if (op_.kind == FtpOperation::Ls) {
             listing_ += listingDecoder_.decode(QByteArrayView(buffer, n));
             if (listing_.size() > kMaxListing)
@@ -809,6 +816,12 @@ void InetFtp::transferReply(const FtpReply& reply)
     }
     if (reply.preliminary()) {
         preliminarySeen_ = true;
+        // Servers often name the size of what they are about to send.
+        if (op_.kind == FtpOperation::Get) {
+            static const QRegularExpression size(QStringLiteral("\\((\\d+) bytes\\)"));
+            if (const auto m = size.match(reply.text); m.hasMatch())
+                transferTotal_ = m.captured(1).toLongLong();
+        }
         pumpUpload();
         return;
     }
@@ -838,8 +851,21 @@ void InetFtp::finishTransferIfDone()
     completed();
 }
 
+void InetFtp::reportProgress(qint64 done, bool final)
+{
+    if (!onTransferProgress)
+        return;
+    // A few times a second is enough for a person and costs the transfer nothing.
+    if (!final && progressClock_.isValid() && progressClock_.elapsed() < 100)
+        return;
+    progressClock_.start();
+    onTransferProgress(done, transferTotal_);
+}
+
 void InetFtp::completed()
 {
+    if (op_.kind == FtpOperation::Get || op_.kind == FtpOperation::Put)
+        reportProgress(op_.kind == FtpOperation::Get ? downloaded_ : uploaded_, true);
     timeout_->stop();
     step_ = Step::Idle;
     responseCode_ = errNone;

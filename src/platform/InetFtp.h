@@ -111,6 +111,9 @@ public:
     std::function<void(const QString&)> onGuardLog;
     // Protocol lines as sent ("> ") and received ("< "); the password is masked.
     std::function<void(const QString&)> onTrace;
+    // Bytes of the current GET or PUT so far, and of the whole (0 when the
+    // server did not say); a few times a second at most, and at the end.
+    std::function<void(qint64 done, qint64 total)> onTransferProgress;
 
     // The operation a text asks for; nullopt when it is not understood.
     static std::optional<FtpOperation> parseOperation(const QString& text);
@@ -175,6 +178,7 @@ private:
     QString writeDownload(const char* data, qint64 n);
     void refused(const FtpReply& reply);
     void trace(const QString& line);
+    void reportProgress(qint64 done, bool final);
 
     QString host_;
     quint16 port_ = 0;
@@ -218,6 +222,9 @@ private:
     qint64 downloadLimit_ = -1;
     qint64 opDownloadLimit_ = -1;
     qint64 downloaded_ = 0;
+    qint64 uploaded_ = 0;
+    qint64 transferTotal_ = 0;
+    QElapsedTimer progressClock_;
 
     QTimer* timeout_;
     QElapsedTimer lastActivity_;

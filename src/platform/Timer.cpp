@@ -38,6 +38,18 @@ void Timer::setEnabled(bool on)
     } else {
         timer_->stop();
     }
+    if (onEnabledChanged)
+        onEnabledChanged(on);
+}
+
+int Timer::remainingMs() const
+{
+    return timer_->remainingTime();
+}
+
+int Timer::scaledInterval() const
+{
+    return timer_->interval();
 }
 
 void Timer::tick()

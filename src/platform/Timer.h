@@ -23,7 +23,14 @@ public:
     void enable() { setEnabled(true); }
     void disable() { setEnabled(false); }
 
+    // Time left until the next tick, in real milliseconds; -1 while disabled.
+    int remainingMs() const;
+    // The interval as it is waited, scaled.
+    int scaledInterval() const;
+
     std::function<void()> onTick;
+    // Told whenever the timer is switched on or off.
+    std::function<void(bool on)> onEnabledChanged;
 
 private:
     void tick();

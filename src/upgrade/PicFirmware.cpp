@@ -174,6 +174,10 @@ void frmMain::setPicState(int32_t state)
 {
     picUpgradeState = state;
     WriteLog(qlog::LOG_DET, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(state));
+    if (state == PIC_UPG_STATE_REFLASH_SENT) {
+        reflashClock_.start();
+        refreshProgress();
+    }
 }
 
 void frmMain::tmrTelnetConnect_Timer()
