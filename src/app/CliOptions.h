@@ -6,7 +6,18 @@
 // The unattended front end's command line: one action per run.
 namespace cli {
 
-enum class Action { None, Upgrade, Restore, FactoryDefaults, Reset, Version, DownloadLog, Help };
+enum class Action {
+    None,
+    Upgrade,
+    Restore,
+    FactoryDefaults,
+    Reset,
+    TerminalVersion,
+    DownloadLog,
+    ListBackups,
+    ToolVersion,
+    Help,
+};
 
 struct Options {
     Action action = Action::None;
@@ -14,6 +25,9 @@ struct Options {
     bool antenna = false;
     bool pic = false;
     QString restoreVersion;  // underscored
+    QString address;         // the terminal's address; empty: the default
+    bool json = false;       // one JSON object at the end
+    bool quiet = false;      // only the outcome
     QString error;           // one line when the command line is not usable
 };
 
@@ -21,5 +35,7 @@ struct Options {
 Options parse(const QStringList& args);
 QString usage();
 QString helpText();
+// Actions that install nothing also run in a folder without a package.
+bool needsPackage(Action action);
 
 }  // namespace cli

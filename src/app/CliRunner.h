@@ -7,12 +7,21 @@
 #include <functional>
 
 // Runs one action of the upgrader with the real main window, offscreen,
-// and dialogs answered by policy. Prints through `out`.
+// and dialogs answered by policy.
 namespace cli {
 
 enum ExitCode { Success = 0, Failure = 1, BadUsage = 2 };
 
-int run(const Options& options, const std::function<void(const QString&)>& out);
+// Where the front end writes: lines to standard output and to standard
+// error, and, when standard output is a terminal, one line rewritten in place
+// (empty: take it away). `live` is empty when the output is not a terminal.
+struct Output {
+    std::function<void(const QString&)> out;
+    std::function<void(const QString&)> err;
+    std::function<void(const QString&)> live;
+};
+
+int run(const Options& options, const Output& output);
 
 // A stop signal (SIGINT, SIGTERM) has arrived: the running action ends, the
 // window closes as the program closes it, and run() reports the interruption
@@ -24,5 +33,9 @@ constexpr int interruptedExitCode(int signalNumber)
 {
     return 128 + signalNumber;
 }
+
+// Whether an item took: the version the terminal reports against the
+// package's, by their digits (a file named _15 for an antenna reporting 1.5).
+bool sameVersion(const QString& reported, const QString& expected);
 
 }  // namespace cli

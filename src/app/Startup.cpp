@@ -66,8 +66,10 @@ bool frmMain::Form_Load()
     if (homeLock_)
         removeStalePartialDownloads();
 
-    // 5. Exactly one application package.
-    if (!Util_LocatePackagedBin()) {
+    // 5. Exactly one application package (none at all for an action that installs nothing).
+    if (packageOptional_ && Files::find(strHomeDir, QStringLiteral("*qorax_*.bin")).isEmpty()) {
+        WriteLog(qlog::LOG_INF, QStringLiteral("No package in ") + strHomeDir + QStringLiteral(": nothing can be installed"));
+    } else if (!Util_LocatePackagedBin()) {
         closeMainWindow();
         return false;
     }

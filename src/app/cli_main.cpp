@@ -2,6 +2,7 @@
 // questions answered by policy; one action per run.
 #include "app/CliOptions.h"
 #include "app/CliRunner.h"
+#include "platform/Settings.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -53,6 +54,35 @@ void watchStopSignals(QObject* owner)
     sigaction(SIGTERM, &sa, nullptr);
 }
 
+// Standard output, with one progress line rewritten in place when it is a terminal.
+struct Console {
+    bool liveShown = false;
+
+    void endLive()
+    {
+        if (liveShown)
+            std::fputs("\r\x1b[K", stdout);
+        liveShown = false;
+    }
+    void line(std::FILE* to, const QString& text)
+    {
+        endLive();
+        std::fflush(stdout);
+        std::fputs(text.toLocal8Bit().constData(), to);
+        std::fputc('\n', to);
+        std::fflush(to);
+    }
+    void live(const QString& text)
+    {
+        endLive();
+        if (!text.isEmpty()) {
+            std::fputs(text.toLocal8Bit().constData(), stdout);
+            liveShown = true;
+        }
+        std::fflush(stdout);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -61,22 +91,31 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     const cli::Options options = cli::parse(args);
-    auto print = [](const QString& line) {
-        std::fputs(line.toLocal8Bit().constData(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    };
+    static Console console;
+    cli::Output output;
+    output.out = [](const QString& text) { console.line(stdout, text); };
+    output.err = [](const QString& text) { console.line(stderr, text); };
+    if (::isatty(STDOUT_FILENO))
+        output.live = [](const QString& text) { console.live(text); };
+
     if (options.action == cli::Action::Help) {
-        print(cli::helpText());
+        output.out(cli::helpText());
         return cli::Success;
     }
     if (!options.error.isEmpty()) {
-        print(QStringLiteral("qora-upgrader-cli: ") + options.error + QStringLiteral(" -- ") + cli::usage());
+        output.err(QStringLiteral("qora-upgrader-cli: ") + options.error + QStringLiteral(" -- ") + cli::usage());
+        return cli::BadUsage;
+    }
+    // A setting that cannot be used must not be replaced by a default quietly:
+    // the default address is a real terminal's.
+    if (const QStringList problems = Settings::environmentProblems(); !problems.isEmpty()) {
+        for (const QString& p : problems)
+            output.err(QStringLiteral("qora-upgrader-cli: ") + p);
         return cli::BadUsage;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     watchStopSignals(&app);
-    return cli::run(options, print);
+    return cli::run(options, output);
 }

@@ -48,6 +48,17 @@ public:
     // Closes the window as the program does it itself (runs both shutdown halves).
     void closeMainWindow();
     bool isUnloaded() const { return unloaded_; }
+    // For actions that install nothing: start-up goes on when the home folder
+    // holds no package at all. Set before Form_Load.
+    void setPackageOptional(bool optional) { packageOptional_ = optional; }
+
+    // What the last software upgrade saved of the terminal's running software.
+    struct BackupNote {
+        QString path;       // the backup file, when one was written
+        qint64 bytes = -1;
+        QString why;        // why there is none
+    };
+    const BackupNote& lastBackup() const { return lastBackup_; }
     const QString& commandLine() const { return commandLine_; }
     Dialogs& dialogs() { return dialogs_; }
     // Where "/TermDiag" looks for the diagnostics tool, relative to the home folder.
@@ -384,6 +395,8 @@ private:
     QElapsedTimer reflashClock_;
     QTimer* progressTicker_ = nullptr;
     bool refusedAsSecond_ = false;
+    bool packageOptional_ = false;
+    BackupNote lastBackup_;
     int mousePointer_ = 0;
     bool busyCursorShown_ = false;
     bool closing_ = false;

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 #include "platform/QtDialogs.h"
+#include "platform/Settings.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -14,6 +15,13 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QtDialogs dialogs;
+    // A setting that cannot be used must not be replaced by a default
+    // quietly: the default address is a real terminal's.
+    if (const QStringList problems = Settings::environmentProblems(); !problems.isEmpty()) {
+        dialogs.msgBox(nullptr, problems.join(QStringLiteral("\r\n")), MsgButtons::OK, MsgIcon::Critical,
+                       QStringLiteral("Upgrader: FAULT"));
+        return 1;
+    }
     frmMain window(dialogs, commandLine);
     QObject::connect(&window, &frmMain::unloaded, &app, [&app] { app.quit(); });
     if (!window.Form_Load())

@@ -4,6 +4,7 @@
 
 #include "ftp/FtpLogic.h"
 #include "platform/EventPump.h"
+#include "platform/Files.h"
 #include "platform/InetFtp.h"
 #include "platform/Timer.h"
 #include "zing/ZingTexts.h"
@@ -108,10 +109,13 @@ void frmMain::ftpCompleted()
     tmrFTPReq->disable();
 
     switch (currFtpState) {
-    case ftp::GET_BIN_CMD:
+    case ftp::GET_BIN_CMD: {
         WriteLog(2, QStringLiteral("[ FTP Command Complete ] : back up current executable successfully in backup folder"));
+        const QString path = strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin");
+        lastBackup_ = {path, Files::size(path), QString()};
         UPG_DeleteOldBinsThenUpload();
         break;
+    }
     case ftp::PUT_NEW_BIN_CMD:
         WriteLog(2, QStringLiteral("[ FTP Command Complete ] : upload new software completed"));
         isRestoreImage = false;
@@ -121,6 +125,7 @@ void frmMain::ftpCompleted()
         WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Get image.txt file successful."));
         WriteLog(3, QStringLiteral("We have the image file downloaded, start processing it"));
         if (!UPG_CheckRetrievedImage()) {
+            lastBackup_.why = QStringLiteral("the terminal's image.txt names no executable");
             WriteLog(0, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
             WriteLog(2, QStringLiteral("Continuing with binary Upload..."));
             UPG_UploadQoraxBinToTarget();
@@ -323,6 +328,7 @@ void frmMain::ftpFileNotFound()
             break;
         }
         SetMouseCursor(0);
+        lastBackup_.why = QStringLiteral("the terminal holds no file of its running software");
         WriteLog(3, QStringLiteral("qorax bin not found, continuing"));
         WriteLog(0, QStringLiteral("[ FTP ERROR ] : qorax*.bin file does not exist in flash memory, will upload current "
                                    "new version to terminal"));
@@ -370,6 +376,8 @@ void frmMain::ftpFileNotFound()
 void frmMain::ftpLocalFailure()
 {
     const InetFtp::LocalFailure& f = inetFTP->localFailure();
+    if (currFtpState == ftp::GET_BIN_CMD)
+        lastBackup_.why = QStringLiteral("the backup could not be written: ") + f.path + QStringLiteral(": ") + f.reason;
     WriteLog(0, QStringLiteral("[ Local file error ] : ") + f.path + QStringLiteral(": ") + f.reason + QStringLiteral(" (") +
                     ftp::ftpStateName(currFtpState) + QStringLiteral("); nothing more is sent for it"));
     stopFtpOperation(ftp::operationName(currFtpState) + QStringLiteral(" stopped: file error on this PC."),
@@ -382,6 +390,7 @@ void frmMain::ftpTooLarge()
     switch (currFtpState) {
     case ftp::GET_IMG_CMD:
         // A descriptor is one line: this is no descriptor.
+        lastBackup_.why = QStringLiteral("the terminal's image.txt names no executable");
         WriteLog(0, QStringLiteral("[ FTP ERROR ] : ") + info);
         isImageValid = false;
         strCurrentExecutable = ftp::kDefaultExecutable;
@@ -402,6 +411,7 @@ void frmMain::ftpTooLarge()
 
 void frmMain::backupNotMade(const QString& why)
 {
+    lastBackup_.why = QStringLiteral("the backup failed: ") + why;
     WriteLog(0, QStringLiteral("[ FTP ERROR ] : backup of the running software failed: ") + why);
     stopFtpOperation(QStringLiteral("Upgrade stopped: no backup could be made."),
                      QStringLiteral("The backup copy of the Satellite IP Modem's software could not be made:") +

@@ -35,6 +35,7 @@ QString findInFolder(const QString& dir, const QString& name)
 void frmMain::UPG_UpgradeSoftware()
 {
     WriteLog(2, QStringLiteral(">> UPG_UpgradeSoftware()"));
+    lastBackup_ = {QString(), -1, QStringLiteral("the upgrade did not reach the backup")};
     if (!DetectReleaseSeriesConflict(strNewVersion)) {
         msgBox(kSeriesConflict, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
         setStatusText(kSeriesConflict);
@@ -66,6 +67,7 @@ void frmMain::UPG_HandleSwUpgradePreparation()
             tmrDelayedSwUpgIgnite->enable();
         } else {
             WriteLog(2, QStringLiteral("BOOTROM mode, no-backup required, start upload new binary."));
+            lastBackup_.why = QStringLiteral("the terminal ran its Boot ROM: no software to back up");
             UPG_UploadQoraxBinToTarget();
         }
         break;
@@ -231,6 +233,8 @@ void frmMain::UPG_GetCurrentQoraxBintoPc()
         } else {
             WriteLog(0, QStringLiteral("Error: FTP backup not possible because constructedBinName (") + constructedBinName +
                             QStringLiteral(") <> strCurrentExecutable (") + strCurrentExecutable + QStringLiteral(")"));
+            lastBackup_.why = QStringLiteral("image.txt names ") + strCurrentExecutable +
+                              QStringLiteral(", not the running version's file");
             // Nothing to fetch under a name the upgrader can restore: go on
             // with the upload instead of waiting for the watchdog.
             tmrFTPReq->disable();

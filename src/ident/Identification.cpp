@@ -29,6 +29,9 @@ void frmMain::Util_InterpretVersionResponse(const QString& versionText)
 
 bool frmMain::Util_ApplyCompatibilityRule()
 {
+    // Without a package (an action that installs nothing) there is nothing to refuse or offer.
+    if (strLocalBinFile.isEmpty())
+        return true;
     if (ident::packageRefused(binBootCompatLevel, termBootCompatLevel)) {
         WriteLog(1, ident::packageRefusedLogLine(binBootCompatLevel));
         msgBox(ident::compatibilityWarningText(binBootCompatLevel, termBootCompatLevel), MsgButtons::OK,

@@ -40,6 +40,31 @@ Settings Settings::fromEnvironment()
     return s;
 }
 
+QStringList Settings::environmentProblems()
+{
+    QStringList problems;
+    auto value = [](const char* name) { return qEnvironmentVariable(name).trimmed(); };
+    auto isSet = [](const char* name) { return qEnvironmentVariableIsSet(name); };
+    const QString ip = value("QORA_DEFAULT_TERMINAL_IP");
+    if (isSet("QORA_DEFAULT_TERMINAL_IP") && !parseIPv4(ip, nullptr))
+        problems << QStringLiteral("QORA_DEFAULT_TERMINAL_IP='%1' is not an address like 192.168.128.100").arg(ip);
+    for (const char* name : {"QORA_ZING_PORT", "QORA_FTP_PORT", "QORA_TELNET_PORT"}) {
+        bool ok = false;
+        const int port = value(name).toInt(&ok);
+        if (isSet(name) && (!ok || port < 1 || port > 65535))
+            problems << QStringLiteral("%1='%2' is not a port (1 to 65535)").arg(QLatin1String(name), value(name));
+    }
+    bool ok = false;
+    const double scale = value("QORA_TIME_SCALE").toDouble(&ok);
+    if (isSet("QORA_TIME_SCALE") && (!ok || !(scale > 0) || !std::isfinite(scale)))
+        problems << QStringLiteral("QORA_TIME_SCALE='%1' is not a positive number").arg(value("QORA_TIME_SCALE"));
+    const QString loopback = value("QORA_LOOPBACK_ONLY");
+    if (isSet("QORA_LOOPBACK_ONLY") && loopback != QLatin1String("1") && loopback != QLatin1String("0") &&
+        !loopback.isEmpty())
+        problems << QStringLiteral("QORA_LOOPBACK_ONLY='%1' is neither 1 nor 0").arg(loopback);
+    return problems;
+}
+
 const Settings& Settings::get()
 {
     if (!current())

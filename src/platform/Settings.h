@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The terminal's addresses and ports are fixed in the product; these settings
 // exist so that tests and demos can point the program at a simulator.
@@ -18,6 +19,9 @@ struct Settings {
     // never lifts a loopback-only restriction set in the environment.
     static void set(const Settings& s);
     static Settings fromEnvironment();
+    // The QORA_* variables that are set but cannot be used, one line each:
+    // a program must refuse to start on them rather than fall back silently.
+    static QStringList environmentProblems();
 
     // A time in milliseconds as the program waits it: scaled, never below 1.
     int scaledMs(int ms) const;

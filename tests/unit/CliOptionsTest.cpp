@@ -15,7 +15,9 @@ TEST(CliParse, OneActionPerRun)
         {{"--restore", "5.7.1.12"}, A::Restore, false, false, false, "5_7_1_12"},
         {{"--restore", "5_7_1_12"}, A::Restore, false, false, false, "5_7_1_12"},
         {{"--factory-defaults"}, A::FactoryDefaults, false, false, false, ""},
-        {{"--reset"}, A::Reset, false, false, false, ""}, {{"--version"}, A::Version, false, false, false, ""},
+        {{"--reset"}, A::Reset, false, false, false, ""}, {{"--version"}, A::ToolVersion, false, false, false, ""},
+        {{"--terminal-version", "--address", "127.0.0.9", "--json"}, A::TerminalVersion, false, false, false, ""},
+        {{"--quiet", "--list-backups"}, A::ListBackups, false, false, false, ""},
         {{"--download-log"}, A::DownloadLog, false, false, false, ""},
         {{"--reset", "--help"}, A::Help, false, false, false, ""},
     };
@@ -29,9 +31,13 @@ TEST(CliParse, OneActionPerRun)
         EXPECT_EQ(o.pic, r.pic);
         EXPECT_EQ(o.restoreVersion, r.restore);
     }
+    const cli::Options flags = cli::parse({"--json", "--reset", "--quiet", "--address", "127.0.0.9"});
+    EXPECT_TRUE(flags.json && flags.quiet);
+    EXPECT_EQ(flags.address, "127.0.0.9");
     const QStringList bad[] = {{},           {"--reset", "--version"}, {"--reset", "--reset"}, {"--upgrade", "sw,xx"},
                                {"--upgrade", ""}, {"--upgrade"}, {"--upgrade", "--reset"}, {"--restore", "../x"},
-                               {"--restore", "5.7."}, {"-u"}};
+                               {"--restore", "5.7."}, {"-u"}, {"--reset", "--address", "terminal"},
+                               {"--reset", "--address"}};
     for (const QStringList& args : bad)
         EXPECT_FALSE(cli::parse(args).error.isEmpty()) << args.join(' ').toStdString();
 }
