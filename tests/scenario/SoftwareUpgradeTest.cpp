@@ -7,6 +7,7 @@
 #include "support/BoxTexts.h"
 
 #include <QDir>
+#include <QProgressBar>
 
 #include <functional>
 
@@ -33,8 +34,17 @@ public:
 TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
 {
     startUpgrader();
+    // What the bar under the status line showed.
+    QStringList bar;
+    QObject::connect(&w(), &frmMain::progressChanged, [&] {
+        if (!w().barProgress->isHidden())
+            bar << w().barProgress->format();
+    });
     upgradeSoftware();
     ASSERT_TRUE(waitForVersion("5.7.2.0")) << w().statusText().toStdString();
+    EXPECT_FALSE(bar.filter("Uploading qorax_5_7_2_0.bin: ").isEmpty()) << bar.join(" | ").toStdString();
+    EXPECT_FALSE(bar.filter("Waiting for the terminal to restart: ").isEmpty());
+    EXPECT_TRUE(w().barProgress->isHidden());
 
     // The user saw one question and no other box.
     ASSERT_EQ(u->dialogs.boxes().size(), 1);
