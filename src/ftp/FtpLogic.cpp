@@ -221,7 +221,7 @@ QString uploadIncompleteText(int32_t ftpState, const QString& remote, const QStr
                .arg(terminalBytes)
                .arg(localBytes) +
            crLf + local + crLf + crLf +
-           QStringLiteral("Nothing was switched over: the Satellite IP Modem was not reset and still runs its current "
+           QStringLiteral("Nothing was switched over to this file: the Satellite IP Modem still runs its current "
                           "software.") +
            crLf + QStringLiteral("Check the connection, then try again.");
 }
