@@ -327,6 +327,26 @@ qint64 FtpSession::resetPoint(const QString& virt) const
     return f.ftpResetAfterBytes;
 }
 
+qint64 FtpSession::truncatePoint(const QString& virt) const
+{
+    const Faults f = core_->state()->faults();
+    if (f.ftpTruncateUploadTo < 0)
+        return -1;
+    if (!f.ftpTruncateFile.isEmpty() && QFileInfo(virt).fileName().compare(f.ftpTruncateFile, Qt::CaseInsensitive) != 0)
+        return -1;
+    return f.ftpTruncateUploadTo;
+}
+
+// Every byte of an upload reaches the flash through here.
+void FtpSession::store(const QByteArray& bytes)
+{
+    qint64 n = bytes.size();
+    if (keepAt_ >= 0)
+        n = qBound<qint64>(0, keepAt_ - stored_, n);
+    file_->write(bytes.constData(), n);
+    stored_ += n;
+}
+
 void FtpSession::doCwd(const QString& arg)
 {
     const auto p = path(arg);
@@ -438,6 +458,7 @@ void FtpSession::doStor(const QString& arg)
         return;
     }
     resetAt_ = resetPoint(p->virt);
+    keepAt_ = truncatePoint(p->virt);
     receive(p->local, p->virt);
 }
 
@@ -617,6 +638,7 @@ void FtpSession::receive(const QString& local, const QString& what)
                              .arg(ascii_ ? QStringLiteral("ASCII") : QStringLiteral("BINARY"), what));
         transfer_ = Transfer::Receiving;
         received_ = 0;
+        stored_ = 0;
         asciiIn_.clear();
         connect(data_, &QTcpSocket::readyRead, this, &FtpSession::onDataRead);
         connect(data_, &QTcpSocket::disconnected, this, &FtpSession::onDataDisconnected);
@@ -635,7 +657,7 @@ void FtpSession::onDataRead()
         // What came before the reset is on the flash, as on a terminal that dropped the line.
         chunk.truncate(int(resetAt_ - received_));
         received_ += chunk.size();
-        file_->write(ascii_ ? fromNetworkAscii(asciiIn_ + chunk) : chunk);
+        store(ascii_ ? fromNetworkAscii(asciiIn_ + chunk) : chunk);
         resetAll(received_);
         return;
     }
@@ -643,7 +665,7 @@ void FtpSession::onDataRead()
     if (ascii_)
         asciiIn_ += chunk;
     else
-        file_->write(chunk);
+        store(chunk);
 }
 
 void FtpSession::onDataDisconnected()
@@ -654,7 +676,7 @@ void FtpSession::onDataDisconnected()
         if (transfer_ != Transfer::Receiving)
             return;  // reset inside
         if (ascii_)
-            file_->write(fromNetworkAscii(asciiIn_));
+            store(fromNetworkAscii(asciiIn_));
         closeFile();
         endTransfer(226, QStringLiteral("Transfer complete (%1 bytes).").arg(received_));
         break;

@@ -52,6 +52,8 @@ private:
     std::optional<Flash::Path> path(const QString& arg) const;
     bool failsOnFile(const QString& virt) const;
     qint64 resetPoint(const QString& virt) const;
+    qint64 truncatePoint(const QString& virt) const;
+    void store(const QByteArray& bytes);
 
     void withData(const std::function<void()>& go);
     void onPassiveConnection();
@@ -98,6 +100,8 @@ private:
     QFile* file_ = nullptr;
     QByteArray asciiIn_;
     qint64 received_ = 0;
+    qint64 keepAt_ = -1;  // bytes of the upload the flash keeps (Faults::ftpTruncateUploadTo)
+    qint64 stored_ = 0;
 };
 
 }  // namespace qsim

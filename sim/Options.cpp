@@ -68,6 +68,7 @@ const Opt kOptions[] = {
     {"ftp-550-file", "NAME", "Answer 550 to RETR, STOR, DELE and SIZE of this file name"},
     {"ftp-550-command", "CMD", "Answer 550 to this command"},
     {"ftp-reset-after", "N[:FILE]", "Reset data and control connection after N bytes of a transfer (of FILE only)"},
+    {"ftp-truncate-upload", "N[:FILE]", "Keep only N bytes of an upload (of FILE only), still answered 226"},
     {"ftp-withhold", "CMD", "Never send the final reply to this command"},
     {"ftp-multiline", nullptr, "Greeting and login answered with multi-line replies"},
     {"telnet-split", "N[:MS]", "Write shell output in pieces of N bytes, MS apart (default 30)"},
@@ -353,6 +354,16 @@ ParseResult parseOptions(const QStringList& args, ProgramOptions* out, QString* 
         o.faults.ftpResetAfterBytes = n;
         if (colon >= 0)
             o.faults.ftpResetFile = v.mid(colon + 1);
+    }
+    if (has("ftp-truncate-upload")) {
+        const QString v = val("ftp-truncate-upload");
+        const int colon = v.indexOf(QLatin1Char(':'));
+        int n = 0;
+        if (!toInt(colon < 0 ? v : v.left(colon), &n, 0))
+            invalid("ftp-truncate-upload");
+        o.faults.ftpTruncateUploadTo = n;
+        if (colon >= 0)
+            o.faults.ftpTruncateFile = v.mid(colon + 1);
     }
     text("ftp-withhold", &o.faults.ftpWithholdReplyFor);
     if (has("ftp-multiline"))

@@ -168,6 +168,10 @@ struct Faults {
     qint64 ftpResetAfterBytes = -1; // RETR/STOR: both connections reset after this many bytes; -1 off
     QString ftpResetFile;           // limit the reset to this file name; empty: any transfer
     QString ftpWithholdReplyFor;    // command whose final reply is never sent (transfers: the 226)
+    // STOR: the flash keeps only this many bytes of the upload, yet the
+    // transfer is answered 226 as a whole (a flash that filled up unnoticed); -1 off.
+    qint64 ftpTruncateUploadTo = -1;
+    QString ftpTruncateFile;        // limit the truncation to this file name; empty: any upload
     bool ftpMultiLineReplies = false;  // greeting and login answered with multi-line replies
 
     int telnetSplitBytes = 0;    // shell output written in pieces of this size; 0: whole

@@ -334,6 +334,9 @@ private:
     void ftpFileNotFound();
     void ftpLocalFailure();
     void ftpTooLarge();
+    void ftpUploadIncomplete();
+    // The log line on how the server's copy of the last upload compared.
+    void logUploadCheck();
     void backupNotMade(const QString& why);
     // Ends the FTP operation in progress, and the upgrade it belongs to, with
     // no further step on the terminal; tells the user.

@@ -107,6 +107,7 @@ void frmMain::ftpCompleted()
     WriteLog(3, QStringLiteral("Current FTP Command: ") + QString::number(currFtpState));
     WriteLog(3, QStringLiteral("FTP-State: Command Complete"));
     tmrFTPReq->disable();
+    logUploadCheck();
 
     switch (currFtpState) {
     case ftp::GET_BIN_CMD: {
@@ -271,6 +272,9 @@ void frmMain::ftpFailed()
     case InetFtp::errTooLarge:
         ftpTooLarge();
         break;
+    case InetFtp::errUploadIncomplete:
+        ftpUploadIncomplete();
+        break;
     case InetFtp::errTimeout:
         isFtpDone = true;
         inetFTP->cancel();
@@ -407,6 +411,32 @@ void frmMain::ftpTooLarge()
                          ftp::operationName(currFtpState) + QStringLiteral(" stopped:") + zing::kCrLf + info);
         break;
     }
+}
+
+// Only PUT compares sizes, and every PUT state ends here the same way: the
+// step that would rely on the file (the descriptor put, the antenna request,
+// the PIC reflash) is never reached.
+void frmMain::ftpUploadIncomplete()
+{
+    const InetFtp::UploadCheck& c = inetFTP->uploadCheck();
+    WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : upload incomplete: the terminal holds %1 bytes of %2, the file on "
+                                           "this PC %3 has %4 (%5); nothing is switched over")
+                                .arg(QString::number(c.remoteBytes), c.remote, c.local, QString::number(c.sentBytes),
+                                     ftp::ftpStateName(currFtpState)));
+    stopFtpOperation(ftp::operationName(currFtpState) + QStringLiteral(" stopped: upload incomplete."),
+                     ftp::uploadIncompleteText(currFtpState, c.remote, c.local, c.remoteBytes, c.sentBytes));
+}
+
+void frmMain::logUploadCheck()
+{
+    const InetFtp::UploadCheck& c = inetFTP->uploadCheck();
+    if (c.outcome == InetFtp::UploadCheck::Matched)
+        WriteLog(qlog::LOG_DET, QStringLiteral("Upload of %1 verified: the terminal holds all %2 bytes")
+                                    .arg(c.remote, QString::number(c.sentBytes)));
+    else if (c.outcome == InetFtp::UploadCheck::Unmeasured)
+        WriteLog(qlog::LOG_INF, QStringLiteral("Upload of %1 could not be verified: the terminal reports no size for it "
+                                               "(%2); accepted on its transfer confirmation")
+                                    .arg(c.remote, c.unmeasuredWhy));
 }
 
 void frmMain::backupNotMade(const QString& why)

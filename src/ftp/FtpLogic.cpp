@@ -211,4 +211,19 @@ QString localFailureText(int32_t ftpState, const QString& path, const QString& r
     return text;
 }
 
+QString uploadIncompleteText(int32_t ftpState, const QString& remote, const QString& local, qint64 terminalBytes,
+                             qint64 localBytes)
+{
+    const QString crLf = QStringLiteral("\r\n");
+    return operationName(ftpState) + QStringLiteral(" stopped: the upload of ") + remote + QStringLiteral(" was incomplete.") +
+           crLf + crLf +
+           QStringLiteral("The Satellite IP Modem holds %1 bytes of it; the file on this PC has %2 bytes:")
+               .arg(terminalBytes)
+               .arg(localBytes) +
+           crLf + local + crLf + crLf +
+           QStringLiteral("Nothing was switched over to this file: the Satellite IP Modem still runs its current "
+                          "software.") +
+           crLf + QStringLiteral("Check the connection, then try again.");
+}
+
 }  // namespace ftp

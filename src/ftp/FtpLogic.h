@@ -104,4 +104,9 @@ QString operationName(int32_t ftpState);
 // the file and why, what it means for the terminal, what to do.
 QString localFailureText(int32_t ftpState, const QString& path, const QString& reason, bool writing);
 
+// The box shown when the terminal holds another size than the file sent:
+// what stopped, the file, both sizes, that nothing was switched over.
+QString uploadIncompleteText(int32_t ftpState, const QString& remote, const QString& local, qint64 terminalBytes,
+                             qint64 localBytes);
+
 }  // namespace ftp

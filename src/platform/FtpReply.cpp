@@ -140,3 +140,42 @@ std::optional<quint16> parseEpsvReply(const QString& text)
         return std::nullopt;
     return static_cast<quint16>(port);
 }
+
+std::optional<qint64> parseSizeReply(const FtpReply& reply)
+{
+    static const QRegularExpression form(QStringLiteral("^213 +(\\d{1,18}) *$"));
+    const QRegularExpressionMatch m = form.match(reply.text);
+    if (reply.code != 213 || !m.hasMatch())
+        return std::nullopt;
+    return m.captured(1).toLongLong();
+}
+
+std::optional<qint64> parseListedSize(const QByteArray& listing, const QString& name)
+{
+    // The size is the number just before the date, wherever the owner and
+    // group columns leave it.
+    static const QRegularExpression unixLine(
+        QStringLiteral("^-\\S{9}\\S*\\s+(?:\\S+\\s+)*?(\\d{1,18})\\s+"
+                       "(?:jan|feb|mar|apr|may|jun|jul|aug|sep|oct|nov|dec)\\s+\\d{1,2}\\s+(?:\\d{1,2}:\\d{2}|\\d{4})\\s+(.+)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression dosLine(
+        QStringLiteral("^\\d{1,2}-\\d{1,2}-\\d{2,4}\\s+\\d{1,2}:\\d{2}\\s*(?:[ap]m)?\\s+(\\d{1,18})\\s+(.+)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString wanted = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    if (wanted.isEmpty())
+        return std::nullopt;
+    for (QByteArray line : listing.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QString text = QString::fromLatin1(line);
+        QRegularExpressionMatch m = unixLine.match(text);
+        if (!m.hasMatch())
+            m = dosLine.match(text);
+        if (!m.hasMatch())
+            continue;
+        const QString listed = m.captured(2);
+        if (listed.mid(listed.lastIndexOf(QLatin1Char('/')) + 1).compare(wanted, Qt::CaseInsensitive) == 0)
+            return m.captured(1).toLongLong();
+    }
+    return std::nullopt;
+}

@@ -65,3 +65,11 @@ private:
 std::optional<quint16> parsePasvReply(const QString& text, quint32* address = nullptr);
 // The data port of a "229 Entering Extended Passive Mode (|||port|)" reply.
 std::optional<quint16> parseEpsvReply(const QString& text);
+// The size in a "213 <size>" reply to SIZE; nullopt for anything else.
+std::optional<qint64> parseSizeReply(const FtpReply& reply);
+// The size a LIST listing gives for the regular file `name`, in the Unix
+// ("-rw-r--r-- 1 owner group 1234 Jan 01 00:00 name", group optional) or the
+// DOS ("01-01-24 10:00AM 1234 name") layout. Names compare without letter
+// case and without a folder part, as a DOS-style flash may list them; nullopt
+// when no line gives the file's size.
+std::optional<qint64> parseListedSize(const QByteArray& listing, const QString& name);

@@ -28,6 +28,8 @@ constexpr qint64 kUploadHighWater = 1 << 20;
 // A listing of the terminal's folders is a few hundred bytes; anything near
 // this is not a listing.
 constexpr qsizetype kMaxListing = 16 << 20;
+// A LIST of the one file just uploaded is a line; past this it is not that listing.
+constexpr qsizetype kMaxCheckListing = 64 << 10;
 // A server that does not acknowledge QUIT must not hold up the close.
 constexpr int kQuitLimitMs = 5000;
 
@@ -154,6 +156,8 @@ const char* InetFtp::stepName(Step s)
         return "data connection";
     case Step::Transfer:
         return "transfer";
+    case Step::Size:
+        return "SIZE";
     case Step::Quit:
         return "QUIT";
     }
@@ -234,6 +238,8 @@ bool InetFtp::execute(const QString& operation)
     responseCode_ = errNone;
     replyCode_ = 0;
     localFailure_ = {};
+    uploadCheck_ = {};
+    listingCheck_ = false;
     opDownloadLimit_ = op_.kind == FtpOperation::Get ? downloadLimit_ : -1;
     downloadLimit_ = -1;
     downloaded_ = 0;
@@ -291,6 +297,8 @@ bool InetFtp::prepareLocalFile()
             return false;
         }
         transferTotal_ = upload_->size();
+        uploadCheck_.remote = op_.second;
+        uploadCheck_.local = nativePath(op_.first);
         return true;
     }
     if (op_.kind != FtpOperation::Get)
@@ -541,6 +549,10 @@ void InetFtp::send(const char* command, const QString& argument)
 
 void InetFtp::refused(const FtpReply& reply)
 {
+    if (listingCheck_ && reply.code != 421) {
+        dropData();
+        return uploadUnmeasured(reply.text);
+    }
     replyCode_ = reply.code;
     // 421 means the server is closing the session, whatever command it answers.
     if (reply.code == 421)
@@ -625,6 +637,8 @@ void InetFtp::handleReply(const FtpReply& reply)
         return;
     case Step::Transfer:
         return transferReply(reply);
+    case Step::Size:
+        return sizeReply(reply);
     }
 }
 
@@ -719,6 +733,10 @@ void InetFtp::onDataConnected()
 {
     touch();
     step_ = Step::Transfer;
+    if (listingCheck_) {
+        send("LIST", op_.second);
+        return;
+    }
     switch (op_.kind) {
     case FtpOperation::Get:
         send("RETR", op_.first);
@@ -743,7 +761,10 @@ void InetFtp::onDataReadable()
         const qint64 n = data_->read(buffer, kChunk);
         if (n <= 0)
             break;
-        if (op_.kind == FtpOperation::Get && download_) {
+        if (listingCheck_) {
+            if (checkListing_.size() < kMaxCheckListing)
+                checkListing_.append(buffer, std::min(n, kMaxCheckListing - checkListing_.size()));
+        } else if (op_.kind == FtpOperation::Get && download_) {
             downloaded_ += n;
             if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_)
                 return fail(errTooLarge,
@@ -797,6 +818,7 @@ void InetFtp::pumpUpload()
             return;
         }
         data_->write(buffer, n);
+        uploadCheck_.sentBytes += n;
     }
 }
 
@@ -827,9 +849,11 @@ void InetFtp::transferReply(const FtpReply& reply)
     }
     if (!reply.positive())
         return refused(reply);
-    post(icResponseReceived);
+    // The measuring LIST is part of the PUT: the caller saw its response already.
+    if (!listingCheck_)
+        post(icResponseReceived);
     finalReplySeen_ = true;
-    if (op_.kind == FtpOperation::Put && !uploadAtEnd_)
+    if (uploading() && !uploadAtEnd_)
         return fail(errConnectionReset, QStringLiteral("The server ended the upload early: %1").arg(reply.text), false);
     finishTransferIfDone();
 }
@@ -840,10 +864,17 @@ void InetFtp::finishTransferIfDone()
         return;
     if (!finalReplySeen_) {
         // Before the server confirms, a closed upload connection is only fine when we closed it.
-        if (op_.kind == FtpOperation::Put && !uploadAtEnd_)
+        if (uploading() && !uploadAtEnd_)
             fail(errConnectionReset, QStringLiteral("The server closed the data connection before the whole file was sent"), false);
         return;
     }
+    if (listingCheck_) {
+        if (const auto size = parseListedSize(checkListing_, op_.second))
+            return compareUpload(*size);
+        return uploadUnmeasured(QStringLiteral("no line of the listing gives its size"));
+    }
+    if (op_.kind == FtpOperation::Put)
+        return checkUpload();
     if (op_.kind == FtpOperation::Get) {
         if (const QString why = commitDownload(); !why.isEmpty())
             return failLocal(downloadTarget_, why, true, true);
@@ -862,6 +893,64 @@ void InetFtp::reportProgress(qint64 done, bool final)
     onTransferProgress(done, transferTotal_);
 }
 
+// A 226 only says the data connection ended well: a terminal whose flash
+// filled up or that dropped the end of the stream still answers it. What the
+// server holds is asked in the same session, TYPE I still in force.
+void InetFtp::checkUpload()
+{
+    touch();
+    step_ = Step::Size;
+    send("SIZE", op_.second);
+}
+
+void InetFtp::sizeReply(const FtpReply& reply)
+{
+    if (reply.preliminary())
+        return;
+    if (reply.code == 421)
+        return refused(reply);
+    if (const auto size = parseSizeReply(reply))
+        return compareUpload(*size);
+    // No SIZE here (502, or 550 in some modes): the long listing has a size column.
+    uploadCheck_.unmeasuredWhy = QStringLiteral("SIZE: ") + reply.text;
+    listUpload();
+}
+
+void InetFtp::listUpload()
+{
+    touch();
+    listingCheck_ = true;
+    checkListing_.clear();
+    requestDataPort(false);
+}
+
+void InetFtp::compareUpload(qint64 remoteBytes)
+{
+    listingCheck_ = false;
+    uploadCheck_.remoteBytes = remoteBytes;
+    if (remoteBytes == uploadCheck_.sentBytes) {
+        uploadCheck_.outcome = UploadCheck::Matched;
+        return completed();
+    }
+    uploadCheck_.outcome = UploadCheck::Mismatch;
+    // The session is as good as after a refusal: the caller decides what follows.
+    fail(errUploadIncomplete,
+         QStringLiteral("Upload incomplete: the server holds %1 bytes of %2, %3 were sent")
+             .arg(QString::number(remoteBytes), op_.second, QString::number(uploadCheck_.sentBytes)),
+         true);
+}
+
+// A server that cannot measure the file does not make a good upload a bad
+// one: the 2xx stands, and the caller says it was not verified.
+void InetFtp::uploadUnmeasured(const QString& why)
+{
+    listingCheck_ = false;
+    uploadCheck_.outcome = UploadCheck::Unmeasured;
+    uploadCheck_.unmeasuredWhy += QStringLiteral("; LIST: ") + why;
+    trace(QStringLiteral("! upload of %1 not verified: %2").arg(op_.second, uploadCheck_.unmeasuredWhy));
+    completed();
+}
+
 void InetFtp::completed()
 {
     if (op_.kind == FtpOperation::Get || op_.kind == FtpOperation::Put)
@@ -875,6 +964,7 @@ void InetFtp::completed()
 void InetFtp::fail(int code, const QString& info, bool keepSession)
 {
     timeout_->stop();
+    listingCheck_ = false;
     dropData();
     discardLocalFiles();
     if (!keepSession)
@@ -914,6 +1004,7 @@ void InetFtp::cancel()
     dropControl();
     discardLocalFiles();
     step_ = Step::Idle;
+    listingCheck_ = false;
     executing_ = false;
 }
 

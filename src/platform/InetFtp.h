@@ -30,7 +30,8 @@ struct FtpOperation {
 // failure numbers. One control connection lives from the first command to
 // CLOSE, so a CD holds for the commands after it. Everything runs on the
 // event loop; notifications are always delivered from it, never from inside
-// execute(), and none at all after cancel().
+// execute(), and none at all after cancel(). A PUT completes only after the
+// server's copy was measured against what was sent (uploadCheck()).
 class InetFtp : public QObject {
     Q_OBJECT
 public:
@@ -64,6 +65,9 @@ public:
         errLocalFile = 12950,
         // A download went past the limit set for it.
         errTooLarge = 12951,
+        // After an upload the server holds another size than was sent
+        // (uploadCheck() says both).
+        errUploadIncomplete = 12952,
     };
 
     // The PC's file behind an errLocalFile failure.
@@ -71,6 +75,23 @@ public:
         QString path;
         QString reason;
         bool writing = false;
+    };
+
+    // How a PUT compared the server's copy with what was sent: SIZE, or the
+    // size column of a LIST line when the server has no SIZE.
+    struct UploadCheck {
+        enum Outcome {
+            None,        // no PUT, or it failed before the comparison
+            Matched,
+            Unmeasured,  // the server gave no size: the upload was accepted on its 2xx
+            Mismatch,    // failed with errUploadIncomplete
+        };
+        Outcome outcome = None;
+        QString remote;            // as the PUT named it
+        QString local;             // native path
+        qint64 sentBytes = 0;      // every byte of the local file, as read and sent
+        qint64 remoteBytes = -1;   // the size the server reported; -1 when none
+        QString unmeasuredWhy;     // the server's last answer when it gave no size
     };
 
     explicit InetFtp(QObject* parent = nullptr);
@@ -102,6 +123,8 @@ public:
     // failure was not a server's answer.
     int replyCode() const { return replyCode_; }
     const LocalFailure& localFailure() const { return localFailure_; }
+    // The comparison of the last PUT (outcome None for any other operation).
+    const UploadCheck& uploadCheck() const { return uploadCheck_; }
     // The next piece of the last listing, empty when all has been read.
     QString getChunk(int maxChars = 1024);
     bool connected() const { return control_ != nullptr; }
@@ -140,6 +163,7 @@ private:
         Epsv,
         DataConnecting,
         Transfer,
+        Size,
         Quit,
     };
     static const char* stepName(Step s);
@@ -167,6 +191,12 @@ private:
     char* ioBuffer();
     void transferReply(const FtpReply& reply);
     void finishTransferIfDone();
+    void checkUpload();
+    void sizeReply(const FtpReply& reply);
+    void listUpload();
+    void compareUpload(qint64 remoteBytes);
+    void uploadUnmeasured(const QString& why);
+    bool uploading() const { return op_.kind == FtpOperation::Put && !listingCheck_; }
     void completed();
     void fail(int code, const QString& info, bool keepSession);
     void failLocal(const QString& path, const QString& reason, bool writing, bool keepSession);
@@ -206,6 +236,10 @@ private:
     bool finalReplySeen_ = false;
     bool dataDone_ = false;
     bool uploadAtEnd_ = false;
+    // The data transfer is the LIST that measures the file just uploaded.
+    bool listingCheck_ = false;
+    QByteArray checkListing_;
+    UploadCheck uploadCheck_;
     std::unique_ptr<QFile> download_;  // the temporary file of a GET
     QString downloadTarget_;
     std::unique_ptr<QFile> upload_;

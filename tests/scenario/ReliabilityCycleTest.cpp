@@ -33,7 +33,7 @@ const CycleStep kCycle[] = {
     {"upgrade", Act::Upgrade, 0, "", CutKind::PowerOff, -1, "5.7.2.0"},
     {"restore, power off halfway through its upload", Act::Restore, 5, "FTP STOR /tffs0/bin/qorax_5_7_1_12.bin",
      CutKind::PowerOff, 32 * 1024, "5.7.2.0"},
-    {"restore, reboot inside the descriptor put", Act::Restore, 11, "FTP STOR image.txt", CutKind::Reboot, 11,
+    {"restore, reboot inside the descriptor put", Act::Restore, 12, "FTP STOR image.txt", CutKind::Reboot, 11,
      "Boot ROM"},
     {"restore from the Boot ROM", Act::Restore, 0, "", CutKind::PowerOff, -1, "5.7.1.12"},
     {"upgrade, reboot at the descriptor fetch", Act::Upgrade, 7, "FTP RETR image.txt", CutKind::Reboot, -1, "5.7.1.12"},

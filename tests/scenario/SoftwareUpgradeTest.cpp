@@ -343,6 +343,26 @@ INSTANTIATE_TEST_SUITE_P(
                     [](FtpFault& t) {
                         EXPECT_EQ(readFile(t.home.file("Backup/qorax_5_7_1_12.bin")), t.oldExecutable);
                     }},
+        // A flash that keeps part of the upload still answers 226: the size
+        // check stops the upgrade before the descriptor names the short file.
+        FtpFaultRow{"upload truncated silently",
+                    [](qsim::Faults& f) {
+                        f.ftpTruncateUploadTo = 100000;
+                        f.ftpTruncateFile = "qorax_5_7_2_0.bin";
+                    },
+                    Ends::Stopped,
+                    "Upgrade stopped: the upload of /tffs0/bin/qorax_5_7_2_0.bin was incomplete.\r\n\r\nThe Satellite "
+                    "IP Modem holds 100000 bytes of it; the file on this PC has 204800 bytes:",
+                    false, "upload incomplete: the terminal holds 100000 bytes of /tffs0/bin/qorax_5_7_2_0.bin",
+                    [](FtpFault& t) {
+                        EXPECT_FALSE(t.sim.ftpCommands().contains("STOR image.txt"));
+                        EXPECT_EQ(t.w().currUpgradeState, UPG_STATE_IDLE);
+                        t.u.reset();
+                        t.sim->clearFaults();
+                        t.sim->powerOff();
+                        t.sim->powerOn();
+                        EXPECT_TRUE(waitUntil([&] { return t.sim->runningVersion() == "5.7.1.12"; }, 10000));
+                    }},
         // The previous backup stays and no partial file is offered.
         FtpFaultRow{"backup download interrupted",
                     [](qsim::Faults& f) {

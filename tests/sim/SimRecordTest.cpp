@@ -94,7 +94,8 @@ TEST(SimOptions, CommandLine)
     QString message;
     ASSERT_EQ(qsim::parseOptions({"sim", "--app-address", "127.0.0.9", "--zing-port", "18270", "--restart-ms", "300",
                                   "--zing-ignore", "0x0d", "--zing-truncate", "146=6", "--zing-raw", "0x32=0102",
-                                  "--ftp-reset-after", "1000:qorax_5_7_2_0.bin", "--telnet-split", "4:10",
+                                  "--ftp-reset-after", "1000:qorax_5_7_2_0.bin", "--ftp-truncate-upload", "500:atb.sxm",
+                                  "--telnet-split", "4:10",
                                   "--ftp-fault", "late:250", "--battery", "unknown", "--shell-login", "bsp2c"},
                                  &o, &message),
               qsim::ParseResult::Run)
@@ -107,6 +108,8 @@ TEST(SimOptions, CommandLine)
     EXPECT_EQ(o.faults.zingByCode.value(0x32).raw, QByteArray("\x01\x02"));
     EXPECT_EQ(o.faults.ftpResetAfterBytes, 1000);
     EXPECT_EQ(o.faults.ftpResetFile, QLatin1String("qorax_5_7_2_0.bin"));
+    EXPECT_EQ(o.faults.ftpTruncateUploadTo, 500);
+    EXPECT_EQ(o.faults.ftpTruncateFile, QLatin1String("atb.sxm"));
     EXPECT_EQ(o.faults.telnetSplitBytes, 4);
     EXPECT_EQ(o.faults.telnetSplitGapMs, 10);
     EXPECT_EQ(o.faults.ftp.mode, qsim::ServiceMode::Late);

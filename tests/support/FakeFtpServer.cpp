@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 FakeFtpServer::FakeFtpServer()
 {
     server_.listen(QHostAddress::LocalHost, 0);
@@ -69,9 +71,13 @@ void FakeFtpServer::answer(const QByteArray& line)
                             QByteArray::number(p % 256) + ")\r\n");
         else
             control_->write("229 Entering Extended Passive Mode (|||" + QByteArray::number(p) + "|)\r\n");
-    } else if (verb == "RETR" || verb == "NLST") {
+    } else if (verb == "RETR" || verb == "NLST" || verb == "LIST") {
         control_->write("150 here it comes\r\n");
-        dataWanted_ = true;
+        dataJob_ = DataJob::Send;
+        serveData();
+    } else if (verb == "STOR") {
+        control_->write("150 send it\r\n");
+        dataJob_ = DataJob::Receive;
         serveData();
     } else if (verb == "QUIT") {
         control_->write("221 bye\r\n");
@@ -83,10 +89,25 @@ void FakeFtpServer::answer(const QByteArray& line)
 
 void FakeFtpServer::serveData()
 {
-    if (!dataWanted_ || !data_)
+    if (dataJob_ == DataJob::None || !data_)
         return;
-    dataWanted_ = false;
+    const DataJob job = std::exchange(dataJob_, DataJob::None);
     QPointer<QTcpSocket> control = control_;
+    if (job == DataJob::Receive) {
+        stored.clear();
+        QPointer<QTcpSocket> data = data_;
+        QObject::connect(data_, &QTcpSocket::readyRead, this, [this, data] {
+            if (data)
+                stored += data->readAll();
+        });
+        QObject::connect(data_, &QTcpSocket::disconnected, this, [this, control, data] {
+            if (data)
+                stored += data->readAll();
+            if (control)
+                control->write("226 stored\r\n");
+        });
+        return;
+    }
     QObject::connect(data_, &QTcpSocket::disconnected, this, [control] {
         if (control)
             control->write("226 done\r\n");

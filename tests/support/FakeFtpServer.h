@@ -23,8 +23,10 @@ public:
     std::map<QByteArray, QList<QByteArray>> script;
     // The address the 227 reply names ("127,0,0,1").
     QByteArray pasvAddress = "127,0,0,1";
-    // What RETR and NLST send on the data connection.
+    // What RETR, NLST and LIST send on the data connection.
     QByteArray payload;
+    // What the last STOR brought; it is answered 226 when the client ends it.
+    QByteArray stored;
 
     QList<QByteArray> received;
 
@@ -39,5 +41,5 @@ private:
     QPointer<QTcpSocket> control_;
     QPointer<QTcpSocket> data_;
     QByteArray buffer_;
-    bool dataWanted_ = false;
+    enum class DataJob { None, Send, Receive } dataJob_ = DataJob::None;
 };

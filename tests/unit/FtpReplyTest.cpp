@@ -113,4 +113,30 @@ TEST(FtpPassiveReplies, FindTheAddressAndPortOrNothing)
         EXPECT_EQ(parseEpsvReply(text).value_or(0), port) << text;
 }
 
+// The size that proves an upload whole: a wrong column or another file's
+// line would pass a truncated upload or fail a good one. -1: no size.
+TEST(FtpUploadSizes, ComeFromSizeRepliesAndTheFilesOwnListLine)
+{
+    const struct { int code; const char* text; qint64 size; } replies[] = {
+        {213, "213 204800", 204800}, {213, "213 0", 0}, {213, "213 ", -1}, {213, "213 12 bytes", -1},
+        {550, "550 204800", -1},     {213, "213 -5", -1},
+    };
+    for (const auto& r : replies)
+        EXPECT_EQ(parseSizeReply({r.code, r.text}).value_or(-1), r.size) << r.text;
+
+    const struct { const char* listing; const char* name; qint64 size; } lists[] = {
+        {"-rw-r--r--   1 owner group  123456 Jan 01 00:00 atb.sxm\r\n", "atb.sxm", 123456},
+        {"-rw-r--r-- 1 owner 77 Mar  5  2023 atb.sxm", "atb.sxm", 77},
+        {"-rwxrwxrwx 1 0 0 42 Dec 31 23:59 /tffs0/pic.s19\r\n", "/tffs0/pic.s19", 42},
+        {"01-31-24  10:00AM   9999 ATB.SXM\r\n", "atb.sxm", 9999},
+        {"-rw-r--r-- 1 a b 10 Jan 01 00:00 hpa.sxm\r\n-rw-r--r-- 1 a b 55 Jan 01 00:00 atb.sxm\r\n", "atb.sxm", 55},
+        {"-rw-r--r-- 1 a b 10 Jan 01 00:00 hpa.sxm\r\n", "atb.sxm", -1},
+        {"drwxr-xr-x 2 a b 4096 Jan 01 00:00 atb.sxm\r\n", "atb.sxm", -1},
+        {"01-31-24 10:00AM <DIR> atb.sxm\r\n", "atb.sxm", -1},
+        {"total 0\r\n", "atb.sxm", -1},
+    };
+    for (const auto& r : lists)
+        EXPECT_EQ(parseListedSize(r.listing, QString::fromLatin1(r.name)).value_or(-1), r.size) << r.listing;
+}
+
 }  // namespace

@@ -146,6 +146,7 @@ TEST_F(InetFtpTest, EveryOperationOverOneLoginWithTheTerminalsLayout)
 
     EXPECT_EQ(run("PUT " + quoted(home.file("new pkg/qorax_9_9.bin")) + " /tffs0/bin/qorax_9_9.bin"), kFirstCommand);
     EXPECT_EQ(server.readFile("tffs0/bin/qorax_9_9.bin"), exe);
+    EXPECT_EQ(ftp.uploadCheck().outcome, InetFtp::UploadCheck::Matched);
 
     // Relative names start in the login folder /tffs0.
     EXPECT_EQ(run("GET bin/qorax_9_9.bin " + quoted(home.file("Backup/copy of 9.bin"))), kNextCommand);
@@ -177,7 +178,7 @@ TEST_F(InetFtpTest, EveryOperationOverOneLoginWithTheTerminalsLayout)
     EXPECT_FALSE(executingAtCompletion);
     EXPECT_EQ(server.logins(), 1);
     const QStringList cmds = server.commands();
-    for (const char* cmd : {"TYPE I", "TYPE A", "QUIT"})
+    for (const char* cmd : {"TYPE I", "SIZE /tffs0/bin/qorax_9_9.bin", "TYPE A", "QUIT"})
         EXPECT_TRUE(cmds.contains(cmd)) << cmd;
     EXPECT_FALSE(trace.join('\n').contains("skywardly"));
     EXPECT_TRUE(trace.contains("> PASS ****"));
@@ -454,6 +455,71 @@ TEST_F(InetFtpTest, DownloadPastItsLimitStopsAndKeepsTheOldFile)
     EXPECT_EQ(run(get).last(), InetFtp::icResponseCompleted);
     EXPECT_EQ(readFile(home.file("image.txt")), peer.payload);
 }
+
+// After the 226 of a PUT the client asks what the server holds: SIZE, else the
+// size column of a LIST line. Another size fails the PUT with the session
+// kept; a server that gives no size has the upload accepted.
+struct UploadCheckCase {
+    const char* name;
+    QList<QByteArray> sizeReply;
+    QByteArray listing;  // what LIST sends; empty: LIST is refused
+    InetFtp::UploadCheck::Outcome outcome;
+    qint64 remoteBytes;
+    bool listed;  // LIST was asked
+};
+
+class InetFtpUploadCheck : public InetFtpTest, public ::testing::WithParamInterface<UploadCheckCase> {};
+
+TEST_P(InetFtpUploadCheck, ComparesWhatTheServerHoldsWithWhatWasSent)
+{
+    const UploadCheckCase& c = GetParam();
+    FakeFtpServer peer;
+    peer.script["SIZE"] = c.sizeReply;
+    if (c.listing.isEmpty())
+        peer.script["LIST"] = {"550 no listing\r\n"};
+    peer.payload = c.listing;
+    TestHome home;
+    const QByteArray exe = binaryContent(5000);
+    home.writeFile("qorax_9_9.bin", exe);
+    attach(peer.port());
+    ftp.setTimeoutMs(2000);
+
+    const bool mismatch = c.outcome == InetFtp::UploadCheck::Mismatch;
+    const States got = run("PUT " + quoted(home.file("qorax_9_9.bin")) + " /tffs0/bin/qorax_9_9.bin");
+    // The check adds no notification: one completion, or one failure.
+    EXPECT_EQ(got, mismatch ? (States{1, 2, 3, 4, 5, 6, 7, 8, 11}) : kFirstCommand);
+    EXPECT_EQ(ftp.responseCode(), mismatch ? InetFtp::errUploadIncomplete : 0);
+    EXPECT_EQ(peer.stored, exe);
+    const InetFtp::UploadCheck& check = ftp.uploadCheck();
+    EXPECT_EQ(check.outcome, c.outcome);
+    EXPECT_EQ(check.remoteBytes, c.remoteBytes);
+    EXPECT_EQ(check.sentBytes, exe.size());
+    EXPECT_EQ(check.remote, "/tffs0/bin/qorax_9_9.bin");
+    EXPECT_EQ(peer.received.count("SIZE /tffs0/bin/qorax_9_9.bin"), 1);
+    EXPECT_EQ(peer.received.count("LIST /tffs0/bin/qorax_9_9.bin"), c.listed ? 1 : 0);
+    // Whatever the verdict, the session goes on without a new login.
+    EXPECT_EQ(run("CD /tffs0").last(), InetFtp::icResponseCompleted);
+    EXPECT_EQ(peer.received.count("USER qorauser"), 1);
+}
+
+using Outcome = InetFtp::UploadCheck::Outcome;
+
+INSTANTIATE_TEST_SUITE_P(
+    InetFtpScripted, InetFtpUploadCheck,
+    ::testing::Values(
+        UploadCheckCase{"SIZE gives the whole file", {"213 5000\r\n"}, "", Outcome::Matched, 5000, false},
+        UploadCheckCase{"SIZE gives less", {"213 4096\r\n"}, "", Outcome::Mismatch, 4096, false},
+        UploadCheckCase{"no SIZE, the LIST line gives the whole file", {"502 SIZE not implemented\r\n"},
+                        "-rwxrwxrwx   1 0        0              5000 Jan 01 00:00 qorax_9_9.bin\r\n", Outcome::Matched,
+                        5000, true},
+        UploadCheckCase{"no SIZE, the LIST line gives less", {"550 SIZE not allowed\r\n"},
+                        "-rwxrwxrwx   1 0        0              4999 Jan 01 00:00 qorax_9_9.bin\r\n", Outcome::Mismatch,
+                        4999, true},
+        UploadCheckCase{"neither SIZE nor LIST", {"502 SIZE not implemented\r\n"}, "", Outcome::Unmeasured, -1, true},
+        UploadCheckCase{"the LIST names another file", {"502 SIZE not implemented\r\n"},
+                        "-rwxrwxrwx   1 0        0              4999 Jan 01 00:00 qorax.bin\r\n", Outcome::Unmeasured, -1,
+                        true}),
+    tablerows::RowName());
 
 TEST_F(InetFtpTest, BusyClientRefusesASecondOperationAndAWithheldQuitStillCloses)
 {
