@@ -134,7 +134,7 @@ void frmMain::closeMainWindow()
 
 void frmMain::Form_QueryUnload()
 {
-    WriteLog(2, QStringLiteral(">> Form_QueryUnload()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Form_QueryUnload()"));
     if (sckZING->state() == TcpClient::sckConnected)
         sckZING->close();
     for (Timer* t : {tmrConnect, tmrResponse, tmrFiveSecDelayedReset, tmr40SecDelay, tmrFTPReq, tmrConneTest,
@@ -156,7 +156,7 @@ QString frmMain::termDiagRelativePath()
 
 void frmMain::Form_Unload()
 {
-    WriteLog(2, QStringLiteral(">> Form_Unload()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Form_Unload()"));
 
     // A refused second instance leaves the tool to the one that runs.
     if (commandLine_ == kTermDiagSwitch && !refusedAsSecond_) {
@@ -166,7 +166,7 @@ void frmMain::Form_Unload()
         const QString workDir = QDir::cleanPath(base + QStringLiteral("../TermDiag"));
         const QString program = QDir::cleanPath(base + termDiagRelativePath());
         if (!QFileInfo(program).isFile() || !QProcess::startDetached(program, {}, workDir))
-            WriteLog(0, QStringLiteral("Unable to start the diagnostics tool '") + program + QStringLiteral("'"));
+            WriteLog(qlog::LOG_ERR, QStringLiteral("Unable to start the diagnostics tool '") + program + QStringLiteral("'"));
     }
 
     if (sckZING->state() == TcpClient::sckConnected)
@@ -195,7 +195,7 @@ void frmMain::endOfProgram()
 
 void frmMain::mnuFileExit_Click()
 {
-    WriteLog(2, QStringLiteral(">> mnuFileExit_Click()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> mnuFileExit_Click()"));
     QThread::msleep(10);
     closeMainWindow();
 }

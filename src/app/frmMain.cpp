@@ -48,12 +48,12 @@ void frmMain::createTimersAndSockets()
 
     inetFTP = new InetFtp(this);
     inetFTP->setObjectName(QStringLiteral("inetFTP"));
-    inetFTP->onGuardLog = [this](const QString& line) { WriteLog(0, line); };
+    inetFTP->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
     sckZING = new TcpClient(QStringLiteral("sckZING"), this);
     sckTest = new TcpClient(QStringLiteral("sckTest"), this);
     telnetShell = new TcpClient(QStringLiteral("telnetShell"), this);
     for (TcpClient* s : {sckZING, sckTest, telnetShell})
-        s->onGuardLog = [this](const QString& line) { WriteLog(0, line); };
+        s->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
 }
 
 QList<Timer*> frmMain::allTimers() const

@@ -21,7 +21,7 @@ const QString kNothingChanged = QStringLiteral(
 
 void frmMain::setOKToFTP(bool flag)
 {
-    WriteLog(2, QStringLiteral(">> setOKToFTP() ") + (flag ? QStringLiteral("True") : QStringLiteral("False")));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> setOKToFTP() ") + (flag ? QStringLiteral("True") : QStringLiteral("False")));
     setStatusLedColour(flag ? kGreenLight : kRedLight);
     isOkToFtp = flag;
 }
@@ -29,7 +29,7 @@ void frmMain::setOKToFTP(bool flag)
 void frmMain::setFtpState(int32_t state, const QString& suffix)
 {
     currFtpState = state;
-    WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(state) + suffix);
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(state) + suffix);
 }
 
 bool frmMain::issueFtp(const QString& operation)
@@ -38,7 +38,7 @@ bool frmMain::issueFtp(const QString& operation)
         return true;
     // The control refuses while it still runs a command or when the text is
     // not an operation; both are the program's own mistakes, so say so.
-    WriteLog(0, QStringLiteral("FTP operation not started: ") + operation);
+    WriteLog(qlog::LOG_ERR, QStringLiteral("FTP operation not started: ") + operation);
     return false;
 }
 
@@ -55,7 +55,7 @@ void frmMain::ftpClose()
 
 void frmMain::UPG_CloseFtpForImagePut()
 {
-    WriteLog(3, QStringLiteral("Closing FTP connection"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Closing FTP connection"));
     setFtpState(ftp::CLOSE_CONN_IMAGE_PUT);
     tmrFTPReq->enable();
     issueFtp(QStringLiteral("CLOSE"));
@@ -65,25 +65,25 @@ void frmMain::inetFTP_StateChanged(int state)
 {
     switch (state) {
     case InetFtp::icResolvingHost:
-        WriteLog(3, QStringLiteral("FTP-State: Resolving Host"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Resolving Host"));
         break;
     case InetFtp::icHostResolved:
-        WriteLog(3, QStringLiteral("FTP-State: Host Resolved"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Host Resolved"));
         break;
     case InetFtp::icConnecting:
-        WriteLog(3, QStringLiteral("FTP-State: Connecting..."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Connecting..."));
         break;
     case InetFtp::icConnected:
-        WriteLog(3, QStringLiteral("FTP-State: Connected"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Connected"));
         break;
     case InetFtp::icReceivingResponse:
-        WriteLog(3, QStringLiteral("FTP-State: ReceivingResponse from command = ") + QString::number(currFtpState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: ReceivingResponse from command = ") + QString::number(currFtpState));
         break;
     case InetFtp::icResponseReceived:
-        WriteLog(3, QStringLiteral("FTP-State: Resp received..."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Resp received..."));
         break;
     case InetFtp::icDisconnecting:
-        WriteLog(3, QStringLiteral("FTP-State: Disconnecting..."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Disconnecting..."));
         break;
     case InetFtp::icDisconnected:
         refreshProgress();
@@ -104,42 +104,42 @@ void frmMain::inetFTP_StateChanged(int state)
 
 void frmMain::ftpCompleted()
 {
-    WriteLog(3, QStringLiteral("Current FTP Command: ") + QString::number(currFtpState));
-    WriteLog(3, QStringLiteral("FTP-State: Command Complete"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Current FTP Command: ") + QString::number(currFtpState));
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Command Complete"));
     tmrFTPReq->disable();
     logUploadCheck();
 
     switch (currFtpState) {
     case ftp::GET_BIN_CMD: {
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : back up current executable successfully in backup folder"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : back up current executable successfully in backup folder"));
         const QString path = strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin");
         lastBackup_ = {path, Files::size(path), QString()};
         UPG_DeleteOldBinsThenUpload();
         break;
     }
     case ftp::PUT_NEW_BIN_CMD:
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : upload new software completed"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : upload new software completed"));
         isRestoreImage = false;
         UPG_CloseFtpForImagePut();
         break;
     case ftp::GET_IMG_CMD:
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Get image.txt file successful."));
-        WriteLog(3, QStringLiteral("We have the image file downloaded, start processing it"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : Get image.txt file successful."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("We have the image file downloaded, start processing it"));
         if (!UPG_CheckRetrievedImage()) {
             lastBackup_.why = QStringLiteral("the terminal's image.txt names no executable");
-            WriteLog(0, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
-            WriteLog(2, QStringLiteral("Continuing with binary Upload..."));
+            WriteLog(qlog::LOG_ERR, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
+            WriteLog(qlog::LOG_VRB, QStringLiteral("Continuing with binary Upload..."));
             UPG_UploadQoraxBinToTarget();
             break;
         }
         setStatusText(QStringLiteral("searching qorax.bin lists"));
-        WriteLog(3, QStringLiteral("Retrieved Image file valid.  Continue..."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Retrieved Image file valid.  Continue..."));
         setFtpState(ftp::CD_TO_BIN_FOLDER);
         issueFtp(QStringLiteral("CD /tffs0/bin"));
         EventPump::doEvents();
         break;
     case ftp::CD_TO_BIN_FOLDER:
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Change Directory to bin folder"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : Change Directory to bin folder"));
         setStatusText(QStringLiteral("Retrieving binary list from Terminal."));
         setFtpState(ftp::SEARCH_ALL_BIN_FILE);
         issueFtp(QStringLiteral("LS "));
@@ -147,57 +147,57 @@ void frmMain::ftpCompleted()
         break;
     case ftp::DELETE_OLD_BIN_FILE:
         // The deletion loop waits for the control to become idle.
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : delete old .bin file successfully"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : delete old .bin file successfully"));
         break;
     case ftp::SEARCH_ALL_BIN_FILE:
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : Lists of qorax.bin files retrieved"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : Lists of qorax.bin files retrieved"));
         // The backup comes first: nothing on the terminal is deleted until the
         // running executable is safe on this PC.
         UPG_ReadBinFileList();
         if (unloaded_)
             break;
         setStatusText(QStringLiteral("Downloading Satellite IP Modem software to PC..."));
-        WriteLog(3, QStringLiteral("current executable: ") + strCurrentExecutable + QStringLiteral("**"));
-        WriteLog(3, QStringLiteral("current SoftwareFile : ") +
+        WriteLog(qlog::LOG_DET, QStringLiteral("current executable: ") + strCurrentExecutable + QStringLiteral("**"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("current SoftwareFile : ") +
                         ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin")));
         UPG_HandleSwBackupAndProceed();
         break;
     case ftp::PUT_RESTORE_BIN_CMD:
-        WriteLog(2, QStringLiteral("[ FTP Command Complete ] : restore software version completed"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : restore software version completed"));
         isRestoreImage = true;
         UPG_CloseFtpForImagePut();
         break;
     case ftp::GET_LOG_CMD:
         isFtpDone = true;
-        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Closing FTP connection"));
         tmrFTPReq->enable();
         ftpClose();
         setStatusText(QStringLiteral("Log downloaded"));
         break;
     case ftp::UPGRADE_PIC_SA_CMD:
         isFtpDone = true;
-        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Closing FTP connection"));
         ftpClose();
         setStatusText(QStringLiteral("PIC successfully uploaded! Wait..."));
         picUpgradeState = PIC_UPG_STATE_PREP_INIT_CONNECT;
-        WriteLog(3, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
         break;
     case ftp::UPGRADE_ANTENNA_ATB_CMD:
         isFtpDone = true;
         if (!strLocHpaFile.isEmpty()) {
             setFtpState(ftp::UPGRADE_ANTENNA_HPA_CMD);
             setStatusText(QStringLiteral("Uploading Antenna software! Wait..."));
-            WriteLog(2, QStringLiteral("Uploaded ATB file Successfully ! Continue with HPA."));
+            WriteLog(qlog::LOG_VRB, QStringLiteral("Uploaded ATB file Successfully ! Continue with HPA."));
             tmrFTPReq->enable();
             // As every upload: a failure of this one must end the step.
             isFtpDone = false;
             issueFtp(antennaPut(strLocHpaFile, QStringLiteral("hpa.sxm")));
             break;
         }
-        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Closing FTP connection"));
         ftpClose();
         setStatusText(QStringLiteral("Antenna files successfully uploaded!  Please Wait..."));
-        WriteLog(2, QStringLiteral("Uploaded ATB file Successfully !"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("Uploaded ATB file Successfully !"));
         ZingReq_UpgradeAntennaFW();
         break;
     case ftp::UPGRADE_ANTENNA_IAC_CMD:
@@ -205,10 +205,10 @@ void frmMain::ftpCompleted()
         [[fallthrough]];
     case ftp::UPGRADE_ANTENNA_HPA_CMD: {
         const bool iac = currFtpState == ftp::UPGRADE_ANTENNA_IAC_CMD;
-        WriteLog(3, QStringLiteral("Closing FTP connection"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Closing FTP connection"));
         ftpClose();
         setStatusText(QStringLiteral("Antenna files successfully uploaded!  Please Wait..."));
-        WriteLog(2, iac ? QStringLiteral("Uploaded IAC file Successfully !") : QStringLiteral("Uploaded HPA file Successfully !"));
+        WriteLog(qlog::LOG_VRB, iac ? QStringLiteral("Uploaded IAC file Successfully !") : QStringLiteral("Uploaded HPA file Successfully !"));
         ZingReq_UpgradeAntennaFW();
         break;
     }
@@ -226,41 +226,41 @@ void frmMain::ftpCompleted()
 
 void frmMain::ftpDisconnected()
 {
-    WriteLog(3, QStringLiteral("FTP-State: Disconnected"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Disconnected"));
     tmrFTPReq->disable();
     isFtpDone = true;
     SetMouseCursor(0);
     if (currFtpState == ftp::CLOSE_CONNECTION) {
         if (picUpgradeState == PIC_UPG_STATE_PREP_INIT_CONNECT) {
             if (!isBootRomMode) {
-                WriteLog(1, QStringLiteral("Start Preparing for PIC Upgrade"));
+                WriteLog(qlog::LOG_INF, QStringLiteral("Start Preparing for PIC Upgrade"));
                 UI_UpdateUIUpgState(4);
                 UPG_Prepare4PICUpgrade();
             } else {
-                WriteLog(1, QStringLiteral("Initializing PIC Upgrade."));
+                WriteLog(qlog::LOG_INF, QStringLiteral("Initializing PIC Upgrade."));
                 UI_UpdateUIUpgState(4);
                 Init_PIC_Upgrade();
             }
         }
     } else if (currFtpState != ftp::CLOSE_CONN_IMAGE_PUT) {
-        WriteLog(0, QStringLiteral("FTP connection was suddenly closed."));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("FTP connection was suddenly closed."));
         setStatusText(QString());
     } else {
         tmrImagePutTrig->enable();
         currFtpState = ftp::CLOSE_CONNECTION;
     }
-    WriteLog(3, QStringLiteral("CLOSE: current ftp command: ") + QString::number(currFtpState));
-    WriteLog(3, QStringLiteral("The result code: ") + QString::number(inetFTP->responseCode()));
+    WriteLog(qlog::LOG_DET, QStringLiteral("CLOSE: current ftp command: ") + QString::number(currFtpState));
+    WriteLog(qlog::LOG_DET, QStringLiteral("The result code: ") + QString::number(inetFTP->responseCode()));
 }
 
 void frmMain::ftpFailed()
 {
-    WriteLog(3, QStringLiteral("FTP-State: Error"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP-State: Error"));
     tmrFTPReq->disable();
     const int code = inetFTP->responseCode();
     const QString info = inetFTP->responseInfo();
     if (!isFtpDone && currFtpState != ftp::GET_IMG_CMD)
-        WriteLog(0, QStringLiteral("Command not complete, Error code: ") + QString::number(code) + QLatin1Char(' ') + info +
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Command not complete, Error code: ") + QString::number(code) + QLatin1Char(' ') + info +
                         QStringLiteral(" ftp command: ") + QString::number(currFtpState));
     if (isFtpDone)
         return;
@@ -280,13 +280,13 @@ void frmMain::ftpFailed()
         inetFTP->cancel();
         SetMouseCursor(0);
         setStatusText(QStringLiteral("FTP Timeout.  Checking connection..."));
-        WriteLog(3, QStringLiteral("Inside inetFtp_stateChanged, icerror"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Inside inetFtp_stateChanged, icerror"));
         strCurrentVersion = QStringLiteral("0_0_0_0");
         isFtpTimedOut = true;
         ZingReq_GetCurrentSoftwareVersion();
         break;
     case InetFtp::errRefused:
-        WriteLog(3, QStringLiteral("File not found on modem, FTP state : ") + QString::number(currFtpState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("File not found on modem, FTP state : ") + QString::number(currFtpState));
         ftpFileNotFound();
         break;
     case InetFtp::errLoginRefused:
@@ -308,7 +308,7 @@ void frmMain::ftpFailed()
         ftpFatalConnectionReset();
         break;
     default:
-        WriteLog(0, QStringLiteral("[ FTP ERROR ] : unexpected FTP error occurred"));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : unexpected FTP error occurred"));
         isFtpDone = true;
         inetFTP->cancel();
         SetMouseCursor(0);
@@ -333,8 +333,8 @@ void frmMain::ftpFileNotFound()
         }
         SetMouseCursor(0);
         lastBackup_.why = QStringLiteral("the terminal holds no file of its running software");
-        WriteLog(3, QStringLiteral("qorax bin not found, continuing"));
-        WriteLog(0, QStringLiteral("[ FTP ERROR ] : qorax*.bin file does not exist in flash memory, will upload current "
+        WriteLog(qlog::LOG_DET, QStringLiteral("qorax bin not found, continuing"));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : qorax*.bin file does not exist in flash memory, will upload current "
                                    "new version to terminal"));
         UPG_DeleteOldBinsThenUpload();
         break;
@@ -342,22 +342,22 @@ void frmMain::ftpFileNotFound()
         if (!absent) {
             // Only a missing descriptor leads to the default executable; a failed
             // fetch of one that is there must not decide what gets deleted.
-            WriteLog(0, QStringLiteral("[ FTP ERROR ] : image.txt could not be fetched: ") + inetFTP->responseInfo());
+            WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : image.txt could not be fetched: ") + inetFTP->responseInfo());
             stopFtpOperation(QStringLiteral("Upgrade stopped: image file not read."),
                              QStringLiteral("The Satellite IP Modem's image file (image.txt) could not be fetched:") +
                                  zing::kCrLf + inetFTP->responseInfo() + zing::kCrLf + zing::kCrLf + kNothingChanged +
                                  zing::kCrLf + QStringLiteral("Check the connection, then try again."));
             break;
         }
-        WriteLog(0, QStringLiteral("[ FTP ERROR ] : image.txt file does not exist in flash memory, default name to "
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : image.txt file does not exist in flash memory, default name to "
                                    "qorax.bin"));
-        WriteLog(3, QStringLiteral("Enter GET_IMG_CMD: File Not Found"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Enter GET_IMG_CMD: File Not Found"));
         setStatusText(QStringLiteral("image file does not exist on terminal, use default software"));
         isImageValid = false;
         setFtpState(ftp::CD_TO_BIN_FOLDER);
         issueFtp(QStringLiteral("CD /tffs0/bin"));
         setStatusText(QStringLiteral("Searching qorax.bin lists"));
-        WriteLog(3, QStringLiteral("Leaving GET_IMG_CMD: File Not Found"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Leaving GET_IMG_CMD: File Not Found"));
         break;
     case ftp::GET_LOG_CMD:
         isFtpDone = true;
@@ -365,7 +365,7 @@ void frmMain::ftpFileNotFound()
         setStatusText(QStringLiteral("Log file doesn't exist."));
         break;
     default:
-        WriteLog(0, QStringLiteral("[ FTP ERROR ] : unexpected FTP error occurred"));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : unexpected FTP error occurred"));
         isFtpDone = true;
         SetMouseCursor(0);
         msgBox(QStringLiteral("An unexpected FTP error occurred.  Operation cancelled.") + zing::kCrLf + zing::kCrLf +
@@ -382,7 +382,7 @@ void frmMain::ftpLocalFailure()
     const InetFtp::LocalFailure& f = inetFTP->localFailure();
     if (currFtpState == ftp::GET_BIN_CMD)
         lastBackup_.why = QStringLiteral("the backup could not be written: ") + f.path + QStringLiteral(": ") + f.reason;
-    WriteLog(0, QStringLiteral("[ Local file error ] : ") + f.path + QStringLiteral(": ") + f.reason + QStringLiteral(" (") +
+    WriteLog(qlog::LOG_ERR, QStringLiteral("[ Local file error ] : ") + f.path + QStringLiteral(": ") + f.reason + QStringLiteral(" (") +
                     ftp::ftpStateName(currFtpState) + QStringLiteral("); nothing more is sent for it"));
     stopFtpOperation(ftp::operationName(currFtpState) + QStringLiteral(" stopped: file error on this PC."),
                      ftp::localFailureText(currFtpState, f.path, f.reason, f.writing));
@@ -395,18 +395,18 @@ void frmMain::ftpTooLarge()
     case ftp::GET_IMG_CMD:
         // A descriptor is one line: this is no descriptor.
         lastBackup_.why = QStringLiteral("the terminal's image.txt names no executable");
-        WriteLog(0, QStringLiteral("[ FTP ERROR ] : ") + info);
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : ") + info);
         isImageValid = false;
         strCurrentExecutable = ftp::kDefaultExecutable;
-        WriteLog(0, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
-        WriteLog(2, QStringLiteral("Continuing with binary Upload..."));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Retrieved Image file Corrupt.  Bypassing Binary retieval."));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("Continuing with binary Upload..."));
         UPG_UploadQoraxBinToTarget();
         break;
     case ftp::GET_BIN_CMD:
         backupNotMade(info);
         break;
     default:
-        WriteLog(0, QStringLiteral("[ FTP ERROR ] : ") + info);
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : ") + info);
         stopFtpOperation(ftp::operationName(currFtpState) + QStringLiteral(" stopped: file too large."),
                          ftp::operationName(currFtpState) + QStringLiteral(" stopped:") + zing::kCrLf + info);
         break;
@@ -442,7 +442,7 @@ void frmMain::logUploadCheck()
 void frmMain::backupNotMade(const QString& why)
 {
     lastBackup_.why = QStringLiteral("the backup failed: ") + why;
-    WriteLog(0, QStringLiteral("[ FTP ERROR ] : backup of the running software failed: ") + why);
+    WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP ERROR ] : backup of the running software failed: ") + why);
     stopFtpOperation(QStringLiteral("Upgrade stopped: no backup could be made."),
                      QStringLiteral("The backup copy of the Satellite IP Modem's software could not be made:") +
                          zing::kCrLf + why + zing::kCrLf + zing::kCrLf + kNothingChanged + zing::kCrLf +
@@ -457,7 +457,7 @@ void frmMain::stopFtpOperation(const QString& status, const QString& box)
     SetMouseCursor(0);
     if (currFtpState != ftp::GET_LOG_CMD) {
         currUpgradeState = UPG_STATE_IDLE;
-        WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
         UI_UpdateUIUpgState(1);
     }
     setStatusText(status);
@@ -466,7 +466,7 @@ void frmMain::stopFtpOperation(const QString& status, const QString& box)
 
 void frmMain::ftpFatalConnectionReset()
 {
-    WriteLog(0, QStringLiteral("FTP connection lost: ") + inetFTP->responseInfo());
+    WriteLog(qlog::LOG_ERR, QStringLiteral("FTP connection lost: ") + inetFTP->responseInfo());
     setStatusText(QStringLiteral("Please check the connections to the terminal, Plug in power and try again"));
     msgBox(zing::kConnectionProblemA + zing::kCrLf, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
     closeMainWindow();
@@ -481,7 +481,7 @@ void frmMain::fatalImagePut()
 
 void frmMain::tmrFTPReq_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmrFTPReq_Timer()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrFTPReq_Timer()"));
     isFtpDone = true;
     tmrFTPReq->disable();
     inetFTP->cancel();

@@ -13,20 +13,20 @@
 
 bool frmMain::UPG_CheckRetrievedImage()
 {
-    WriteLog(2, QStringLiteral(">> UPG_CheckRetrievedImage()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_CheckRetrievedImage()"));
     bool readable = false;
     const QByteArray content = Files::readAll(strHomeDir + QStringLiteral("image.txt"), &readable);
     // A copy that cannot be read counts as an invalid descriptor.
     const ftp::ImageCheck check = ftp::checkImage(readable ? content : QByteArray());
     strCurrentExecutable = check.executable;
     isImageValid = check.valid;
-    WriteLog(3, QStringLiteral("Image file content:") + strCurrentExecutable);
+    WriteLog(qlog::LOG_DET, QStringLiteral("Image file content:") + strCurrentExecutable);
     return isImageValid;
 }
 
 void frmMain::tmrImagePutTrig_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmrImagePutTrig_Timer()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrImagePutTrig_Timer()"));
     tmrImagePutTrig->disable();
     if (!isRestoreImage)
         createAndSendImageFile();
@@ -53,7 +53,7 @@ bool frmMain::writeImageDescriptor(const QByteArray& content)
 
 void frmMain::imageDescriptorNotSent(const QString& why)
 {
-    WriteLog(0, QStringLiteral("[ Local file error ] : ") + strImageFilePath + QStringLiteral(": ") + why +
+    WriteLog(qlog::LOG_ERR, QStringLiteral("[ Local file error ] : ") + strImageFilePath + QStringLiteral(": ") + why +
                     QStringLiteral("; image.txt not sent, the terminal is not reset"));
     const int32_t operation = isRestoreImage ? ftp::PUT_RESTORE_BIN_CMD : ftp::PUT_NEW_BIN_CMD;
     stopFtpOperation(ftp::operationName(operation) + QStringLiteral(" stopped: file error on this PC."),
@@ -62,65 +62,65 @@ void frmMain::imageDescriptorNotSent(const QString& why)
 
 void frmMain::createAndSendImageFile()
 {
-    WriteLog(2, QStringLiteral(">> createAndSendImageFile()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> createAndSendImageFile()"));
     if (!writeImageDescriptor(ftp::imageContent(strNewVersion)))
         return;
 
     FtpPut put(strIPAddress);
-    put.onGuardLog = [this](const QString& line) { WriteLog(0, line); };
+    put.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
     const FtpPutResult r = put.put(strImageFilePath, QStringLiteral("image.txt"));
     if (r.failure == FtpPutResult::Failure::Local) {
         imageDescriptorNotSent(r.reply);
         return;
     }
     if (r.failure == FtpPutResult::Failure::Connect) {
-        WriteLog(0, QStringLiteral("[ FTP Error ] : connection for uploading image.txt file failed"));
-        WriteLog(0, QStringLiteral("FTP connection establishment failure."));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP Error ] : connection for uploading image.txt file failed"));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("FTP connection establishment failure."));
         fatalImagePut();
         return;
     }
-    WriteLog(2, QStringLiteral("[ FTP Command Complete ] : connection for uploading image.txt file succeed"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : connection for uploading image.txt file succeed"));
     if (!r.ok()) {
-        WriteLog(0, QStringLiteral("[ FTP Error ] : new image.txt file upload failure.") + QString::number(r.error));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ FTP Error ] : new image.txt file upload failure.") + QString::number(r.error));
         fatalImagePut();
         return;
     }
-    WriteLog(2, QStringLiteral("[ FTP Command Complete ] : new image.txt file uploaded successfully"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : new image.txt file uploaded successfully"));
     isFtpDone = true;
     setStatusText(QStringLiteral("Successfully upgraded! Wait..."));
     currUpgradeState = UPG_STATE_BIN_DONE;
-    WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     chkBinUpg->setChecked(false);
     tmrFiveSecDelayedReset->enable();
-    WriteLog(3, QStringLiteral("Resetting terminal in 5 seconds..."));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Resetting terminal in 5 seconds..."));
 }
 
 void frmMain::createAndSendRestoreImageFile()
 {
-    WriteLog(2, QStringLiteral(">> createAndSendRestoreImageFile()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> createAndSendRestoreImageFile()"));
     if (!writeImageDescriptor(ftp::imageContent(strRestoreVersion)))
         return;
 
     FtpPut put(strIPAddress);
-    put.onGuardLog = [this](const QString& line) { WriteLog(0, line); };
+    put.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
     const FtpPutResult r = put.put(strImageFilePath, QStringLiteral("image.txt"));
     if (r.failure == FtpPutResult::Failure::Local) {
         imageDescriptorNotSent(r.reply);
         return;
     }
     if (r.failure == FtpPutResult::Failure::Connect) {
-        WriteLog(3, QStringLiteral("FTP-Raw connection failure."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("FTP-Raw connection failure."));
         fatalImagePut();
         return;
     }
     if (!r.ok()) {
-        WriteLog(3, QStringLiteral("put image.txt file fail") + QString::number(r.error));
+        WriteLog(qlog::LOG_DET, QStringLiteral("put image.txt file fail") + QString::number(r.error));
         fatalImagePut();
         return;
     }
-    WriteLog(3, QStringLiteral("Image File transfer complete !"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Image File transfer complete !"));
     setStatusText(QStringLiteral("Successfully upgraded! Wait..."));
     tmrFiveSecDelayedReset->enable();
     UI_UpdateUIUpgState(1);
-    WriteLog(3, QStringLiteral("FTP state : Done sending image.txt file to terminal"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : Done sending image.txt file to terminal"));
 }

@@ -70,9 +70,9 @@ void frmMain::cmdRestore_Click()
     setFtpState(ftp::PUT_RESTORE_BIN_CMD);
     inetFTP->setAddress(strIPAddress);
     isFtpDone = false;
-    WriteLog(3, QStringLiteral("Putting qorax.bin"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Putting qorax.bin"));
     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strBackupDir + QLatin1Char('/') + file) +
              QStringLiteral(" /tffs0/bin/qorax_") + strRestoreVersion + QStringLiteral(".bin"));
-    WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::PUT_RESTORE_BIN_CMD));
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::PUT_RESTORE_BIN_CMD));
     UI_UpdateUIUpgState(2);
 }

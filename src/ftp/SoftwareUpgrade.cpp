@@ -34,7 +34,7 @@ QString findInFolder(const QString& dir, const QString& name)
 
 void frmMain::UPG_UpgradeSoftware()
 {
-    WriteLog(2, QStringLiteral(">> UPG_UpgradeSoftware()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_UpgradeSoftware()"));
     lastBackup_ = {QString(), -1, QStringLiteral("the upgrade did not reach the backup")};
     if (!DetectReleaseSeriesConflict(strNewVersion)) {
         msgBox(kSeriesConflict, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
@@ -43,15 +43,15 @@ void frmMain::UPG_UpgradeSoftware()
     }
     Util_CleanUpHomeDirectory();
     upgPrepState = isBootRomMode ? UPG_PREP_STACK_READY : UPG_PREP_IDLE;
-    WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+    WriteLog(qlog::LOG_DET, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
     UPG_HandleSwUpgradePreparation();
     UI_UpdateUIUpgState(2);
 }
 
 void frmMain::UPG_HandleSwUpgradePreparation()
 {
-    WriteLog(2, QStringLiteral(">> UPG_HandleSwUpgradePreparation()"));
-    WriteLog(3, QStringLiteral("UpgPrepState: ") + upgPrepStateName(upgPrepState));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_HandleSwUpgradePreparation()"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("UpgPrepState: ") + upgPrepStateName(upgPrepState));
     switch (upgPrepState) {
     case UPG_PREP_IDLE:
         ZingReq_PrepareTerminalFileSystem();
@@ -61,38 +61,38 @@ void frmMain::UPG_HandleSwUpgradePreparation()
         break;
     case UPG_PREP_STACK_READY:
         upgPrepState = UPG_PREP_ALL_DONE;
-        WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
         if (!isBootRomMode) {
-            WriteLog(2, QStringLiteral("Proceeeding with Regular Upgrade..."));
+            WriteLog(qlog::LOG_VRB, QStringLiteral("Proceeeding with Regular Upgrade..."));
             tmrDelayedSwUpgIgnite->enable();
         } else {
-            WriteLog(2, QStringLiteral("BOOTROM mode, no-backup required, start upload new binary."));
+            WriteLog(qlog::LOG_VRB, QStringLiteral("BOOTROM mode, no-backup required, start upload new binary."));
             lastBackup_.why = QStringLiteral("the terminal ran its Boot ROM: no software to back up");
             UPG_UploadQoraxBinToTarget();
         }
         break;
     default:
-        WriteLog(0, QStringLiteral("Unexpected Preparation State: ") + QString::number(upgPrepState));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Unexpected Preparation State: ") + QString::number(upgPrepState));
         break;
     }
 }
 
 void frmMain::tmrDelayedSwUpgIgnite_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmrDelayedSwUpgIgnite() "));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrDelayedSwUpgIgnite() "));
     tmrDelayedSwUpgIgnite->disable();
     UPG_SoftwareUpgradeIgnite();
 }
 
 void frmMain::UPG_SoftwareUpgradeIgnite()
 {
-    WriteLog(2, QStringLiteral(">> UPG_SoftwareUpgradeIgnite()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_SoftwareUpgradeIgnite()"));
     const QString backup = QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin");
     if (Files::find(strBackupDir, QStringLiteral("qorax*.bin")).contains(backup))
-        WriteLog(1, QStringLiteral("Backup binary exists."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Backup binary exists."));
     inetFTP->setAddress(strIPAddress);
     strImageFilePath = ftp::quoted(strHomeDir + QStringLiteral("image.txt"));
-    WriteLog(3, QStringLiteral("Image path: ") + strImageFilePath);
+    WriteLog(qlog::LOG_DET, QStringLiteral("Image path: ") + strImageFilePath);
     setFtpState(ftp::GET_IMG_CMD);
     setStatusText(QStringLiteral("Downloading Satellite IP Modem Image to PC..."));
     isFtpDone = false;
@@ -104,21 +104,21 @@ void frmMain::UPG_SoftwareUpgradeIgnite()
 
 QStringList frmMain::Util_getBinFileList()
 {
-    WriteLog(3, QStringLiteral("[Call]: Util_getBinFileList()"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("[Call]: Util_getBinFileList()"));
     auto flag = [this] { return ftpExecuting() ? QStringLiteral("True") : QStringLiteral("False"); };
-    WriteLog(3, QStringLiteral("Still Exec: ") + flag());
+    WriteLog(qlog::LOG_DET, QStringLiteral("Still Exec: ") + flag());
     while (ftpExecuting() && !unloaded_) {
-        WriteLog(3, QStringLiteral("Still Exec: ") + flag());
-        WriteLog(3, QStringLiteral("Data: ") + QStringLiteral("0"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Still Exec: ") + flag());
+        WriteLog(qlog::LOG_DET, QStringLiteral("Data: ") + QStringLiteral("0"));
         EventPump::doEvents();
     }
     QString chunk = inetFTP->getChunk(1024);
     EventPump::doEvents();
     if (chunk.isEmpty())
-        WriteLog(1, QStringLiteral("Missing bin file on terminal!!!"));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Missing bin file on terminal!!!"));
     QString listing;
     for (;;) {
-        WriteLog(3, QStringLiteral("\r\nRaw Search Response: \r\n") + kRule + QStringLiteral("\r\n") + chunk +
+        WriteLog(qlog::LOG_DET, QStringLiteral("\r\nRaw Search Response: \r\n") + kRule + QStringLiteral("\r\n") + chunk +
                         QStringLiteral("\r\n") + kRule);
         listing += chunk;
         chunk = inetFTP->getChunk(1024);
@@ -127,7 +127,7 @@ QStringList frmMain::Util_getBinFileList()
             break;
     }
     const ftp::BinFileList files = ftp::parseBinFileList(listing);
-    WriteLog(1, QStringLiteral("\r\nFile List: \r\n") + kRule + QStringLiteral("\r\n") + files.listing +
+    WriteLog(qlog::LOG_INF, QStringLiteral("\r\nFile List: \r\n") + kRule + QStringLiteral("\r\n") + files.listing +
                     QStringLiteral("\r\n") + kRule);
     writeLogLines(files.log);
     return files.entries;
@@ -145,8 +145,8 @@ void frmMain::UPG_ReadBinFileList()
 
 void frmMain::UPG_HandleOldBinDeletions()
 {
-    WriteLog(2, QStringLiteral(">> UPG_HandleOldBinDeletions()"));
-    WriteLog(1, QStringLiteral("Current running release: ") + strCurrentExecutable + QStringLiteral("**"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_HandleOldBinDeletions()"));
+    WriteLog(qlog::LOG_INF, QStringLiteral("Current running release: ") + strCurrentExecutable + QStringLiteral("**"));
     setStatusText(QStringLiteral("Cleaning Up Flash Memory..."));
 
     const QString keep = isImageValid ? strCurrentExecutable : QStringLiteral("qorax.bin");
@@ -154,21 +154,21 @@ void frmMain::UPG_HandleOldBinDeletions()
     for (const ftp::Deletion& d : ftp::planDeletions(binFilesOnTerminal, keep)) {
         if (unloaded_)
             return;
-        WriteLog(3, QStringLiteral("**") + d.entry + QStringLiteral("**"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("**") + d.entry + QStringLiteral("**"));
         switch (d.action) {
         case ftp::Deletion::Keep:
-            WriteLog(2, QStringLiteral("Skip deleting this file: ") + d.entry);
+            WriteLog(qlog::LOG_VRB, QStringLiteral("Skip deleting this file: ") + d.entry);
             break;
         case ftp::Deletion::SkipBlank:
             break;
         case ftp::Deletion::RefuseOddName:
-            WriteLog(0, QStringLiteral("Not deleting a file whose name cannot be passed on safely: ") + d.entry);
+            WriteLog(qlog::LOG_ERR, QStringLiteral("Not deleting a file whose name cannot be passed on safely: ") + d.entry);
             break;
         case ftp::Deletion::Delete:
             if (d.entry == runningName && isImageValid) {
                 // The descriptor names another executable, so this one cannot be
                 // backed up: deleting it would lose the version that runs now.
-                WriteLog(0, QStringLiteral("Skip deleting this file: ") + d.entry +
+                WriteLog(qlog::LOG_ERR, QStringLiteral("Skip deleting this file: ") + d.entry +
                                 QStringLiteral(" (the running version, not named by image.txt)"));
                 break;
             }
@@ -176,7 +176,7 @@ void frmMain::UPG_HandleOldBinDeletions()
             issueFtp(QStringLiteral("Delete ") + ftp::deleteArgument(d.entry));
             while (ftpExecuting() && !unloaded_)
                 EventPump::doEvents();
-            WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::DELETE_OLD_BIN_FILE));
+            WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::DELETE_OLD_BIN_FILE));
             break;
         }
     }
@@ -184,13 +184,13 @@ void frmMain::UPG_HandleOldBinDeletions()
 
 void frmMain::UPG_HandleSwBackupAndProceed()
 {
-    WriteLog(2, QStringLiteral(">> UPG_HandleSwBackupAndProceed()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_HandleSwBackupAndProceed()"));
     QString found;
     if (!isImageValid) {
         found = findInFolder(strBackupDir, QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin"));
-        WriteLog(3, QStringLiteral("No Image file, check default: ") + found);
+        WriteLog(qlog::LOG_DET, QStringLiteral("No Image file, check default: ") + found);
     } else {
-        WriteLog(3, QStringLiteral("(Image) Current executable file is ") + strCurrentExecutable);
+        WriteLog(qlog::LOG_DET, QStringLiteral("(Image) Current executable file is ") + strCurrentExecutable);
         found = findInFolder(strBackupDir, ftp::safeFileName(strCurrentExecutable));
     }
     UPG_CleanupFolder4Backup(found);
@@ -208,14 +208,14 @@ void frmMain::UPG_DeleteOldBinsThenUpload()
 
 void frmMain::UPG_CleanupFolder4Backup(const QString& fileName)
 {
-    WriteLog(3, QStringLiteral(">> UPG_CleanupFolder4Backup() File: '") + fileName + QStringLiteral("'"));
+    WriteLog(qlog::LOG_DET, QStringLiteral(">> UPG_CleanupFolder4Backup() File: '") + fileName + QStringLiteral("'"));
     // The old backup is not deleted here: the download replaces it only once
     // the new copy is complete, so a failed fetch never loses the old one.
 }
 
 void frmMain::UPG_GetCurrentQoraxBintoPc()
 {
-    WriteLog(2, QStringLiteral(">> UPG_GetCurrentQoraxBintoPc()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_GetCurrentQoraxBintoPc()"));
     const QString target = ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin"));
     setFtpState(ftp::GET_BIN_CMD);
     SetMouseCursor(1);
@@ -231,7 +231,7 @@ void frmMain::UPG_GetCurrentQoraxBintoPc()
                       ftp::quoted(QStringLiteral("/tffs0/bin/qorax_") + strCurrentVersion + QStringLiteral(".bin")) +
                       QLatin1Char(' ') + target;
         } else {
-            WriteLog(0, QStringLiteral("Error: FTP backup not possible because constructedBinName (") + constructedBinName +
+            WriteLog(qlog::LOG_ERR, QStringLiteral("Error: FTP backup not possible because constructedBinName (") + constructedBinName +
                             QStringLiteral(") <> strCurrentExecutable (") + strCurrentExecutable + QStringLiteral(")"));
             lastBackup_.why = QStringLiteral("image.txt names ") + strCurrentExecutable +
                               QStringLiteral(", not the running version's file");
@@ -244,14 +244,14 @@ void frmMain::UPG_GetCurrentQoraxBintoPc()
     } else {
         command = QStringLiteral("GET ") + ftp::quoted(QStringLiteral("/tffs0/bin/qorax.bin")) + QLatin1Char(' ') + target;
     }
-    WriteLog(3, QStringLiteral("UPG_GetCurrentQoraxBintoPc(): ") + command);
+    WriteLog(qlog::LOG_DET, QStringLiteral("UPG_GetCurrentQoraxBintoPc(): ") + command);
     inetFTP->setDownloadLimit(ftp::kMaxBackupDownload);
     issueFtp(command);
 }
 
 void frmMain::UPG_UploadQoraxBinToTarget()
 {
-    WriteLog(2, QStringLiteral(">> UPG_UploadQoraxBinToTarget()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_UploadQoraxBinToTarget()"));
     setFtpState(ftp::PUT_NEW_BIN_CMD);
     SetMouseCursor(1);
     setStatusText(QStringLiteral("Uploading Satellite IP Modem Binary to Terminal..."));
@@ -260,6 +260,6 @@ void frmMain::UPG_UploadQoraxBinToTarget()
     const QString command = QStringLiteral("PUT ") +
                             ftp::quoted(strHomeDir + QStringLiteral("qorax_") + strNewVersion + QStringLiteral(".bin")) +
                             QStringLiteral(" /tffs0/bin/qorax_") + strNewVersion + QStringLiteral(".bin");
-    WriteLog(3, QStringLiteral("UPG_UploadQoraxBinToTarget(): ") + command);
+    WriteLog(qlog::LOG_DET, QStringLiteral("UPG_UploadQoraxBinToTarget(): ") + command);
     issueFtp(command);
 }

@@ -30,7 +30,7 @@ void frmMain::DownloadTerminalLog()
     tmrFTPReq->enable();
     inetFTP->setDownloadLimit(ftp::kMaxLogDownload);
     issueFtp(QStringLiteral("GET /ram0/syslog.log ") + ftp::quoted(local));
-    WriteLog(3, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::GET_LOG_CMD));
+    WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::GET_LOG_CMD));
 
     const int limit = Settings::scaled(kLogWaitLimitMs);
     for (;;) {

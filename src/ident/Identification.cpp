@@ -33,7 +33,7 @@ bool frmMain::Util_ApplyCompatibilityRule()
     if (strLocalBinFile.isEmpty())
         return true;
     if (ident::packageRefused(binBootCompatLevel, termBootCompatLevel)) {
-        WriteLog(1, ident::packageRefusedLogLine(binBootCompatLevel));
+        WriteLog(qlog::LOG_INF, ident::packageRefusedLogLine(binBootCompatLevel));
         msgBox(ident::compatibilityWarningText(binBootCompatLevel, termBootCompatLevel), MsgButtons::OK,
                MsgIcon::Critical, ident::kCompatibilityWarningTitle);
         SetMouseCursor(0);
@@ -47,7 +47,7 @@ bool frmMain::Util_ApplyCompatibilityRule()
 
 void frmMain::Util_IdentifyPlatform(const QString& dottedVersion)
 {
-    WriteLog(2, QStringLiteral(">> Util_IdentifyPlatform()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Util_IdentifyPlatform()"));
     const ident::ConnectedPlatform p = ident::identifyConnectedPlatform(dottedVersion);
     connectedPlatformId = p.id;
     writeLogLines(p.log);
@@ -55,7 +55,7 @@ void frmMain::Util_IdentifyPlatform(const QString& dottedVersion)
 
 void frmMain::Util_IdentifyPackagedPlatformBin(const QString& dottedVersion)
 {
-    WriteLog(2, QStringLiteral(">> Util_IdentifyPackagedPlatformBin()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Util_IdentifyPackagedPlatformBin()"));
     const ident::PackagedPlatform p = ident::identifyPackagedPlatform(dottedVersion, strPackagedPlatformName);
     packagedPlatformId = p.id;
     strPackagedPlatformName = p.name;
@@ -66,7 +66,7 @@ void frmMain::Util_IdentifyPackagedPlatformBin(const QString& dottedVersion)
 
 bool frmMain::DetectReleaseSeriesConflict(const QString& versionToInstall)
 {
-    WriteLog(2, QStringLiteral(">> DetectReleaseSeriesConflict()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> DetectReleaseSeriesConflict()"));
     const ident::SeriesDecision d = ident::DetectReleaseSeriesConflict(
         strCurrentVersion, versionToInstall, isFactoryMode, isBootRomMode, isConnectedWithoutVersion);
     writeLogLines(d.log);

@@ -20,17 +20,17 @@ bool frmMain::Util_LocatePackagedBin()
 {
     const QStringList found = Files::find(strHomeDir, kPackagePattern);
     if (found.isEmpty()) {
-        WriteLog(0, QStringLiteral("No .bin files found in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("No .bin files found in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"));
         msgBox(QStringLiteral("Unable to find binary file in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"),
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
         return false;
     }
     strLocalBinFile = found.first();
     for (const QString& name : found)
-        WriteLog(1, QStringLiteral("Found file '") + name + QStringLiteral("'"));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Found file '") + name + QStringLiteral("'"));
     if (found.size() > 1) {
         const QString count = QString::number(found.size());
-        WriteLog(0, QStringLiteral("ERR: - found multiple (") + count + QStringLiteral(") .bin files in ") + strHomeDir);
+        WriteLog(qlog::LOG_ERR, QStringLiteral("ERR: - found multiple (") + count + QStringLiteral(") .bin files in ") + strHomeDir);
         msgBox(QStringLiteral("Multiple (") + count + QStringLiteral(") binary files found in ") + strHomeDir +
                    zing::kCrLf + QStringLiteral("Please make sure there is only one binary file in that directory."),
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
@@ -40,7 +40,7 @@ bool frmMain::Util_LocatePackagedBin()
     const ident::PackageVersion pkg = ident::packageVersionFromFileName(strLocalBinFile);
     if (!pkg.usable()) {
         // Such a name yields no version to install or to name on the terminal.
-        WriteLog(0, QStringLiteral("Package file '") + strLocalBinFile + QStringLiteral("' cannot be used: ") + pkg.problem);
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Package file '") + strLocalBinFile + QStringLiteral("' cannot be used: ") + pkg.problem);
         msgBox(QStringLiteral("Unable to use binary file ") + strHomeDir + strLocalBinFile + zing::kCrLf +
                    QStringLiteral("The file name must be qorax_<version>.bin, for example qorax_5_7_1_12.bin."),
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
@@ -65,7 +65,7 @@ bool frmMain::Util_ReadPackageCompatLevel(const QString& fileName)
     if (!tail) {
         // A package that cannot be read has no level to compare, and could
         // not be uploaded either: say so rather than refuse it as too old.
-        WriteLog(0, QStringLiteral("Package file '") + fileName + QStringLiteral("' cannot be read: ") + why);
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Package file '") + fileName + QStringLiteral("' cannot be read: ") + why);
         msgBox(QStringLiteral("Unable to read binary file ") + path + zing::kCrLf + why, MsgButtons::OK,
                MsgIcon::Exclamation, zing::kTitleFault);
         return false;
@@ -78,7 +78,7 @@ bool frmMain::Util_ReadPackageCompatLevel(const QString& fileName)
 
 void frmMain::Util_CleanUpHomeDirectory()
 {
-    WriteLog(2, QStringLiteral(">> Util_CleanUpHomeDirectory()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Util_CleanUpHomeDirectory()"));
     const QStringList found = Files::find(strHomeDir, QStringLiteral("image*.txt"));
     if (!found.isEmpty())
         Files::remove(strHomeDir + found.first());
@@ -86,13 +86,13 @@ void frmMain::Util_CleanUpHomeDirectory()
 
 void frmMain::UI_CheckFactoryMode()
 {
-    WriteLog(2, QStringLiteral(">> UI_CheckFactoryMode()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UI_CheckFactoryMode()"));
     const QStringList found = Files::find(strHomeDir, QStringLiteral("factory.txt"));
     strFactoryFile = found.value(0);
     if (!found.isEmpty()) {
         isFactoryMode = true;
         setWindowTitle(windowTitle() + ident::kFactoryModeTitleSuffix);
-        WriteLog(1, QStringLiteral("QORA Upgrader _Factory-mode_"));
+        WriteLog(qlog::LOG_INF, QStringLiteral("QORA Upgrader _Factory-mode_"));
     } else {
         isFactoryMode = false;
     }

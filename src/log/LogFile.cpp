@@ -57,7 +57,7 @@ QString frmMain::Util_PrintableBytes(const QByteArray& bytes, int length)
 
 QString frmMain::TraceOut(const QByteArray& bytes, int length)
 {
-    WriteLog(3, QStringLiteral(">> OUT :"));
+    WriteLog(qlog::LOG_DET, QStringLiteral(">> OUT :"));
     return qlog::printableBytes(bytes, length);
 }
 

@@ -22,7 +22,7 @@ const QColor kFrameActive(192, 255, 192);
 
 bool frmMain::SetMouseCursor(int mode)
 {
-    WriteLog(2, QStringLiteral(">> SetMouseCursor()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> SetMouseCursor()"));
     switch (mode) {
     case 1:
         mousePointer_ = kPointerBusy;
@@ -47,7 +47,7 @@ bool frmMain::SetMouseCursor(int mode)
 
 void frmMain::EnableButtons()
 {
-    WriteLog(2, QStringLiteral(">> EnableButtons()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> EnableButtons()"));
     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
         a->setEnabled(true);
     cmdUpgrade->setEnabled(true);
@@ -79,7 +79,7 @@ void frmMain::EnableButtons()
 
 void frmMain::DisableButtons()
 {
-    WriteLog(2, QStringLiteral(">> DisableButtons()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> DisableButtons()"));
     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
         a->setEnabled(false);
     cmdUpgrade->setEnabled(false);
@@ -98,7 +98,7 @@ void frmMain::DisableButtons()
 
 void frmMain::DisableFTPbuttons()
 {
-    WriteLog(2, QStringLiteral(">> DisableFTPbuttons()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> DisableFTPbuttons()"));
     cmdUpgrade->setEnabled(false);
     cmdRestore->setEnabled(false);
     cmdUpgradeMenu->setEnabled(false);

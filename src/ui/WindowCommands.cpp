@@ -23,8 +23,8 @@ void frmMain::cmdSetModemIP_Click()
 
 void frmMain::UpdateModemIPAddress(const QString& address)
 {
-    WriteLog(2, QStringLiteral(">> UpdateModemIPAddress()"));
-    WriteLog(1, QStringLiteral("Modem IP Address: ") + address);
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UpdateModemIPAddress()"));
+    WriteLog(qlog::LOG_INF, QStringLiteral("Modem IP Address: ") + address);
     txtIPAddress->setText(address);
     strIPAddress = txt::trimBlanks(txtIPAddress->text());
 }
@@ -38,7 +38,7 @@ void frmMain::mnuHelpAbout_Click()
 void frmMain::mnuHelpTs_Click()
 {
     const int resolved = ui::resolvedPlatformId(connectedPlatformId, packagedPlatformId);
-    WriteLog(1, QStringLiteral("resolvedPlatformId = ") + QString::number(resolved));
+    WriteLog(qlog::LOG_INF, QStringLiteral("resolvedPlatformId = ") + QString::number(resolved));
     msgBox(ui::troubleshootingText(resolved), MsgButtons::OK, MsgIcon::Information,
            QStringLiteral("Troubleshooting Instructions for Connectivity Issues"));
 }

@@ -19,7 +19,7 @@ QString boolText(bool b)
 
 void frmMain::cmdUpgrade_Click()
 {
-    WriteLog(2, QStringLiteral(">> Upgrade Button Clicked()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Upgrade Button Clicked()"));
     isGpsBypassAnswered = false;
     if (!fetchVersionIfUnknown())
         return;
@@ -39,7 +39,7 @@ void frmMain::cmdUpgrade_Click()
     const QString question = upg::confirmationText(isUpgSwSelected, isUpgAntSelected, isUpgPicSelected,
                                                    connectedPlatformId, packagedPlatformId);
     if (msgBox(question, MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction) != MsgResult::Yes) {
-        WriteLog(2, QStringLiteral("Upgrade Cancelled by User"));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("Upgrade Cancelled by User"));
         isUpgSwSelected = false;
         isUpgPicSelected = false;
         isUpgAntSelected = false;
@@ -48,17 +48,17 @@ void frmMain::cmdUpgrade_Click()
 
     if (isUpgSwSelected) {
         currUpgradeState = UPG_STATE_IDLE;
-        WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+        WriteLog(qlog::LOG_INF, kStatePrefix + upgStateName(currUpgradeState));
         UPG_UpgradeSoftware();
-        WriteLog(3, QStringLiteral("Spawned Software Upgrade."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Spawned Software Upgrade."));
     } else if (!isUpgAntSelected) {
-        WriteLog(1, QStringLiteral("Initializing PIC Upgrade..."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Initializing PIC Upgrade..."));
         UPG_UpgradePIC();
-        WriteLog(3, QStringLiteral("Spawned PIC Upgrade."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Spawned PIC Upgrade."));
     } else if (antennaFilesFit(false)) {
-        WriteLog(1, QStringLiteral("Initializing Antenna Upgrade..."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Initializing Antenna Upgrade..."));
         UPG_UpgradeAntennaFW();
-        WriteLog(3, QStringLiteral("Spawned Antenna Upgrade."));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Spawned Antenna Upgrade."));
     } else {
         UI_DisableAntennaFunctionality();
         isUpgAntSelected = false;
@@ -83,32 +83,32 @@ bool frmMain::fetchVersionIfUnknown()
 
 void frmMain::UPG_UpgradeAntennaFW()
 {
-    WriteLog(2, QStringLiteral(">> UPG_UpgradeAntennaFW()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_UpgradeAntennaFW()"));
     currUpgradeState = UPG_STATE_BIN_DONE;
-    WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+    WriteLog(qlog::LOG_INF, kStatePrefix + upgStateName(currUpgradeState));
     Handle_UpgradeState();
 }
 
 void frmMain::Handle_UpgradeState()
 {
-    WriteLog(2, QStringLiteral(">> Handle_UpgradeState()"));
-    WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
-    WriteLog(1, QStringLiteral("Is Antenna Upgrade Pending = ") + boolText(isUpgAntSelected));
-    WriteLog(1, QStringLiteral("Is PIC Upgrade Pending = ") + boolText(isUpgPicSelected));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> Handle_UpgradeState()"));
+    WriteLog(qlog::LOG_INF, kStatePrefix + upgStateName(currUpgradeState));
+    WriteLog(qlog::LOG_INF, QStringLiteral("Is Antenna Upgrade Pending = ") + boolText(isUpgAntSelected));
+    WriteLog(qlog::LOG_INF, QStringLiteral("Is PIC Upgrade Pending = ") + boolText(isUpgPicSelected));
     UI_UpdateUIUpgState(0);
 
     const upg::NextStep next =
         upg::nextStep(currUpgradeState, isUpgAntSelected, isAntennaFwOk, isUpgPicSelected, isPicFwOk);
     if (next.newState >= 0) {
         currUpgradeState = next.newState;
-        WriteLog(1, kStatePrefix + upgStateName(currUpgradeState));
+        WriteLog(qlog::LOG_INF, kStatePrefix + upgStateName(currUpgradeState));
     }
     if (next.clearAntennaPending)
         isUpgAntSelected = false;
     if (next.clearPicPending)
         isUpgPicSelected = false;
     if (!next.logLine.isEmpty())
-        WriteLog(1, next.logLine);
+        WriteLog(qlog::LOG_INF, next.logLine);
     if (!next.statusText.isEmpty())
         setStatusText(next.statusText);
     if (next.displayIdle)
@@ -127,16 +127,16 @@ void frmMain::Handle_UpgradeState()
 
 void frmMain::UI_UpdateUIUpgState(int displayState)
 {
-    WriteLog(2, QStringLiteral(">> UI_UpdateUIUpgState() : ") + QString::number(displayState));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> UI_UpdateUIUpgState() : ") + QString::number(displayState));
     setFrameActive(frameBin, displayState == 2);
     setFrameActive(frameAntenna, displayState == 3);
     setFrameActive(framePIC, displayState == 4);
     switch (displayState) {
     case 0:
-        WriteLog(0, QStringLiteral("Upgrade Progress State Invalid or Not Available Yet."));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Upgrade Progress State Invalid or Not Available Yet."));
         break;
     case 1:
-        WriteLog(2, QStringLiteral("Upgrade Progress Complete.  Clear Pending requests: ") + QString::number(1));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("Upgrade Progress Complete.  Clear Pending requests: ") + QString::number(1));
         isUpgSwSelected = false;
         isUpgAntSelected = false;
         isUpgPicSelected = false;
@@ -146,7 +146,7 @@ void frmMain::UI_UpdateUIUpgState(int displayState)
     case 4:
         break;
     default:
-        WriteLog(0, QStringLiteral("Unexpected Progress State, Clear Pending requests: ") + QString::number(displayState));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Unexpected Progress State, Clear Pending requests: ") + QString::number(displayState));
         isUpgSwSelected = false;
         isUpgAntSelected = false;
         isUpgPicSelected = false;

@@ -31,21 +31,21 @@ void frmMain::openZingExchange(int32_t code, const QString& host)
     tmrConnect->enable();
     const int err = sckZING->connectToHost();
     if (err != 0)
-        WriteLog(3, QStringLiteral("\r\n%1: %2\r\nHelp: 0\r\nSource: sckZING").arg(err).arg(TcpClient::describeError(err)));
+        WriteLog(qlog::LOG_DET, QStringLiteral("\r\n%1: %2\r\nHelp: 0\r\nSource: sckZING").arg(err).arg(TcpClient::describeError(err)));
 }
 
 void frmMain::SendZINGCommand(int32_t code)
 {
-    WriteLog(2, QStringLiteral(">> SendZINGCommand()"));
-    WriteLog(3, QStringLiteral("Code: /x") + zing::hexUpper(code));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> SendZINGCommand()"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Code: /x") + zing::hexUpper(code));
     sckZING->sendData(zing::plainRequest(code));
     tmrResponse->enable();
 }
 
 void frmMain::SendZINGCommand(int32_t code, quint8 param)
 {
-    WriteLog(2, QStringLiteral(">> SendZINGCommand()"));
-    WriteLog(3, QStringLiteral("Code: /x") + zing::hexUpper(code) + QStringLiteral(", arg: ") + QString::number(param));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> SendZINGCommand()"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Code: /x") + zing::hexUpper(code) + QStringLiteral(", arg: ") + QString::number(param));
     sckZING->sendData(zing::requestWithByte(code, param));
     // Only the antenna upgrade uses this form; its answer may take several periods.
     isAntUpgRespPending = true;
@@ -55,20 +55,20 @@ void frmMain::SendZINGCommand(int32_t code, quint8 param)
 
 void frmMain::SendZINGCommandAndParamLong(int32_t code, int32_t param)
 {
-    WriteLog(3, QStringLiteral("[Call]: SendZINGCommandAndParamLong()"));
-    WriteLog(1, zing::longRequestLogLine(code, param));
+    WriteLog(qlog::LOG_DET, QStringLiteral("[Call]: SendZINGCommandAndParamLong()"));
+    WriteLog(qlog::LOG_INF, zing::longRequestLogLine(code, param));
     sckZING->sendData(zing::requestWithLong(code, param));
     tmrResponse->enable();
-    WriteLog(3, QStringLiteral("tmrResponse.Enabled = True"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("tmrResponse.Enabled = True"));
 }
 
 void frmMain::sckZING_Connect()
 {
-    WriteLog(2, QStringLiteral(">> sckZING_Connect()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> sckZING_Connect()"));
     tmrConnect->disable();
     switch (currZingCmd) {
     case zing::UPGRADE_ANT_FW:
-        WriteLog(1, QStringLiteral("Upgrading Antenna Firmware."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Upgrading Antenna Firmware."));
         SendZINGCommand(currZingCmd, 2);
         break;
     case zing::VERSION_CMD:
@@ -96,11 +96,11 @@ void frmMain::sckZING_Close()
 
 void frmMain::sckZING_Error(int number, const QString& description)
 {
-    WriteLog(2, QStringLiteral(">> sckZING_Error()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> sckZING_Error()"));
     if (number == TcpClient::sckConnectionRefused)
-        WriteLog(3, QStringLiteral("Run sysinit_start on UT and try again.  Info: ") + QStringLiteral("64"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Run sysinit_start on UT and try again.  Info: ") + QStringLiteral("64"));
     else
-        WriteLog(3, QStringLiteral("Winsock error #") + QString::number(number) + QStringLiteral(": ") + description +
+        WriteLog(qlog::LOG_DET, QStringLiteral("Winsock error #") + QString::number(number) + QStringLiteral(": ") + description +
                         QStringLiteral(" Error"));
     zingConnectFailed();
 }
@@ -112,7 +112,7 @@ void frmMain::tmrConnect_Timer()
 
 void frmMain::zingConnectFailed()
 {
-    WriteLog(2, QStringLiteral(">> tmrConnect_Timer()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrConnect_Timer()"));
     sckZING->close();
     tmrConnect->disable();
     tmrResponse->disable();
@@ -123,14 +123,14 @@ void frmMain::zingConnectFailed()
         const QString text = currZingCmd == zing::HALT_GPRS_STACK ? QStringLiteral("No response for halt stack")
                                                                   : QStringLiteral("No response for chkdsk");
         setStatusText(text);
-        WriteLog(3, text);
+        WriteLog(qlog::LOG_DET, text);
         msgBox(zing::kConnectionProblemA + zing::kCrLf, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
         closeMainWindow();
         break;
     }
     case zing::ANT_FW_INFO:
         setStatusText(QStringLiteral("No response to Antenna Firmware Info request."));
-        WriteLog(3, QStringLiteral("No response to ANT_FW_INFO"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("No response to ANT_FW_INFO"));
         break;
     case zing::GPS_BYPASS_MODE_CMD:
         SetMouseCursor(0);
@@ -141,7 +141,7 @@ void frmMain::zingConnectFailed()
         break;
     case zing::RESET_DONE:
         tmr40SecDelay->enable();
-        WriteLog(3, QStringLiteral("tmr40SecDelay.Enabled = True"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("tmr40SecDelay.Enabled = True"));
         setStatusText(QStringLiteral("Reset done.  Please wait..."));
         break;
     case zing::VERSION_CMD:
@@ -149,14 +149,14 @@ void frmMain::zingConnectFailed()
         txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
         if (isConnRetryEnabled && connRetryCount < kMaxConnRetries) {
             ++connRetryCount;
-            WriteLog(1, QStringLiteral("Retry Connecting"));
+            WriteLog(qlog::LOG_INF, QStringLiteral("Retry Connecting"));
             setStatusText(QStringLiteral("Retrying connection.  Please Wait..."));
             tmr40SecDelay->enable();
-            WriteLog(3, QStringLiteral("tmr40SecDelay.Enabled = True"));
+            WriteLog(qlog::LOG_DET, QStringLiteral("tmr40SecDelay.Enabled = True"));
         } else {
             startConnectivityProbe();
             setStatusText(QStringLiteral("ZING Connection failed."));
-            WriteLog(3, QStringLiteral("tmrConneTest.Enabled = True"));
+            WriteLog(qlog::LOG_DET, QStringLiteral("tmrConneTest.Enabled = True"));
         }
         break;
     case zing::RESET_CMD:
@@ -175,12 +175,12 @@ void frmMain::zingConnectFailed()
 
 void frmMain::tmrResponse_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmrResponse_Timer()   ... timeout for ZING cmd /x") + zing::hexUpper(currZingCmd));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrResponse_Timer()   ... timeout for ZING cmd /x") + zing::hexUpper(currZingCmd));
     if (currZingCmd == zing::UPGRADE_ANT_FW && isAntUpgRespPending) {
         if (antRespRetryCount < kMaxAntennaWaits) {
             // Still flashing the antenna: give it another period, connection open.
             ++antRespRetryCount;
-            WriteLog(1, QStringLiteral("Waiting a little longer for Antenna Response.  Retry #") +
+            WriteLog(qlog::LOG_INF, QStringLiteral("Waiting a little longer for Antenna Response.  Retry #") +
                             QString::number(antRespRetryCount));
             return;
         }
@@ -197,7 +197,7 @@ void frmMain::tmrResponse_Timer()
         sckZING->close();
         tmrResponse->disable();
         upgPrepState = UPG_PREP_STACK_READY;
-        WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
         UPG_HandleSwUpgradePreparation();
         return;
     }
@@ -226,14 +226,14 @@ void frmMain::antennaNotConfirmed()
 
 void frmMain::tmr40SecDelay_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmr40SecDelay_Timer()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmr40SecDelay_Timer()"));
     tmr40SecDelay->disable();
     if (isPicBattRebootWait) {
         isPicBattRebootWait = false;
         telnetShell->close();
-        WriteLog(1, QStringLiteral("Closing Telnet connection used earlier for PIC Upgrade."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Closing Telnet connection used earlier for PIC Upgrade."));
         picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
-        WriteLog(3, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
     }
     ZingReq_GetCurrentSoftwareVersion();
     tmrPicUpgrCnt->disable();
@@ -254,7 +254,7 @@ void frmMain::sckTest_Connect()
 {
     sckTest->close();
     tmrConneTest->disable();
-    WriteLog(3, QStringLiteral("tmrConneTest.Enabled = False"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("tmrConneTest.Enabled = False"));
     setOKToFTP(true);
     if (!isFtpTimedOut) {
         if (currZingCmd == zing::VERSION_CMD) {
@@ -278,12 +278,12 @@ void frmMain::sckTest_Connect()
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
         DisableFTPbuttons();
     }
-    WriteLog(3, QStringLiteral("sckTestConnect: Connection succeed."));
+    WriteLog(qlog::LOG_DET, QStringLiteral("sckTestConnect: Connection succeed."));
 }
 
 void frmMain::tmrConneTest_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmrConneTest_Timer()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrConneTest_Timer()"));
     sckTest->close();
     tmrConneTest->disable();
     setOKToFTP(false);

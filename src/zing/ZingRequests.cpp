@@ -17,10 +17,10 @@ const QString kRetrievingVersion = QStringLiteral("Retrieving Terminal software 
 void frmMain::runCommonZingRequest(const char* name, int32_t code, const QString& status)
 {
     const bool isHalt = code == zing::HALT_GPRS_STACK;
-    WriteLog(2, QStringLiteral(">> ") + QString::fromLatin1(name) + QStringLiteral("()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> ") + QString::fromLatin1(name) + QStringLiteral("()"));
     if (sckZING->state() != TcpClient::sckClosed) {
         if (isHalt)
-            WriteLog(3, QStringLiteral("Closing the open Zing Socket."));
+            WriteLog(qlog::LOG_DET, QStringLiteral("Closing the open Zing Socket."));
         sckZING->close();
     }
     SetMouseCursor(1);
@@ -36,11 +36,11 @@ void frmMain::runCommonZingRequest(const char* name, int32_t code, const QString
     sckZING->remotePort = Settings::get().zingPort;
     tmrConnect->enable();
     if (isHalt)
-        WriteLog(3, QStringLiteral("Zing Socket State.") + QString::number(sckZING->state()));
+        WriteLog(qlog::LOG_DET, QStringLiteral("Zing Socket State.") + QString::number(sckZING->state()));
     const int err = sckZING->connectToHost();
     if (err != 0)
-        WriteLog(3, QStringLiteral("\r\n%1: %2\r\nHelp: 0\r\nSource: sckZING").arg(err).arg(TcpClient::describeError(err)));
-    WriteLog(3, QStringLiteral("tmrConnect.Enabled = True"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("\r\n%1: %2\r\nHelp: 0\r\nSource: sckZING").arg(err).arg(TcpClient::describeError(err)));
+    WriteLog(qlog::LOG_DET, QStringLiteral("tmrConnect.Enabled = True"));
 }
 
 void frmMain::ZingReq_PrepareTerminalFileSystem()
@@ -82,7 +82,7 @@ void frmMain::SendGPSBypassModeCommand()
 
 void frmMain::ZingReq_GetCurrentSoftwareVersion()
 {
-    WriteLog(2, QStringLiteral(">> ZingReq_GetCurrentSoftwareVersion()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> ZingReq_GetCurrentSoftwareVersion()"));
     closeZingIfOpen();
     SetMouseCursor(1);
     strCurrentVersion = QStringLiteral("0_0_0_0");
@@ -95,23 +95,23 @@ void frmMain::ZingReq_GetCurrentSoftwareVersion()
         host = Settings::get().defaultTerminalIp;
     }
     openZingExchange(zing::VERSION_CMD, host);
-    WriteLog(3, QStringLiteral("tmrConnect.Enabled = True"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("tmrConnect.Enabled = True"));
 }
 
 void frmMain::ZingReq_RestoreFactoryDefaults()
 {
-    WriteLog(2, QStringLiteral(">> ZingReq_RestoreFactoryDefaults()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> ZingReq_RestoreFactoryDefaults()"));
     closeZingIfOpen();
     SetMouseCursor(1);
     setStatusText(kRetrievingVersion);
     openZingExchange(zing::RESTORE_FACTORY_DEFAULTS, strIPAddress);
-    WriteLog(3, QStringLiteral("tmrConnect.Enabled = True"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("tmrConnect.Enabled = True"));
 }
 
 void frmMain::ResetTerminal()
 {
-    WriteLog(2, QStringLiteral(">> ResetTerminal()"));
-    WriteLog(2, QString(38, QLatin1Char('-')));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> ResetTerminal()"));
+    WriteLog(qlog::LOG_VRB, QString(38, QLatin1Char('-')));
     closeZingIfOpen();
     txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
     strCurrentVersion = QStringLiteral("0_0_0_0");
@@ -121,7 +121,7 @@ void frmMain::ResetTerminal()
 
 void frmMain::tmrFiveSecDelayedReset_Timer()
 {
-    WriteLog(2, QStringLiteral(">> tmrFiveSecDelayedReset_Timer()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrFiveSecDelayedReset_Timer()"));
     tmrFiveSecDelayedReset->disable();
     isConnRetryEnabled = true;
     connRetryCount = 0;
@@ -131,7 +131,7 @@ void frmMain::tmrFiveSecDelayedReset_Timer()
 void frmMain::cmdGetSoftwareVersion_Click()
 {
     currUpgradeState = UPG_STATE_IDLE;
-    WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     ZingReq_GetCurrentSoftwareVersion();
 }
 

@@ -47,11 +47,11 @@ bool isAcceptedAntennaStatus(int32_t status)
 
 void frmMain::sckZING_DataArrival(const QByteArray& bytes)
 {
-    WriteLog(2, QStringLiteral(">> sckZING_DataArrival()"));
+    WriteLog(qlog::LOG_VRB, QStringLiteral(">> sckZING_DataArrival()"));
     const zing::ZingResponse r = zing::decodeResponse(bytes);
     if (!r.hasCode) {
         // Not a response at all: the response time-out keeps guarding the request.
-        WriteLog(0, zing::shortResponseNote(r, zing::kCodeOffset));
+        WriteLog(qlog::LOG_ERR, zing::shortResponseNote(r, zing::kCodeOffset));
         return;
     }
     // A code nobody handles leaves the request unanswered; its time-out keeps
@@ -60,11 +60,11 @@ void frmMain::sckZING_DataArrival(const QByteArray& bytes)
     const bool answers = answersRequest(r.code, currZingCmd);
     if (handled && answers)
         tmrResponse->disable();
-    WriteLog(3, QStringLiteral("ZingResponseCode: /x") + zing::hexUpper(r.code));
+    WriteLog(qlog::LOG_DET, QStringLiteral("ZingResponseCode: /x") + zing::hexUpper(r.code));
     if (handled && !answers) {
         // The answer to another request would drive a sequence the user never
         // started, or loop one: ignored like an unknown code.
-        WriteLog(0, zing::Util_ZingCmdName(r.code) + QStringLiteral(" ignored: not the answer to ") +
+        WriteLog(qlog::LOG_ERR, zing::Util_ZingCmdName(r.code) + QStringLiteral(" ignored: not the answer to ") +
                         zing::Util_ZingCmdName(currZingCmd));
         return;
     }
@@ -113,7 +113,7 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
     const std::optional<QString> text = r.versionText();
     if (!text) {
         // Without its text the answer says nothing: treat it as no answer.
-        WriteLog(0, zing::shortResponseNote(r, zing::kVersionTextOffset));
+        WriteLog(qlog::LOG_ERR, zing::shortResponseNote(r, zing::kVersionTextOffset));
         sckZING->close();
         startConnectivityProbe();
         return;
@@ -122,7 +122,7 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
     Util_InterpretVersionResponse(*text);
 
     if (isBootRomMode && picUpgradeState == PIC_UPG_STATE_PREP_REBOOT) {
-        WriteLog(1, QStringLiteral("Upgrade PIC in BOOTROM mode."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Upgrade PIC in BOOTROM mode."));
         Init_PIC_Upgrade();
     } else if (!Util_ApplyCompatibilityRule()) {
         // Refused: the connection is left for the next request to close.
@@ -157,16 +157,16 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
         picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
         currUpgradeState = UPG_STATE_IDLE;
         UI_UpdateUIUpgState(1);
-        WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
+        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
     } else if (picUpgradeState != PIC_UPG_STATE_WAIT_RESET) {
         setStatusText(QStringLiteral("Operation Successful.  Software version retrieved!"));
     } else {
-        WriteLog(1, QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!"));
+        WriteLog(qlog::LOG_INF, QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!"));
         setStatusText(QStringLiteral("PIC Upgrade Successful.  Software version retrieved!"));
         picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
         currUpgradeState = UPG_STATE_IDLE;
         UI_UpdateUIUpgState(1);
-        WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
+        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
     }
     SetMouseCursor(0);
 
@@ -181,7 +181,7 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
     }
 
     if (!isBootRomMode && mayRequestReleaseInfo) {
-        WriteLog(1, QStringLiteral("Not in Bootrom mode, request additional Release Info."));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Not in Bootrom mode, request additional Release Info."));
         ZingReq_Fetch_All_Release_Info();
         setOKToFTP(true);
     } else {
@@ -212,7 +212,7 @@ void frmMain::versionNotRead(const QString& text)
 // Logs the arrival, ends the exchange and gives the controls back.
 void frmMain::endZingExchange(const QString& arrived)
 {
-    WriteLog(3, arrived);
+    WriteLog(qlog::LOG_DET, arrived);
     sckZING->close();
     SetMouseCursor(0);
 }
@@ -222,7 +222,7 @@ std::optional<int32_t> frmMain::statusOrLengthField(const zing::ZingResponse& r)
 {
     const std::optional<int32_t> v = r.statusOrLength();
     if (!v)
-        WriteLog(0, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
+        WriteLog(qlog::LOG_ERR, zing::shortResponseNote(r, zing::kStatusOrLengthOffset));
     return v;
 }
 
@@ -234,11 +234,11 @@ void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
     if (!length)
         return;
     if (*length < 1) {
-        WriteLog(0, QStringLiteral("Invalid Release Info response length."));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Invalid Release Info response length."));
         return;
     }
     const QString text = r.text().value_or(QString());
-    WriteLog(2, QStringLiteral("ZING Ant Info:") + zing::kCrLf + text);
+    WriteLog(qlog::LOG_VRB, QStringLiteral("ZING Ant Info:") + zing::kCrLf + text);
     UPG_HandleReleaseInfo(text);
     Handle_UpgradeState();
     setStatusText(QStringLiteral("Operation Successful.  Release Info retrieved!"));
@@ -252,16 +252,16 @@ void frmMain::handleAntFwInfoCnf(const QByteArray& bytes)
     if (!status)
         return;
     if (*status != 0) {
-        WriteLog(0, QStringLiteral("Unexpected ANT FW Info response: ") + QString::number(*status));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Unexpected ANT FW Info response: ") + QString::number(*status));
         return;
     }
     const std::optional<int32_t> length = r.textLength();
     if (!length || *length < 1) {
-        WriteLog(0, QStringLiteral("Invalid Antenna FW Info response length."));
+        WriteLog(qlog::LOG_ERR, QStringLiteral("Invalid Antenna FW Info response length."));
         return;
     }
     const QString text = r.text().value_or(QString());
-    WriteLog(2, QStringLiteral("Ant Info: ") + text);
+    WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Info: ") + text);
     Util_GrabTermAntennaVersions(text);
     setStatusText(QStringLiteral("Operation Successful.  Antenna Info retrieved!"));
 }
@@ -275,18 +275,18 @@ void frmMain::handleUpgradeAntFwCnf(const QByteArray& bytes)
     const std::optional<int32_t> status = statusOrLengthField(r);
     if (!status)
         return;  // the outcome is unknown: report nothing as done
-    WriteLog(2, QStringLiteral("Ant Upgrade Status Response: ") + QString::number(*status));
+    WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Upgrade Status Response: ") + QString::number(*status));
     const std::optional<int32_t> length = r.textLength();
     if (length && *length > 0)
-        WriteLog(2, QStringLiteral("Ant Upgrade Data Response: ") + r.text().value_or(QString()));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Upgrade Data Response: ") + r.text().value_or(QString()));
     currUpgradeState = UPG_STATE_ANT_DONE;
-    WriteLog(1, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     if (isAcceptedAntennaStatus(*status)) {
         setStatusText(QStringLiteral("Modem will Restart after Antenna Upgrade.  Please DO NOT Interrupt !"));
         tmrAntUpgDelay->enable();
         return;
     }
-    WriteLog(0, QStringLiteral("Antenna Upgrade Status response indicates ERROR has occurred (") +
+    WriteLog(qlog::LOG_ERR, QStringLiteral("Antenna Upgrade Status response indicates ERROR has occurred (") +
                     QString::number(*status) + QStringLiteral(")"));
     msgBox(QStringLiteral("Antenna Upgrade failed (Error Code ") + QString::number(*status) +
                QStringLiteral(").  Check documentation and try again.") + zing::kCrLf,
@@ -297,7 +297,7 @@ void frmMain::handleUpgradeAntFwCnf(const QByteArray& bytes)
 
 void frmMain::handleRestoreDefaultsCnf()
 {
-    WriteLog(3, QStringLiteral("Restore defaults response has arrived"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("Restore defaults response has arrived"));
     sckZING->close();
     tmrFiveSecDelayedReset->enable();
     setStatusText(QStringLiteral("Restore in Progress.  Please Wait... "));
@@ -307,7 +307,7 @@ void frmMain::handleChkdskResponse()
 {
     endZingExchange(QStringLiteral("check disk response has arrived"));
     upgPrepState = UPG_PREP_FS_READY;
-    WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+    WriteLog(qlog::LOG_DET, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
     UPG_HandleSwUpgradePreparation();
 }
 
@@ -316,14 +316,14 @@ void frmMain::handleHaltStackResponse()
     endZingExchange(QStringLiteral("Halt GPRS Stack response has arrived"));
     if (upgPrepState == UPG_PREP_FS_READY) {
         upgPrepState = UPG_PREP_STACK_READY;
-        WriteLog(3, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
+        WriteLog(qlog::LOG_DET, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
         UPG_HandleSwUpgradePreparation();
     }
 }
 
 void frmMain::handleGpsBypassResponse(const QByteArray& bytes)
 {
-    WriteLog(3, QStringLiteral("GPS_BYPASS_MODE_RESPONSE received"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("GPS_BYPASS_MODE_RESPONSE received"));
     isGpsBypassAnswered = true;
     const zing::ZingResponse r = zing::decodeResponse(bytes);
     const std::optional<int32_t> status = statusOrLengthField(r);
@@ -336,14 +336,14 @@ void frmMain::handleGpsBypassResponse(const QByteArray& bytes)
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
         return;
     }
-    WriteLog(2, QStringLiteral("Zing: GPS stall request."));
+    WriteLog(qlog::LOG_VRB, QStringLiteral("Zing: GPS stall request."));
     // Same connection; no response time-out for this one.
     sckZING->sendData(zing::gpsTestDataRequest());
 }
 
 void frmMain::handleGpsTestDataResponse()
 {
-    WriteLog(3, QStringLiteral("GPS_TEST_DATA_RESPONSE received"));
+    WriteLog(qlog::LOG_DET, QStringLiteral("GPS_TEST_DATA_RESPONSE received"));
     if (isGpsBypassAnswered) {
         sckZING->close();
         SetMouseCursor(0);
