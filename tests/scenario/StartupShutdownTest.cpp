@@ -164,7 +164,7 @@ TEST_F(StartupTest, ALogFolderThatIsAFileIsSkippedSilently)
     home.writeFile("logs", "not a folder");
     Upgrader u;
     EXPECT_TRUE(u.load());
-    u.w().WriteLog(1, "anything");
+    u.w().WriteLog(qlog::LOG_INF, "anything");
     u.w().closeMainWindow();
     EXPECT_EQ(readFile(home.file("logs")), QByteArray("not a folder"));
 }
