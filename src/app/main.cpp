@@ -13,6 +13,8 @@ int main(int argc, char* argv[])
     const QString commandLine = args.join(QLatin1Char(' '));
 
     QApplication app(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("qora-upgrader"));
     QtDialogs dialogs;
     frmMain window(dialogs, commandLine);
     QObject::connect(&window, &frmMain::unloaded, &app, [&app] { app.quit(); });
