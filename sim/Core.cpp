@@ -195,6 +195,7 @@ void Core::accept(Service s, QTcpSocket* socket)
 {
     const int id = ++connections_[int(s)];
     socket->setParent(nullptr);
+    sendWithoutDelay(socket);
     event(QStringLiteral("%1#%2 connected from %3:%4 to %5")
               .arg(serviceName(s))
               .arg(id)

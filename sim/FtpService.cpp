@@ -538,6 +538,7 @@ void FtpSession::withData(const std::function<void()>& go)
         activePending_ = false;
         data_ = new QTcpSocket(this);
         connect(data_, &QTcpSocket::connected, this, [this] {
+            sendWithoutDelay(data_);
             dataTimer_.stop();
             if (auto next = std::exchange(onData_, {}))
                 next();
@@ -572,6 +573,7 @@ void FtpSession::onPassiveConnection()
         return;
     }
     data_ = s;
+    sendWithoutDelay(data_);
     passive_->close();
     if (onData_) {
         dataTimer_.stop();

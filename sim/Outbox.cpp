@@ -87,4 +87,10 @@ void resetConnection(QTcpSocket* socket)
     socket->abort();
 }
 
+void sendWithoutDelay(QTcpSocket* socket)
+{
+    if (socket)
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
 }  // namespace qsim

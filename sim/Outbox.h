@@ -49,4 +49,9 @@ private:
 // Drops a connection with a reset (RST) instead of the orderly FIN.
 void resetConnection(QTcpSocket* socket);
 
+// For every connection the terminal accepts or opens: without it a reply
+// written right behind another (150, then 226) waits for the client's delayed
+// ACK, some 40 ms on Linux.
+void sendWithoutDelay(QTcpSocket* socket);
+
 }  // namespace qsim

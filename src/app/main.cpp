@@ -14,6 +14,8 @@ int main(int argc, char* argv[])
     const QString commandLine = args.join(QLatin1Char(' '));
 
     QApplication app(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("qora-upgrader"));
     QtDialogs dialogs;
     // A setting that cannot be used must not be replaced by a default
     // quietly: the default address is a real terminal's.
