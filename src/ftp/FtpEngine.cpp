@@ -6,12 +6,17 @@
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/InetFtp.h"
+#include "platform/Settings.h"
 #include "platform/Timer.h"
 #include "zing/ZingTexts.h"
+
+#include <QElapsedTimer>
 
 namespace {
 
 constexpr int kRedLight = 255;
+// Longer than the client allows a QUIT to go unanswered.
+constexpr int kCloseWaitMs = 6000;
 constexpr int kGreenLight = 65280;
 
 const QString kNothingChanged = QStringLiteral(
@@ -34,6 +39,12 @@ void frmMain::setFtpState(int32_t state, const QString& suffix)
 
 bool frmMain::issueFtp(const QString& operation)
 {
+    // The close of the last operation may still await the server's goodbye:
+    // a new operation waits for it rather than being refused.
+    QElapsedTimer waited;
+    waited.start();
+    while (inetFTP->closing() && !unloaded_ && waited.elapsed() < Settings::scaled(kCloseWaitMs))
+        EventPump::waitForEvents();
     if (inetFTP->execute(operation))
         return true;
     // The control refuses while it still runs a command or when the text is

@@ -110,7 +110,7 @@ QStringList frmMain::Util_getBinFileList()
     while (ftpExecuting() && !unloaded_) {
         WriteLog(qlog::LOG_DET, QStringLiteral("Still Exec: ") + flag());
         WriteLog(qlog::LOG_DET, QStringLiteral("Data: ") + QStringLiteral("0"));
-        EventPump::doEvents();
+        EventPump::waitForEvents();
     }
     QString chunk = inetFTP->getChunk(1024);
     EventPump::doEvents();
@@ -175,7 +175,7 @@ void frmMain::UPG_HandleOldBinDeletions()
             setFtpState(ftp::DELETE_OLD_BIN_FILE, QStringLiteral(" >> ") + d.entry);
             issueFtp(QStringLiteral("Delete ") + ftp::deleteArgument(d.entry));
             while (ftpExecuting() && !unloaded_)
-                EventPump::doEvents();
+                EventPump::waitForEvents();
             WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::DELETE_OLD_BIN_FILE));
             break;
         }

@@ -14,6 +14,11 @@ void doEvents()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void waitForEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
 void waitUnscaled(int ms)
 {
     if (ms <= 0) {

@@ -4,6 +4,9 @@
 namespace EventPump {
 // Processes pending events once.
 void doEvents();
+// Sleeps until an event comes, then processes what is pending: a wait for an
+// operation that reports itself, without spinning the processor.
+void waitForEvents();
 // Serves events for ms milliseconds, scaled by the time scale.
 void wait(int ms);
 // Serves events for ms milliseconds of real time.

@@ -117,6 +117,8 @@ public:
     void cancel();
 
     bool stillExecuting() const { return executing_; }
+    // A CLOSE is on its way out (its QUIT awaits the server's goodbye).
+    bool closing() const { return executing_ && op_.kind == FtpOperation::Close; }
     int responseCode() const { return responseCode_; }
     QString responseInfo() const { return responseInfo_; }
     // The code of the server's reply that failed the last command; 0 when the

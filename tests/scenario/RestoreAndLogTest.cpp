@@ -122,6 +122,8 @@ TEST_F(TerminalLog, OnlyTheWholeSequenceDownloads)
         {"^L", false},
     };
     startUpgrader();
+    // The server is slow to say goodbye: each download starts while the last one's close still runs.
+    sim->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "QUIT"; });
     // Each key on the next control in turn.
     const QList<QWidget*> targets = {w().txtIPAddress, w().chkBinUpg, w().cmdUpgrade};
     int n = 0;
