@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The mutation check: each named mutation is one small change to a line that
+# guards something a user would lose if it broke. Applied one at a time to a
+# scratch copy of the committed tree, rebuilt, and run against the tests that
+# should notice; prints each mutation with the tests that caught it and fails
+# when one was not caught (or no longer applies to the code).
+#
+#   bench/mutate.sh                 # every mutation
+#   bench/mutate.sh NAME...         # only these
+#   bench/mutate.sh --list          # the names
+#   MUTATE_DIR=/tmp/m bench/mutate.sh   # where the scratch tree and its build go
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+. scripts/common.sh
+export_loopback_settings
+
+# name @@ file @@ the text as it is @@ the text mutated @@ ctest regex of the tests that should notice
+# (\n stands for a line break; the text must occur exactly once in the file)
+read -r -d '' MUTATIONS <<'EOF' || true
+partial-download-left @@ src/platform/InetFtp.cpp @@        download_.reset();\n        QFile::remove(temp);\n    }\n    upload_.reset(); @@        download_.reset();\n    }\n    upload_.reset(); @@ InetFtp|ReliabilityPcSide
+backup-not-renamed @@ src/platform/InetFtp.cpp @@ std::filesystem::rename(QFile::encodeName(temp).toStdString(), QFile::encodeName(downloadTarget_).toStdString(), ec); @@ (void)ec; @@ SoftwareUpgrade|InetFtp
+running-executable-deleted @@ src/ftp/FtpLogic.cpp @@ if (nameToKeep.contains(entry)) @@ if (false) @@ Deletions|SoftwareUpgrade
+odd-names-deleted @@ src/ftp/FtpLogic.cpp @@ bool isOddName(const QString& name)\n{ @@ bool isOddName(const QString& name)\n{\n    return false; @@ Deletions|ReliabilityNames|FtpFileNames
+wildcard-names-deleted @@ src/ftp/FtpLogic.cpp @@             c == QLatin1Char('*') || c == QLatin1Char('?')) @@             false) @@ Deletions
+loopback-guard-open @@ src/platform/Settings.cpp @@ return parseIPv4(host, &addr) && (addr >> 24) == 127; @@ return true; @@ SettingsTest|TcpClientTest|InetFtpTest|FtpPutFaults
+data-to-another-host @@ src/platform/InetFtp.cpp @@ d->connectToHost(peer_, port); @@ d->connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port); @@ InetFtpPassive
+local-failure-as-refusal @@ src/platform/InetFtp.cpp @@     fail(errLocalFile, @@     fail(errRefused, @@ ReliabilityPcSide|InetFtpRefusals
+any-refusal-is-absence @@ src/ftp/FtpEngine.cpp @@ const bool absent = inetFTP->replyCode() == ftp::kReplyFileUnavailable; @@ const bool absent = true; @@ FtpFault|ReliabilityPcSide
+descriptor-write-unchecked @@ src/ftp/ImageDescriptor.cpp @@     if (!writeImageDescriptor(ftp::imageContent(strNewVersion)))\n        return; @@     writeImageDescriptor(ftp::imageContent(strNewVersion)); @@ ReliabilityPcSide
+descriptor-always-valid @@ src/ftp/FtpLogic.cpp @@ if (fileContent.size() <= kMaxImageBytes && p1 >= 0 && p2 >= 0 && p1 < p2) { @@ if (true) { @@ ImageDescriptor|ReliabilityNames
+deletions-before-backup @@ src/ftp/FtpEngine.cpp @@         UPG_HandleSwBackupAndProceed();\n        break; @@         UPG_DeleteOldBinsThenUpload();\n        break; @@ ReliabilityPcSide|SoftwareUpgrade
+release-series-open @@ src/ident/Platform.cpp @@ verdict = QStringLiteral("Upgrade Not permitted !"); @@ r.permitted = true; @@ PlatformReleaseSeries|SoftwareUpgrade
+compatibility-open @@ src/ident/VersionText.cpp @@ return binLevel < termLevel; @@ return false; @@ VersionCompatibility|Zing
+package-level-anywhere @@ src/ident/VersionText.cpp @@ r.level = parseLevel(field.mid(kBootComp.size()), &clamped); @@ r.level = parseLevel(field.mid(field.indexOf(kBootComp) + kBootComp.size()), &clamped); @@ VersionPackageTail
+unreadable-version-accepted @@ src/zing/ZingResponses.cpp @@         if (dotted.isEmpty()) {\n            versionNotRead(*text); @@         if (false) {\n            versionNotRead(*text); @@ BadVersion|BadAnswers
+zing-answer-unmatched @@ src/zing/ZingResponses.cpp @@ return code == request + zing::VERSION_RESPONSE - zing::VERSION_CMD || @@ return true || @@ ReliabilityZing|BadAnswers|Zing
+endless-reply @@ src/platform/FtpReply.cpp @@     if (++pendingLines_ > kMaxReplyLines) { @@     if (false) { @@ FtpReplyParser|InetFtpOddReplies
+download-unlimited @@ src/platform/InetFtp.cpp @@ if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_) @@ if (false) @@ InetFtpTest|TerminalLog
+upload-size-unchecked @@ src/platform/InetFtp.cpp @@     if (remoteBytes == uploadCheck_.sentBytes) { @@     if (true) { @@ InetFtp|FtpFault
+close-not-awaited @@ src/ftp/FtpEngine.cpp @@ while (inetFTP->closing() && !unloaded_ @@ while (false && !unloaded_ @@ TerminalLog
+second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0)) { @@     if (true) { @@ OneUpgrader
+antenna-fit-open @@ src/upgrade/AntennaLogic.cpp @@     if (terminal != CLASS_11_IAC)\n        return terminal == files.atb || terminal == files.hpa; @@     if (terminal != CLASS_11_IAC)\n        return true; @@ Antenna
+antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna
+pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ PicUpload
+reflash-fail-as-success @@ src/zing/ZingResponses.cpp @@ if (picUpgradeState == PIC_UPG_STATE_WAIT_RESET && isPicReflashFailed) { @@ if (false) { @@ Pic
+battery-ignored @@ src/upgrade/PicLogic.cpp @@ if (piece.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Present; @@ if (piece.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Absent; @@ Pic
+pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
+cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
+EOF
+
+if [ "${1:-}" = --list ]; then
+    printf '%s\n' "$MUTATIONS" | awk -F' @@ ' '{ print $1 }'
+    exit 0
+fi
+
+scratch=${MUTATE_DIR:-$root/build-mutate}
+tree=$scratch/tree
+mkdir -p "$scratch"
+rm -rf "$tree"
+mkdir -p "$tree"
+# The committed tree: what lands is what is checked.
+git -C "$root" archive HEAD | tar -x -C "$tree"
+echo "building the scratch tree in $scratch/build ..."
+(cd "$tree" && build_tree "$scratch/build" >"$scratch/build.log" 2>&1) || { tail -20 "$scratch/build.log"; exit 1; }
+
+apply() {  # file old new -> 0 applied, 1 the text is not there exactly once
+    python3 - "$1" "$2" "$3" <<'PY'
+import sys
+# The fields are written aligned in the list: their ends' blanks are not part of the text.
+path, old, new = sys.argv[1], sys.argv[2].strip(' ').replace('\\n', '\n'), sys.argv[3].strip(' ').replace('\\n', '\n')
+text = open(path).read()
+if text.count(old) != 1:
+    sys.exit(1)
+open(path, 'w').write(text.replace(old, new))
+PY
+}
+
+missed=0
+started=$(date +%s)
+while IFS= read -r line; do
+    [ -n "$line" ] || continue
+    field() { awk -F' @@ ' -v n="$1" '{ print $n }' <<<"$line"; }
+    name=$(field 1); file=$(field 2); old=$(field 3); new=$(field 4); regex=$(field 5)
+    if [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qx "$name"; then
+        continue
+    fi
+    cp "$tree/$file" "$scratch/original"
+    if ! apply "$tree/$file" "$old" "$new"; then
+        echo "STALE   $name: the text is not in $file exactly once; update the mutation"
+        missed=$((missed + 1))
+        continue
+    fi
+    t0=$(date +%s)
+    if ! (cd "$tree" && cmake --build "$scratch/build" -j "$(nproc)" >"$scratch/build.log" 2>&1); then
+        echo "caught  $name: it does not build"
+        cp "$scratch/original" "$tree/$file"
+        continue
+    fi
+    out=$(ctest --test-dir "$scratch/build" -R "$regex" -j "$(nproc)" --timeout 300 2>&1 || true)
+    caught=$(grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' <<<"$out" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ')
+    ran=$(grep -cE 'Test +#[0-9]+:' <<<"$out" || true)
+    if [ -n "$caught" ]; then
+        echo "caught  $name ($(( $(date +%s) - t0 )) s, $ran tests run): $caught"
+    else
+        echo "MISSED  $name ($ran tests run for '$regex')"
+        missed=$((missed + 1))
+    fi
+    cp "$scratch/original" "$tree/$file"
+done <<<"$MUTATIONS"
+echo "$(( $(date +%s) - started )) s; missed or stale: $missed"
+[ "$missed" -eq 0 ]
