@@ -33,16 +33,16 @@ deletions-before-backup @@ src/ftp/FtpEngine.cpp @@         UPG_HandleSwBackupAn
 release-series-open @@ src/ident/Platform.cpp @@ verdict = QStringLiteral("Upgrade Not permitted !"); @@ r.permitted = true; @@ PlatformReleaseSeries|SoftwareUpgrade
 compatibility-open @@ src/ident/VersionText.cpp @@ return binLevel < termLevel; @@ return false; @@ VersionCompatibility|Zing
 package-level-anywhere @@ src/ident/VersionText.cpp @@ r.level = parseLevel(field.mid(kBootComp.size()), &clamped); @@ r.level = parseLevel(field.mid(field.indexOf(kBootComp) + kBootComp.size()), &clamped); @@ VersionPackageTail
-unreadable-version-accepted @@ src/zing/ZingResponses.cpp @@         if (dotted.isEmpty()) {\n            versionNotRead(*text); @@         if (false) {\n            versionNotRead(*text); @@ BadVersion|BadAnswers
-zing-answer-unmatched @@ src/zing/ZingResponses.cpp @@ return code == request + zing::VERSION_RESPONSE - zing::VERSION_CMD || @@ return true || @@ ReliabilityZing|BadAnswers|Zing
+unreadable-version-accepted @@ src/zing/ZingResponses.cpp @@         if (dotted.isEmpty()) {\n            versionNotRead(*text); @@         if (false) {\n            versionNotRead(*text); @@ BadVersion
+zing-answer-unmatched @@ src/zing/ZingResponses.cpp @@ return code == request + zing::VERSION_RESPONSE - zing::VERSION_CMD || @@ return true || @@ ReliabilityZing|Zing
 endless-reply @@ src/platform/FtpReply.cpp @@     if (++pendingLines_ > kMaxReplyLines) { @@     if (false) { @@ FtpReplyParser|InetFtpOddReplies
 download-unlimited @@ src/platform/InetFtp.cpp @@ if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_) @@ if (false) @@ InetFtpTest|TerminalLog
 upload-size-unchecked @@ src/platform/InetFtp.cpp @@     if (remoteBytes == uploadCheck_.sentBytes) { @@     if (true) { @@ InetFtp|FtpFault
 close-not-awaited @@ src/ftp/FtpEngine.cpp @@ while (inetFTP->closing() && !unloaded_ @@ while (false && !unloaded_ @@ TerminalLog
 second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0)) { @@     if (true) { @@ OneUpgrader
 antenna-fit-open @@ src/upgrade/AntennaLogic.cpp @@     if (terminal != CLASS_11_IAC)\n        return terminal == files.atb || terminal == files.hpa; @@     if (terminal != CLASS_11_IAC)\n        return true; @@ Antenna
-antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna
-pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ PicUpload
+antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna|ItemUpload
+pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ ItemUpload
 reflash-fail-as-success @@ src/zing/ZingResponses.cpp @@ if (picUpgradeState == PIC_UPG_STATE_WAIT_RESET && isPicReflashFailed) { @@ if (false) { @@ Pic
 battery-ignored @@ src/upgrade/PicLogic.cpp @@ if (piece.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Present; @@ if (piece.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Absent; @@ Pic
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -13,7 +14,7 @@ namespace {
 
 using tablerows::PrintTo;
 
-const QString kPair[] = {QStringLiteral("ATB_02409_15.sxm"), QStringLiteral("HPA_2407_13.sxm")};
+const QStringList kBoth = {"ATB_02409_15.sxm", "HPA_2407_13.sxm"};
 
 class Antenna : public SimUpgrade {
 public:
@@ -22,15 +23,7 @@ public:
         for (const QString& n : names)
             home.writeFile(n, "image of " + n.toLatin1() + QByteArray(3000, 'i'));
     }
-    QStringList stores()
-    {
-        QStringList out;
-        for (const QString& c : sim.ftpCommands()) {
-            if (c.startsWith("STOR"))
-                out << c;
-        }
-        return out;
-    }
+    QStringList stores() { return sim.ftpCommands().filter(QRegularExpression("^STOR ")); }
 };
 
 // What the window shows of the files and of the terminal's antenna, and
@@ -44,11 +37,11 @@ TEST_F(Antenna, StartUpShowsBothSidesAndOffersOnlyWhatFits)
         QString localAtb, localHpa, localClass;
         bool offered;
     } rows[] = {
-        {"a pair that fits", {kPair[0], kPair[1]}, "", "15", "13", "Class 11", true},
+        {"a pair that fits", kBoth, "", "15", "13", "Class 11", true},
         {"a pair of another class", {"ATB_02313_07.sxm", "HPA_2302_03.sxm"}, "", "07", "03", "Class 10", false},
-        {"two ATB files", {kPair[0], "ATB_02409_16.sxm", kPair[1]}, "Conflict detected: There is more than one ATB", "",
+        {"two ATB files", {kBoth[0], "ATB_02409_16.sxm", kBoth[1]}, "Conflict detected: There is more than one ATB", "",
          "", "", false},
-        {"both arrangements", {kPair[0], kPair[1], "IAC_03829_11.sxm"},
+        {"both arrangements", {kBoth[0], kBoth[1], "IAC_03829_11.sxm"},
          "Conflict detected: There is more than one type of antenna", "15", "13", "UNKNOWN", false},
         {"no antenna files", {}, "", "UNAVAILABLE", "UNAVAILABLE", "UNAVAILABLE", false},
     };
@@ -100,20 +93,13 @@ TEST_P(AntennaRun, UploadsAsksAndComesBack)
         sim->updateModel(row.model);
     startUpgrader();
     const int resets = sim->resetCount();
-    switch (row.start) {
-    case Start::Menu:
-        u->dialogs.queueAnswer(MsgResult::Yes);
+    u->dialogs.queueAnswer(MsgResult::Yes);
+    if (row.start == Start::Menu) {
         w().cmdAntUpgradeMenu->trigger();
-        break;
-    case Start::AntennaTicked:
+    } else {
         w().chkAntUpg->setChecked(true);
-        u->dialogs.queueAnswer(MsgResult::Yes);
+        w().chkBinUpg->setChecked(row.start == Start::SoftwareAndAntenna);
         w().cmdUpgrade->click();
-        break;
-    case Start::SoftwareAndAntenna:
-        w().chkAntUpg->setChecked(true);
-        upgradeSoftware();
-        break;
     }
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -144,91 +130,41 @@ TEST_P(AntennaRun, UploadsAsksAndComesBack)
 
 const QString kLeft = QStringLiteral("No Antenna or PIC Upgrades left to perform.  Upgrade Complete.");
 
+using M = qsim::Model;
+const QStringList kBothStores = {"STOR atb.sxm", "STOR hpa.sxm"};
+
 INSTANTIATE_TEST_SUITE_P(
     Antenna, AntennaRun,
     ::testing::Values(
-        RunRow{"ATB then HPA from the menu", {kPair[0], kPair[1]}, nullptr, Start::Menu,
-               {"STOR atb.sxm", "STOR hpa.sxm"}, "",
+        RunRow{"ATB then HPA from the menu", kBoth, nullptr, Start::Menu, kBothStores, "",
                {"Uploaded ATB file Successfully ! Continue with HPA.", "Uploaded HPA file Successfully !",
                 "Ant Upgrade Status Response: 0", ">> tmrAntUpgDelay_Timer()", kLeft},
                kReleaseInfoDone, "5.7.1.12"},
-        RunRow{"IAC alone, ticked",
-               {"IAC_03829_11.sxm"},
-               [](qsim::Model& m) { m.ahv = "03829"; },
-               Start::AntennaTicked,
-               {"STOR iac.sxm"},
-               "",
-               {"Uploaded IAC file Successfully !", kLeft},
-               kReleaseInfoDone,
-               "5.7.1.12"},
-        RunRow{"status 2 is accepted",
-               {kPair[0], kPair[1]},
-               [](qsim::Model& m) { m.antennaUpgradeStatus = 2; },
-               Start::Menu,
-               {"STOR atb.sxm", "STOR hpa.sxm"},
-               "",
-               {"Ant Upgrade Status Response: 2", kLeft},
-               kReleaseInfoDone,
-               "5.7.1.12"},
-        RunRow{"status 3 fails and the sequence ends",
-               {kPair[0], kPair[1]},
-               [](qsim::Model& m) {
-                   m.antennaUpgradeStatus = 3;
-                   m.antennaUpgradeText = "flash error";
-               },
-               Start::AntennaTicked,
-               {"STOR atb.sxm", "STOR hpa.sxm"},
-               "Antenna Upgrade failed (Error Code 3).  Check documentation and try again.\r\n",
-               {"Antenna Upgrade Status response indicates ERROR has occurred (3)", "Ant Upgrade Data Response: flash error",
-                kLeft},
-               "Antenna Upgrade Failed !",
-               "5.7.1.12"},
+        RunRow{"IAC alone, ticked", {"IAC_03829_11.sxm"}, [](M& m) { m.ahv = "03829"; }, Start::AntennaTicked,
+               {"STOR iac.sxm"}, "", {"Uploaded IAC file Successfully !", kLeft}, kReleaseInfoDone, "5.7.1.12"},
+        RunRow{"status 2 is accepted", kBoth, [](M& m) { m.antennaUpgradeStatus = 2; }, Start::Menu, kBothStores, "",
+               {"Ant Upgrade Status Response: 2", kLeft}, kReleaseInfoDone, "5.7.1.12"},
+        RunRow{"status 3 fails and the sequence ends", kBoth,
+               [](M& m) { m.antennaUpgradeStatus = 3; m.antennaUpgradeText = "flash error"; }, Start::AntennaTicked,
+               kBothStores, "Antenna Upgrade failed (Error Code 3).  Check documentation and try again.\r\n",
+               {"Antenna Upgrade Status response indicates ERROR has occurred (3)",
+                "Ant Upgrade Data Response: flash error", kLeft},
+               "Antenna Upgrade Failed !", "5.7.1.12"},
         // Six more response periods after the first one, then the answer.
-        RunRow{"confirmation after six response periods",
-               {kPair[0], kPair[1]},
-               [](qsim::Model& m) { m.antennaFlashMs = 6 * 40000 + 20000; },
-               Start::Menu,
-               {"STOR atb.sxm", "STOR hpa.sxm"},
-               "",
+        RunRow{"confirmation after six response periods", kBoth, [](M& m) { m.antennaFlashMs = 6 * 40000 + 20000; },
+               Start::Menu, kBothStores, "",
                {"Waiting a little longer for Antenna Response.  Retry #6", "Antenna FW Upgrade response has arrived"},
-               kReleaseInfoDone,
-               "5.7.1.12"},
-        RunRow{"software then antenna",
-               {kPair[0], kPair[1]},
-               nullptr,
-               Start::SoftwareAndAntenna,
-               {"STOR /tffs0/bin/qorax_5_7_2_0.bin", "STOR image.txt", "STOR atb.sxm", "STOR hpa.sxm"},
-               "",
-               {"Attempting pending Antenna Upgrade...", kLeft},
-               kReleaseInfoDone,
-               "5.7.2.0"}),
+               kReleaseInfoDone, "5.7.1.12"},
+        RunRow{"software then antenna", kBoth, nullptr, Start::SoftwareAndAntenna,
+               {"STOR /tffs0/bin/qorax_5_7_2_0.bin", "STOR image.txt", "STOR atb.sxm", "STOR hpa.sxm"}, "",
+               {"Attempting pending Antenna Upgrade...", kLeft}, kReleaseInfoDone, "5.7.2.0"}),
     tablerows::RowName());
 
-}  // namespace
-
-namespace {
-
-// Each antenna upload is a new FTP operation: its failure ends the step even
-// after the software item's own FTP work, and the window is usable again.
-TEST_F(Antenna, AFailedUploadOrNoFileEndsTheStep)
+// A step that finds no file to send ends as a failed one.
+TEST_F(Antenna, NoFileToSendEndsTheStep)
 {
-    home.writePackage("5_7_2_0", 2, 50 * 1024);
-    putFiles({kPair[0], kPair[1]});
+    home.writePackage("5_7_2_0");
     startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "hpa.sxm"; });
-    w().chkAntUpg->setChecked(true);
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 20000))
-        << w().statusText().toStdString();
-    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("An unexpected FTP error occurred.  Operation cancelled."));
-    EXPECT_EQ(w().mousePointer(), 0);
-    EXPECT_EQ(sim->runningVersion(), "5.7.2.0");
-    EXPECT_FALSE(sim.zingCodes().contains(0x90));
-
-    // A step that finds no file to send ends as a failed one.
-    w().strLocAtbFile.clear();
-    w().strLocHpaFile.clear();
-    w().strLocIacFile.clear();
     w().currUpgradeState = UPG_STATE_BIN_DONE;
     w().SetMouseCursor(1);
     w().UPG_StandaloneAntennaUpgrade();
@@ -243,7 +179,7 @@ TEST_F(Antenna, AFailedUploadOrNoFileEndsTheStep)
 TEST_F(Antenna, AnUnconfirmedUpgradeStopsAndSaysSo)
 {
     home.writePackage("5_7_2_0");
-    putFiles({kPair[0], kPair[1]});
+    putFiles(kBoth);
     sim->updateModel([](qsim::Model& m) { m.antennaFlashMs = 2000000; });
     startUpgrader();
     u->dialogs.queueAnswer(MsgResult::Yes);

@@ -16,20 +16,17 @@ namespace {
 
 using tablerows::PrintTo;
 
-enum class Boots { Application, BootRom };
-
 struct PicRow {
     std::string name;
     const char* package;  // the package's version: its platform counts for the reflash
     std::function<void(qsim::Model&, qsim::Faults&)> terminal;
-    bool startInBootRom = false;
+    bool startInBootRom = false;  // and it boots its Boot ROM after
     std::function<MsgResult(const MsgRecord&)> answer;  // questions after the first; nullptr: Yes
     QString box;         // the last box after the question (its start), or empty
     QString status;      // the status line at the end
     QStringList log;     // lines the log holds
     QStringList notLog;  // texts the log must not hold
     const char* pic;     // the PIC version the window shows at the end
-    Boots boots = Boots::Application;
 };
 
 class Pic : public SimUpgrade, public ::testing::WithParamInterface<PicRow> {};
@@ -93,7 +90,7 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
     sim->powerOff();
     sim->powerOn();
     ASSERT_TRUE(sim->waitUntilUp(3000));
-    if (row.boots == Boots::Application) {
+    if (!row.startInBootRom) {
         EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
         EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_1_12.bin"));
     } else {
@@ -106,161 +103,68 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
 const QString kDone = QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!");
 const QString kBattery = QStringLiteral("PIC Upgrade failure. \r\n\r\n Reason for failure : \r\n     - Battery detected.");
 
+using M = qsim::Model;
+using F = qsim::Faults;
+const auto kFailed = QStringLiteral("PIC Upgrade failure. \r\n\r\n Possible reasons for failure :");
+const auto kNoConnect = QStringLiteral("PIC Upgrade failed to connect to: 127.0.0.1");
+const auto kNot = QStringLiteral("\r\nPIC firmware has not been Upgraded.\r\nRemove the Battery and retry the PIC Upgrade");
+
 INSTANTIATE_TEST_SUITE_P(
     Pic, Pic,
     ::testing::Values(
         PicRow{"completed on a 7460", "5_7_2_0", nullptr, false, nullptr, "", kReleaseInfoDone, {kDone}, {}, "3.05"},
-        PicRow{"completed on a 7520",
-               "5_9_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.platformVersion = "5.9.0.0"; },
-               false,
-               nullptr,
-               "",
-               kReleaseInfoDone,
-               {"PIC Reflash Completed", kDone},
-               {},
-               "3.05"},
+        PicRow{"completed on a 7520", "5_9_2_0", [](M& m, F&) { m.platformVersion = "5.9.0.0"; }, false, nullptr, "",
+               kReleaseInfoDone, {"PIC Reflash Completed", kDone}, {}, "3.05"},
         // The unit powers off; the user powers it up and says so.
-        PicRow{"completed on a 7120",
-               "5_8_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.platformVersion = "5.8.0.0"; },
-               false,
-               nullptr,
-               "Please perform the following steps in this order:",
-               kReleaseInfoDone,
-               {"PIC Reflash Completed", kDone},
-               {},
-               "3.05"},
-        PicRow{"Recovery Mode, then completed",
-               "5_9_2_0",
-               [](qsim::Model& m, qsim::Faults&) {
-                   m.platformVersion = "5.9.0.0";
-                   m.reflash = qsim::ReflashOutcome::RecoveryMode;
-               },
-               false,
-               nullptr,
-               "",
-               kReleaseInfoDone,
-               {"Recovery-Mode: picUpgradeState = PIC_UPG_STATE_REFLASH_SENT", kDone},
-               {},
-               "3.05"},
+        PicRow{"completed on a 7120", "5_8_2_0", [](M& m, F&) { m.platformVersion = "5.8.0.0"; }, false, nullptr,
+               "Please perform the following steps in this order:", kReleaseInfoDone, {"PIC Reflash Completed", kDone},
+               {}, "3.05"},
+        PicRow{"Recovery Mode, then completed", "5_9_2_0",
+               [](M& m, F&) { m.platformVersion = "5.9.0.0"; m.reflash = qsim::ReflashOutcome::RecoveryMode; }, false,
+               nullptr, "", kReleaseInfoDone, {"Recovery-Mode: picUpgradeState = PIC_UPG_STATE_REFLASH_SENT", kDone},
+               {}, "3.05"},
         // A FAIL is never followed by a success.
-        PicRow{"reflash FAIL",
-               "5_9_2_0",
-               [](qsim::Model& m, qsim::Faults&) {
-                   m.platformVersion = "5.9.0.0";
-                   m.reflash = qsim::ReflashOutcome::Fail;
-               },
-               false,
-               nullptr,
-               "PIC Upgrade failure. \r\n\r\n Possible reasons for failure :",
-               kReleaseInfoDone,
-               {"PIC Upgrade failed (the reflash reported FAIL)."},
-               {"PIC Upgrade was Successful", "PIC Upgrade Successful"},
-               "3.02"},
+        PicRow{"reflash FAIL", "5_9_2_0",
+               [](M& m, F&) { m.platformVersion = "5.9.0.0"; m.reflash = qsim::ReflashOutcome::Fail; }, false,
+               nullptr, kFailed, kReleaseInfoDone, {"PIC Upgrade failed (the reflash reported FAIL)."},
+               {"PIC Upgrade was Successful", "PIC Upgrade Successful"}, "3.02"},
         // A platform that only returns a value: -1 is a failed reflash too.
-        PicRow{"reflash failed on a 7460",
-               "5_7_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.reflash = qsim::ReflashOutcome::Fail; },
-               false,
-               nullptr,
-               "PIC Upgrade failure. \r\n\r\n Possible reasons for failure :",
-               kReleaseInfoDone,
-               {"PIC Upgrade failed (the reflash reported FAIL)."},
-               {"PIC Upgrade was Successful"},
-               "3.02"},
-        PicRow{"battery at the first check",
-               "5_7_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::Present; },
-               false,
-               nullptr,
-               kBattery + "\r\nPIC firmware has not been Upgraded.\r\nRemove the Battery and retry the PIC Upgrade.\r\n",
-               "Battery Present.  PIC Upgrade prevented.",
-               {"PIC UPGRADE FAILURE (BATT_PRESENT): "},
-               {"copy \"pic.s19\""},
-               "3.02"},
+        PicRow{"reflash failed on a 7460", "5_7_2_0", [](M& m, F&) { m.reflash = qsim::ReflashOutcome::Fail; }, false,
+               nullptr, kFailed, kReleaseInfoDone, {"PIC Upgrade failed (the reflash reported FAIL)."},
+               {"PIC Upgrade was Successful"}, "3.02"},
+        PicRow{"battery at the first check", "5_7_2_0", [](M& m, F&) { m.battery = qsim::Battery::Present; }, false,
+               nullptr, kBattery + kNot + ".\r\n", "Battery Present.  PIC Upgrade prevented.",
+               {"PIC UPGRADE FAILURE (BATT_PRESENT): "}, {"copy \"pic.s19\""}, "3.02"},
         // Already in its Boot ROM: no preparation, the second check finds the battery.
-        PicRow{"battery at the second check, Boot ROM from the start",
-               "5_7_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::Present; },
-               true,
-               nullptr,
-               kBattery + "\r\nPIC firmware has not been Upgraded.\r\nRemove the Battery and retry the PIC Upgrade after",
-               kVersionDone,
-               {"Initializing PIC Upgrade.", "Closing Telnet connection used earlier for PIC Upgrade."},
-               {kDone},
-               "3.02",
-               Boots::BootRom},
+        PicRow{"battery at the second check, Boot ROM from the start", "5_7_2_0",
+               [](M& m, F&) { m.battery = qsim::Battery::Present; }, true, nullptr, kBattery + kNot + " after",
+               kVersionDone, {"Initializing PIC Upgrade.", "Closing Telnet connection used earlier for PIC Upgrade."},
+               {kDone}, "3.02"},
         // The Boot ROM shell gives no verdict either: the second check asks
         // nothing and waits, and the watchdog ends it with the descriptor back.
-        PicRow{"battery unknown, Yes",
-               "5_7_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::Unknown; },
-               false,
-               [](const MsgRecord&) { return MsgResult::Yes; },
-               "PIC Upgrade failed to connect to: 127.0.0.1",
-               "",
-               {"Battery Presence unknown and user opted to proceed anyway.", "[1] <<display pic-data: "},
-               {kDone},
+        PicRow{"battery unknown, Yes", "5_7_2_0", [](M& m, F&) { m.battery = qsim::Battery::Unknown; }, false,
+               [](const MsgRecord&) { return MsgResult::Yes; }, kNoConnect, "",
+               {"Battery Presence unknown and user opted to proceed anyway.", "[1] <<display pic-data: "}, {kDone},
                "3.02"},
-        PicRow{"battery unknown, No",
-               "5_7_2_0",
-               [](qsim::Model& m, qsim::Faults&) { m.battery = qsim::Battery::PollFailed; },
-               false,
+        PicRow{"battery unknown, No", "5_7_2_0", [](M& m, F&) { m.battery = qsim::Battery::PollFailed; }, false,
                [](const MsgRecord& r) {
                    return r.text.startsWith("Battery Presence Could NOT") ? MsgResult::No : MsgResult::Yes;
                },
-               "",
-               "Battery Presence unknown and user opted to stop.  PIC Upgrade aborted.",
-               {"Battery Presence unknown and user opted to stop.  PIC Upgrade aborted."},
-               {"copy \"pic.s19\""},
-               "3.02"},
+               "", "Battery Presence unknown and user opted to stop.  PIC Upgrade aborted.",
+               {"Battery Presence unknown and user opted to stop.  PIC Upgrade aborted."}, {"copy \"pic.s19\""}, "3.02"},
         // A failed directory change is waited on under the watchdog.
-        PicRow{"cd fails",
-               "5_7_2_0",
-               [](qsim::Model&, qsim::Faults& f) { f.telnetFailCommand = "cd"; },
-               false,
-               nullptr,
-               "PIC Upgrade failed to connect to: 127.0.0.1",
-               "",
-               {"tmrPicUpgrCnt.Enabled = True"},
-               {"pic_data_show"},
-               "3.02"},
-        PicRow{"another telnet session",
-               "5_7_2_0",
-               [](qsim::Model&, qsim::Faults& f) { f.telnetSessionLimit = true; },
-               false,
-               nullptr,
+        PicRow{"cd fails", "5_7_2_0", [](M&, F& f) { f.telnetFailCommand = "cd"; }, false, nullptr, kNoConnect, "",
+               {"tmrPicUpgrCnt.Enabled = True"}, {"pic_data_show"}, "3.02"},
+        PicRow{"another telnet session", "5_7_2_0", [](M&, F& f) { f.telnetSessionLimit = true; }, false, nullptr,
                "PIC Upgrade failed.  Click OK and close the upgrader.\r\nMake sure there is no other active Telnet "
                "session to the TE.",
-               "PIC Upgrade Failed ! Restart application",
-               {},
-               {},
-               "3.02"},
-        PicRow{"no greeting",
-               "5_7_2_0",
-               [](qsim::Model&, qsim::Faults& f) { f.telnet.mode = qsim::ServiceMode::Silent; },
-               false,
-               nullptr,
-               "",
-               "Telnet Connection failed.",
-               {">> tmrTelnetConnect_Timer()"},
-               {},
-               "3.02"},
+               "PIC Upgrade Failed ! Restart application", {}, {}, "3.02"},
+        PicRow{"no greeting", "5_7_2_0", [](M&, F& f) { f.telnet.mode = qsim::ServiceMode::Silent; }, false, nullptr,
+               "", "Telnet Connection failed.", {">> tmrTelnetConnect_Timer()"}, {}, "3.02"},
         // The reflash runs on and on: the watchdog gives up after eleven ticks.
-        PicRow{"reflash without end",
-               "5_9_2_0",
-               [](qsim::Model& m, qsim::Faults&) {
-                   m.platformVersion = "5.9.0.0";
-                   m.reflashMs = 100000000;
-               },
-               false,
-               nullptr,
-               "PIC Upgrade failed to connect to: 127.0.0.1\r\nClick OK and try again.",
-               "",
-               {"PIC Upgrade progressing..."},
-               {},
-               "3.02"}),
+        PicRow{"reflash without end", "5_9_2_0",
+               [](M& m, F&) { m.platformVersion = "5.9.0.0"; m.reflashMs = 100000000; }, false, nullptr,
+               kNoConnect + "\r\nClick OK and try again.", "", {"PIC Upgrade progressing..."}, {}, "3.02"}),
     tablerows::RowName());
 
 // Answers to pic_data_show without a verdict are counted over the phase:
@@ -285,24 +189,29 @@ TEST(PicDataAnswers, TheEleventhWithoutAVerdictEndsThePhase)
     EXPECT_TRUE(home.logText().contains("[11] <<display pic-data: "));
 }
 
-// The PIC upload is an FTP operation of its own: its failure ends the step
-// even after the software item's FTP work.
-class PicUpload : public SimUpgrade {};
-
-TEST_F(PicUpload, AFailedUploadAfterTheSoftwareEndsIdle)
+// Each antenna or PIC upload is an FTP operation of its own: its failure
+// ends the step even after the software item's FTP work, and the window is
+// usable again.
+TEST(ItemUpload, AFailureAfterTheSoftwareEndsTheStepIdle)
 {
-    home.writePackage("5_7_2_0", 2, 20 * 1024);
-    home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
-    startUpgrader();
-    sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "pic.s19"; });
-    w().chkPICUpg->setChecked(true);
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 20000))
-        << w().statusText().toStdString();
-    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("An unexpected FTP error occurred.  Operation cancelled."));
-    EXPECT_EQ(w().mousePointer(), 0);
-    EXPECT_EQ(sim->runningVersion(), "5.7.2.0");
-    EXPECT_TRUE(sim->records(qsim::Service::Telnet).isEmpty());
+    for (const char* failing : {"hpa.sxm", "pic.s19"}) {
+        SCOPED_TRACE(failing);
+        SimBench b;
+        b.home.writePackage("5_7_2_0", 2, 20 * 1024);
+        for (const char* name : {"PIC_3_05.s19", "ATB_02409_15.sxm", "HPA_2407_13.sxm"})
+            b.home.writeFile(name, QByteArray(300, 'S'));
+        ASSERT_TRUE(b.startUpgrader());
+        b.sim->updateFaults([&](qsim::Faults& f) { f.ftpFail550File = failing; });
+        (QString(failing) == "pic.s19" ? b.w().chkPICUpg : b.w().chkAntUpg)->setChecked(true);
+        b.upgradeSoftware();
+        ASSERT_TRUE(waitUntil([&] { return b.u->dialogs.boxes().size() == 2 && b.w().nothingRunning(); }, 20000))
+            << b.w().statusText().toStdString();
+        EXPECT_TRUE(b.u->dialogs.boxes()[1].text.startsWith("An unexpected FTP error occurred.  Operation cancelled."));
+        EXPECT_EQ(b.w().mousePointer(), 0);
+        EXPECT_EQ(b.sim->runningVersion(), "5.7.2.0");
+        EXPECT_FALSE(b.sim.zingCodes().contains(0x90));
+        EXPECT_TRUE(b.sim->records(qsim::Service::Telnet).isEmpty());
+    }
 }
 
 }  // namespace

@@ -81,21 +81,6 @@ void plantDecoys(Bench& b)
     }
 }
 
-// The upgrader has settled and told the user: a box, or the status line, and
-// the pointer is no longer busy. Returns what it said.
-QString expectTold(Bench& b, int boxesBefore)
-{
-    const bool ended = b.w().isUnloaded();
-    const QList<MsgRecord> told = b.u->dialogs.boxes().mid(boxesBefore);
-    EXPECT_TRUE(!told.isEmpty() || (!ended && !b.w().statusText().isEmpty())) << "nothing said";
-    EXPECT_FALSE(!ended && b.w().mousePointer() != 0) << "the busy pointer stays: " << b.w().statusText().toStdString();
-    QString said = ended ? QStringLiteral("program ended") : QStringLiteral("\"") + b.w().statusText() + QLatin1Char('"');
-    if (!told.isEmpty())
-        said += QStringLiteral(", box \"") + told.last().text.left(40).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
-                QLatin1Char('"');
-    return said;
-}
-
 // How a run ended, as the user saw it.
 struct RunEnd {
     QString line;          // for the figures
@@ -241,7 +226,7 @@ void runBadAnswer(const ZingTarget& t, const qsim::ZingFault& fault, QString* ou
     if (t.when == When::Tools)
         b.w().cmdRestoreDefaults->trigger();
     else
-        b.pressUpgrade();
+        b.upgradeSoftware();
     const RunEnd end = finishRun(b, guard, before, 1);
     *outcome = end.line;
     const bool installed = b.sim->runningVersion() == "5.7.2.0";
@@ -362,7 +347,7 @@ TEST_F(ReliabilityNames, OddNamesFromTheTerminalStayInsideTheirFolders)
         if (!row.descriptor.isNull())
             b.sim.terminal().flash().write(QStringLiteral("/tffs0/image.txt"), row.descriptor);
         HangGuard guard(b.w(), kRunLimitMs);
-        b.pressUpgrade();
+        b.upgradeSoftware();
         const RunEnd end = finishRun(b, guard, before, 1);
         // The listing and the descriptor only decide what is cleaned up and
         // backed up: the upgrade itself goes through.

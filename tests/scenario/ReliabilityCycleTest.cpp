@@ -61,7 +61,7 @@ TEST(ReliabilityCycle, UpgradeRestoreUpgradeWithCutsBetween)
             b.armCut(step.kind, atSeq, step.afterBytes);
         HangGuard guard(b.w(), kRunLimitMs);
         if (step.act == Act::Upgrade) {
-            b.pressUpgrade();
+            b.upgradeSoftware();
         } else {
             b.u->dialogs.queueWindowScript([](QDialog& d) {
                 auto& r = static_cast<frmRestore&>(d);

@@ -8,8 +8,6 @@
 #include "support/TableRows.h"
 #include "ui/SecondaryWindows.h"
 
-#include <QListWidget>
-
 #include <sys/mount.h>
 
 #include <iostream>
@@ -173,7 +171,7 @@ TEST_P(ReliabilityPcSide, AFailureHereStopsTheRunAndSaysWhichFile)
         backupBefore = contents(b.home.file("Backup"));
         HangGuard guard(b.w(), kRunLimitMs);
         if (row.action == Action::Upgrade) {
-            b.pressUpgrade();
+            b.upgradeSoftware();
         } else if (row.action == Action::Restore) {
             b.u->dialogs.queueWindowScript([](QDialog& d) { static_cast<frmRestore&>(d).cmdOkRestore->click(); });
             b.w().cmdRestore->click();

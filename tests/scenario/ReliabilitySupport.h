@@ -9,6 +9,7 @@
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 
+#include <QAction>
 #include <QDir>
 #include <QDirIterator>
 #include <QRegularExpression>
@@ -72,10 +73,12 @@ inline QString runningTimers(frmMain& w)
 }
 
 // The terminal before the upgrade: 5.7.1.12 running, two older executables;
-// the 5.7.2.0 package in the home folder.
-struct Bench {
+// the 5.7.2.0 package in the home folder. Cuts are placed by the terminal's
+// record numbers, so its records are kept.
+struct Bench : SimBench {
     Bench()
     {
+        forgetRecords = false;
         sim->updateModel([](qsim::Model& m) { m.restartMs = 5000; });
         sim.terminal().flash().putExecutable("5_7_1", QByteArray(3000, 'o'));
         sim.terminal().flash().write("/tffs0/bin/qorax.bin", QByteArray(2000, 'd'));
@@ -96,29 +99,12 @@ struct Bench {
         sim.terminal().flash().putExecutable(kOldVersion, package);
         sim->updateModel([&](qsim::Model& m) { m.minExecutableBytes = package.size(); });
     }
-    // Antenna firmware that fits the terminal's antenna: an ATB and an HPA file.
-    void putAntennaFiles()
+    // Antenna firmware that fits the terminal's antenna, or a PIC file.
+    void putOwnFiles(const QStringList& names)
     {
-        for (const QString& name : {QStringLiteral("ATB_02409_15.sxm"), QStringLiteral("HPA_2407_13.sxm")}) {
+        for (const QString& name : names)
             home.writeFile(name, "image of " + name.toLatin1() + QByteArray(20000, 'i'));
-            ownFiles << name;
-        }
-    }
-    // A PIC file, flashed from the menu.
-    void putPicFile()
-    {
-        home.writeFile(QStringLiteral("PIC_3_05.s19"), QByteArray(300, 'S'));
-        ownFiles << QStringLiteral("PIC_3_05.s19");
-    }
-    void pressPicMenu()
-    {
-        u->dialogs.queueAnswer(MsgResult::Yes);
-        w().cmdPicUpgradeMenu->trigger();
-    }
-    void pressAntennaMenu()
-    {
-        u->dialogs.queueAnswer(MsgResult::Yes);
-        w().cmdAntUpgradeMenu->trigger();
+        ownFiles << names;
     }
     // The running version backed up by an earlier upgrade, to be restored.
     void backUpRunningVersion()
@@ -126,22 +112,11 @@ struct Bench {
         home.writeFile(QStringLiteral("Backup/qorax_5_7_1_12.bin"), oldExecutable);
         sim->updateModel([&](qsim::Model& m) { m.minExecutableBytes = oldExecutable.size(); });
     }
-
-    // A fresh upgrader, once it has read what the terminal runs.
-    bool startUpgrader(const QString& settledStatus = kReleaseInfoDone)
+    // A menu command, its question answered Yes.
+    void pressMenu(QAction* command)
     {
-        u = std::make_unique<Upgrader>();
-        if (!u->load())
-            return false;
-        const bool ok = waitUntil([&] { return w().statusText() == settledStatus && w().mousePointer() == 0; }, 8000);
-        u->dialogs.clear();
-        return ok;
-    }
-    void pressUpgrade()
-    {
-        w().chkBinUpg->setChecked(true);
         u->dialogs.queueAnswer(MsgResult::Yes);
-        w().cmdUpgrade->click();
+        command->trigger();
     }
     // Restore with the one backup, which the window offers preselected.
     void pressRestore()
@@ -152,7 +127,6 @@ struct Bench {
         });
         w().cmdRestore->click();
     }
-    frmMain& w() { return u->w(); }
     quint64 lastSeq()
     {
         const QList<qsim::Record> all = sim->records();
@@ -180,14 +154,26 @@ struct Bench {
         return {};
     }
 
-    SimHarness sim;
-    TestHome home;
-    std::unique_ptr<Upgrader> u;
     QByteArray oldExecutable;
     QString packageName;
     QByteArray package;
     QStringList ownFiles;  // the test's own files in the home folder
 };
+
+// The upgrader has settled and told the user: a box, or the status line, and
+// the pointer is no longer busy. Returns what it said.
+inline QString expectTold(Bench& b, qsizetype boxesBefore)
+{
+    const bool ended = b.w().isUnloaded();
+    const QList<MsgRecord> told = b.u->dialogs.boxes().mid(boxesBefore);
+    EXPECT_TRUE(!told.isEmpty() || (!ended && !b.w().statusText().isEmpty())) << "nothing said";
+    EXPECT_FALSE(!ended && b.w().mousePointer() != 0) << "the busy pointer stays: " << b.w().statusText().toStdString();
+    QString said = ended ? QStringLiteral("program ended") : QStringLiteral("\"") + b.w().statusText() + QLatin1Char('"');
+    if (!told.isEmpty())
+        said += QStringLiteral(", box \"") + told.last().text.left(40).replace(QLatin1String("\r\n"), QLatin1String(" ")) +
+                QLatin1Char('"');
+    return said;
+}
 
 // Bounds a run of the upgrader from the moment it is armed. It fires inside
 // the upgrader's own nested waits too, and ends them by closing the window,

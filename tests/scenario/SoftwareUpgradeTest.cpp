@@ -1,10 +1,10 @@
 // The software item from the Upgrade button, end to end against the
 // simulated terminal: what the user sees, what the terminal receives and
 // what ends up on its flash and in the backup folder.
-#include "support/SimUpgrade.h"
+#include "ReliabilitySupport.h"
 
-#include "support/TableRows.h"
 #include "support/BoxTexts.h"
+#include "support/TableRows.h"
 
 #include <QDir>
 #include <QProgressBar>
@@ -13,22 +13,15 @@
 
 namespace {
 
-class SoftwareUpgrade : public SimUpgrade {
-public:
-    void SetUp() override
-    {
-        // The terminal runs 5.7.1.12 and keeps two older executables.
-        sim.terminal().flash().putExecutable("5_7_1", QByteArray(3000, 'o'));
-        sim.terminal().flash().write("/tffs0/bin/qorax.bin", QByteArray(2000, 'd'));
-        oldExecutable = *sim.terminal().flash().read("/tffs0/bin/qorax_5_7_1_12.bin");
-        package = home.writePackage("5_7_2_0", 2, 200 * 1024);
-    }
+using namespace reliability;
+using tablerows::PrintTo;
 
+// The terminal runs 5.7.1.12 and keeps two older executables.
+class SoftwareUpgrade : public ::testing::Test, public Bench {
+public:
+    SoftwareUpgrade() { forgetRecords = true; }
     QStringList binFolder() { return sim.terminal().flash().executableVersions(); }
     QStringList backupFolder() { return QDir(home.file("Backup")).entryList(QDir::Files | QDir::Hidden); }
-
-    QByteArray oldExecutable;
-    QString package;
 };
 
 TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
@@ -58,7 +51,7 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     // The terminal: the running executable kept, the older ones deleted, the
     // new one complete, the descriptor naming it.
     EXPECT_EQ(binFolder(), (QStringList{"5_7_1_12", "5_7_2_0"}));
-    EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_2_0.bin"), readFile(home.file(package)));
+    EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_2_0.bin"), package);
     EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_2_0.bin"));
     // The PC: the previous executable backed up whole, nothing else left behind.
     EXPECT_EQ(backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
@@ -89,64 +82,63 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     EXPECT_FALSE(home.logText().contains("skywardly"));
 }
 
-TEST_F(SoftwareUpgrade, NoDescriptorOnTheTerminal)
+// The terminal's image descriptor decides what is cleaned up and backed up;
+// the upgrade itself goes through, without waiting for a time-out.
+TEST(SoftwareUpgradeDescriptor, DecidesCleanupAndBackupOnly)
 {
-    sim.terminal().flash().remove("/tffs0/image.txt");
-    // Without a descriptor the terminal still runs (it was booted before).
-    startUpgrader();
-    upgradeSoftware();
-    ASSERT_TRUE(waitForVersion("5.7.2.0"));
-    // Everything but the default executable went; the default one was backed up.
-    EXPECT_EQ(binFolder(), QStringList{"5_7_2_0"});
-    EXPECT_TRUE(sim.terminal().flash().exists("/tffs0/bin/qorax.bin"));
-    EXPECT_EQ(readFile(home.file("Backup/qorax_5_7_1_12.bin")), QByteArray(2000, 'd'));
-    EXPECT_TRUE(home.logEntries().contains(
-        "ERR: \t[ FTP ERROR ] : image.txt file does not exist in flash memory, default name to qorax.bin"));
-}
-
-TEST_F(SoftwareUpgrade, InvalidDescriptorSkipsCleanupAndBackup)
-{
-    startUpgrader();
-    sim.terminal().flash().writeDescriptor(".bin/bin/");
-    upgradeSoftware();
-    ASSERT_TRUE(waitForVersion("5.7.2.0"));
-    EXPECT_EQ(binFolder(), (QStringList{"5_7_1", "5_7_1_12", "5_7_2_0"}));
-    EXPECT_TRUE(backupFolder().isEmpty());
-    EXPECT_FALSE(sim.ftpCommands().contains("NLST"));
-    EXPECT_TRUE(home.logEntries().contains("ERR: \tRetrieved Image file Corrupt.  Bypassing Binary retieval."));
-}
-
-TEST_F(SoftwareUpgrade, DescriptorNamingAnotherExecutableSkipsTheBackupOnly)
-{
-    startUpgrader();
-    sim.terminal().flash().writeDescriptor("/bin/qorax_5_7_1.bin");
-    upgradeSoftware();
-    ASSERT_TRUE(waitUntil([&] { return sim->runningVersion() == "5.7.2.0"; }, 15000));
-    EXPECT_TRUE(backupFolder().isEmpty());
-    // Not backed up, so the running executable stays on the terminal.
-    EXPECT_EQ(binFolder(), (QStringList{"5_7_1", "5_7_1_12", "5_7_2_0"}));
-    EXPECT_TRUE(home.logText().contains("Error: FTP backup not possible because constructedBinName (/bin/qorax_5_7_1_12.bin) "
-                                        "<> strCurrentExecutable (/bin/qorax_5_7_1.bin)"));
-    EXPECT_FALSE(home.logText().contains(">> tmrFTPReq_Timer()"));
-}
-
-TEST_F(SoftwareUpgrade, BootRomModeUploadsAtOnce)
-{
-    sim.terminal().flash().writeDescriptor("/bin/qorax_none.bin");
-    sim->reset();
-    ASSERT_TRUE(sim->waitForBootAfterReset(0, 5000));
-    ASSERT_TRUE(sim->inBootRom());
-    startUpgrader(kVersionDone);
-    ASSERT_TRUE(w().isBootRomMode);
-    upgradeSoftware();
-    ASSERT_TRUE(waitForVersion("5.7.2.0"));
-    EXPECT_FALSE(sim.zingCodes().contains(0x32));
-    const QStringList ftp = sim.ftpCommands();
-    EXPECT_FALSE(ftp.contains("RETR image.txt"));
-    EXPECT_FALSE(ftp.contains("NLST"));
-    EXPECT_TRUE(ftp.contains("STOR /tffs0/bin/qorax_5_7_2_0.bin"));
-    EXPECT_TRUE(backupFolder().isEmpty());
-    EXPECT_TRUE(home.logEntries().contains("INF: \tDevelopment/BOOTROM-mode Upgrade override!"));
+    const QStringList untouched = {"5_7_1", "5_7_1_12", "5_7_2_0"};
+    const struct {
+        const char* name;
+        std::function<void(Bench&)> before;  // before the upgrader starts
+        const char* later;                   // descriptor written once it knows the terminal
+        QStringList bins;
+        bool defaultKept;   // qorax.bin
+        QByteArray backup;  // Backup/qorax_5_7_1_12.bin, empty: none made
+        const char* logLine;
+        QStringList notSent;
+    } rows[] = {
+        // Still running (it was booted before): the default executable is
+        // backed up and kept, every other one goes.
+        {"no descriptor", [](Bench& b) { b.sim.terminal().flash().remove("/tffs0/image.txt"); }, nullptr, {"5_7_2_0"}, true,
+         QByteArray(2000, 'd'), "ERR: \t[ FTP ERROR ] : image.txt file does not exist in flash memory, default name to qorax.bin", {}},
+        {"invalid descriptor", nullptr, ".bin/bin/", untouched, true, {}, "ERR: \tRetrieved Image file Corrupt.  Bypassing Binary retieval.",
+         {"FTP NLST"}},
+        // Not backed up, so the running executable stays on the terminal.
+        {"descriptor naming another executable", nullptr, "/bin/qorax_5_7_1.bin", untouched, false, {},
+         "Error: FTP backup not possible because constructedBinName (/bin/qorax_5_7_1_12.bin) <> strCurrentExecutable "
+         "(/bin/qorax_5_7_1.bin)", {}},
+        {"Boot ROM mode uploads at once",
+         [](Bench& b) {
+             b.sim.terminal().flash().writeDescriptor("/bin/qorax_none.bin");
+             b.sim->reset();
+             ASSERT_TRUE(b.sim->waitForBootAfterReset(0, 5000));
+         },
+         nullptr, untouched, true, {}, "INF: \tDevelopment/BOOTROM-mode Upgrade override!",
+         {"ZING 0x32", "FTP RETR image.txt", "FTP NLST"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bench b;
+        b.forgetRecords = true;
+        if (row.before)
+            row.before(b);
+        const bool bootRom = b.sim->inBootRom();
+        ASSERT_TRUE(b.startUpgrader(bootRom ? kVersionDone : kReleaseInfoDone));
+        EXPECT_EQ(b.w().isBootRomMode, bootRom);
+        if (row.later)
+            b.sim.terminal().flash().writeDescriptor(row.later);
+        b.upgradeSoftware();
+        ASSERT_TRUE(b.waitForVersion("5.7.2.0"));
+        EXPECT_EQ(b.sim.terminal().flash().executableVersions(), row.bins);
+        EXPECT_EQ(b.sim.terminal().flash().exists("/tffs0/bin/qorax.bin"), row.defaultKept);
+        EXPECT_EQ(readFile(b.home.file("Backup/qorax_5_7_1_12.bin")), row.backup);
+        EXPECT_EQ(b.flashFile("/tffs0/bin/qorax_5_7_2_0.bin"), b.package);
+        const QString log = b.home.logText();
+        EXPECT_TRUE(log.contains(row.logLine));
+        EXPECT_FALSE(log.contains(">> tmrFTPReq_Timer()"));
+        for (const qsim::Record& r : b.sim->records())
+            EXPECT_FALSE(row.notSent.contains(describe(r))) << describe(r).toStdString();
+    }
 }
 
 // Refused before anything reaches the terminal.
@@ -169,7 +161,7 @@ TEST_F(SoftwareUpgrade, RefusedPressesSendNothing)
         SCOPED_TRACE(row.name);
         const bool otherSeries = QString(row.name) == "release series conflict";
         if (otherSeries) {
-            QFile::remove(home.file(package));
+            QFile::remove(home.file(packageName));
             home.writePackage("5_8_0_1");
         }
         startUpgrader();
@@ -245,8 +237,6 @@ struct FtpFaultRow {
     std::function<void(FtpFault&)> more;
 };
 
-using tablerows::PrintTo;
-
 class FtpFault : public SoftwareUpgrade, public ::testing::WithParamInterface<FtpFaultRow> {};
 
 TEST_P(FtpFault, TheTerminalKeepsABootableExecutable)
@@ -292,10 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](FtpFault& t) { EXPECT_TRUE(t.backupFolder().isEmpty()); }},
         // Only a 550 says the file is not there: any other refusal leaves no backup, so nothing is changed.
         FtpFaultRow{"backup transfer aborted",
-                    [](qsim::Faults& f) {
-                        f.ftpFail550File = "qorax_5_7_1_12.bin";
-                        f.ftpFailFileRetr = 426;
-                    },
+                    [](qsim::Faults& f) { f.ftpFail550File = "qorax_5_7_1_12.bin"; f.ftpFailFileRetr = 426; },
                     Ends::Stopped, "The backup copy of the Satellite IP Modem's software could not be made:\r\n426 ",
                     false, "backup of the running software failed: 426",
                     [](FtpFault& t) {
@@ -328,16 +315,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Every reply comes late but within the client's own time-out: only
         // the 65 s watchdog of the fetch can end it.
         FtpFaultRow{"every reply late",
-                    [](qsim::Faults& f) {
-                        f.ftp.mode = qsim::ServiceMode::Late;
-                        f.ftp.delayMs = 15000;
-                    },
+                    [](qsim::Faults& f) { f.ftp.mode = qsim::ServiceMode::Late; f.ftp.delayMs = 15000; },
                     Ends::Stopped, "FTP timeout.", false, ">> tmrFTPReq_Timer()", nullptr},
         FtpFaultRow{"connection reset during the upload",
-                    [](qsim::Faults& f) {
-                        f.ftpResetAfterBytes = 50000;
-                        f.ftpResetFile = "qorax_5_7_2_0.bin";
-                    },
+                    [](qsim::Faults& f) { f.ftpResetAfterBytes = 50000; f.ftpResetFile = "qorax_5_7_2_0.bin"; },
                     Ends::ProgramEnded, boxtext::kConnectionProblemA + "\r\n", true, "12031",
                     // The backup made before the upload is complete.
                     [](FtpFault& t) {
@@ -346,10 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A flash that keeps part of the upload still answers 226: the size
         // check stops the upgrade before the descriptor names the short file.
         FtpFaultRow{"upload truncated silently",
-                    [](qsim::Faults& f) {
-                        f.ftpTruncateUploadTo = 100000;
-                        f.ftpTruncateFile = "qorax_5_7_2_0.bin";
-                    },
+                    [](qsim::Faults& f) { f.ftpTruncateUploadTo = 100000; f.ftpTruncateFile = "qorax_5_7_2_0.bin"; },
                     Ends::Stopped,
                     "Upgrade stopped: the upload of /tffs0/bin/qorax_5_7_2_0.bin was incomplete.\r\n\r\nThe Satellite "
                     "IP Modem holds 100000 bytes of it; the file on this PC has 204800 bytes:",
@@ -365,10 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         // The previous backup stays and no partial file is offered.
         FtpFaultRow{"backup download interrupted",
-                    [](qsim::Faults& f) {
-                        f.ftpResetAfterBytes = 10000;
-                        f.ftpResetFile = "qorax_5_7_1_12.bin";
-                    },
+                    [](qsim::Faults& f) { f.ftpResetAfterBytes = 10000; f.ftpResetFile = "qorax_5_7_1_12.bin"; },
                     Ends::ProgramEnded, boxtext::kConnectionProblemA + "\r\n", true, "", [](FtpFault& t) {
                         EXPECT_EQ(t.backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
                         EXPECT_EQ(readFile(t.home.file("Backup/qorax_5_7_1_12.bin")), QByteArray("previous backup"));

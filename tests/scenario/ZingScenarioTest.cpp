@@ -1,20 +1,14 @@
 // The terminal's version at start-up, connection problems and the
 // maintenance commands, against the simulated terminal.
-#include "support/SimHarness.h"
-#include "support/TestHome.h"
-#include "support/Upgrader.h"
-#include "support/WaitUntil.h"
+#include "support/SimUpgrade.h"
 
-#include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "support/BoxTexts.h"
 
-#include <QAction>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRegularExpression>
+#include "ZingMessages.h"
 
-#include <gtest/gtest.h>
+#include <QAction>
+#include <QRegularExpression>
 
 namespace {
 
@@ -60,12 +54,10 @@ protected:
 TEST_F(WithTerminal, StartUpShowsTheVersionPlatformAndGreenLight)
 {
     start();
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
+    ASSERT_TRUE(waitForStatus(kReleaseInfoDone));
     EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "5.7.1.12");
-    EXPECT_EQ(w().strCurrentVersion, "5_7_1_12");
     EXPECT_EQ(w().txtNewSoftwareVersion->text(), "5.7.2.0");
     EXPECT_EQ(w().windowTitle(), "Vantor 7460 Terminal Upgrader");
-    EXPECT_EQ(w().connectedPlatformId, 7);
     EXPECT_EQ(w().statusLedColour(), 65280);
     EXPECT_TRUE(w().isOkToFtp);
     EXPECT_TRUE(w().cmdUpgrade->isEnabled());
@@ -73,13 +65,11 @@ TEST_F(WithTerminal, StartUpShowsTheVersionPlatformAndGreenLight)
     // Version request with its 32-bit parameter, then the release information.
     EXPECT_EQ(sim.zingRequests(), (QList<QByteArray>{hex("0000000400000001"), hex("00000092")}));
     EXPECT_EQ(trail->texts.first(), "Retrieving Terminal software version...");
-    EXPECT_TRUE(trail->texts.contains("Operation Successful.  Software version retrieved!"));
+    EXPECT_TRUE(trail->texts.contains(kVersionDone));
 
     const QStringList entries = home.logEntries();
     EXPECT_TRUE(entries.contains("INF: \tZING Request :\t\t\t\tVERSION_CMD (&h4), param=&h1"));
-    EXPECT_TRUE(entries.contains("DET: \tZingResponseCode: /x1004"));
     EXPECT_TRUE(entries.contains("INF: \tConnected Platform ID: 7460"));
-    EXPECT_TRUE(entries.contains("INF: \tNot in Bootrom mode, request additional Release Info."));
     // The version text follows its label on lines of its own, without a time.
     const QStringList lines = home.logLines();
     const int label = lines.indexOf(QRegularExpression(".*VRB: \\tZING Version Info:$"));
@@ -109,47 +99,77 @@ TEST_F(WithTerminal, PackageOfALowerCompatibilityLevelIsRefused)
     EXPECT_EQ(sim.zingCodes(), QList<quint32>{4});
 }
 
-TEST_F(WithTerminal, PackageWithoutLevelPassesATerminalWithoutOne)
+// Terminals that give less: each is identified without a box, and asked no more than it can answer.
+TEST_F(WithTerminal, TerminalsThatSayLessAreIdentifiedWithoutABox)
 {
-    sim->updateModel([](qsim::Model& m) { m.appStyle = qsim::AppStyle::NewUnknown; });
-    start("5_7_2_0", -1);
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
-    EXPECT_EQ(w().binBootCompatLevel, 0);
-    EXPECT_EQ(w().termBootCompatLevel, -1);
-    EXPECT_TRUE(u->dialogs.boxes().isEmpty());
+    const struct {
+        const char* name;
+        std::function<void(SimHarness&)> arrange;
+        int packageLevel;
+        QString status;
+        const char* shown;
+        QList<quint32> codes;
+        const char* logLine;
+    } rows[] = {
+        {"no compatibility level, nor in the package",
+         [](SimHarness& s) { s->updateModel([](qsim::Model& m) { m.appStyle = qsim::AppStyle::NewUnknown; }); }, -1,
+         kReleaseInfoDone, "5.7.1.12", {4, 0x92}, "This appears to be an OLD style Boot ROM (no Compatibility Level data present)"},
+        {"an old terminal is not asked for release information",
+         [](SimHarness& s) {
+             s->updateModel([](qsim::Model& m) { m.appStyle = qsim::AppStyle::Old; m.releaseDate = "10/26/2009"; });
+         },
+         2, kVersionDone, "5.7.1.12", {4}, "INF: \tOLD style App Software detected"},
+        {"Boot ROM",
+         [](SimHarness& s) {
+             s.terminal().flash().writeDescriptor("/bin/qorax_9_9.bin");
+             s->updateModel([](qsim::Model& m) { m.bootRomStyle = qsim::BootRomStyle::Old; });
+             s->reset();
+             ASSERT_TRUE(s->waitForBootAfterReset(0, 5000));
+         },
+         2, kVersionDone, "BOOTROM MODE", {4},
+         "INF: \tOLD style Boot ROM detected as running (Compatibility Level NOT supported/set to -1)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.arrange(sim);
+        sim->clearRecords();
+        QFile::remove(home.file("qorax_5_7_2_0.bin"));
+        start("5_7_2_0", row.packageLevel);
+        ASSERT_TRUE(waitUntil([&] { return w().statusText() == row.status && w().mousePointer() == 0; }));
+        serveEventsFor(100);
+        EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), row.shown);
+        EXPECT_EQ(w().isBootRomMode, QString(row.shown) == "BOOTROM MODE");
+        EXPECT_TRUE(w().cmdUpgrade->isEnabled());
+        EXPECT_TRUE(u->dialogs.boxes().isEmpty());
+        EXPECT_EQ(sim.zingCodes(), row.codes);
+        EXPECT_TRUE(home.logText().contains(row.logLine)) << home.logText().toStdString();
+        u.reset();
+    }
 }
 
-TEST_F(WithTerminal, OldTerminalsAreNotAskedForReleaseInformation)
+// A version text without a version: the terminal is not identified, so the
+// window claims no success and an upgrade sends nothing to the terminal.
+TEST_F(WithTerminal, BadVersionTextIdentifiesNothingAndInstallsNothing)
 {
-    sim->updateModel([](qsim::Model& m) {
-        m.appStyle = qsim::AppStyle::Old;
-        m.releaseDate = "10/26/2009";
+    sim->updateFaults([&](qsim::Faults& f) {
+        f.zingByCode.insert(4, qsim::ZingFault::rawBytes(qsim::zing::be32(0x1004) + qsim::zing::be32(0) + "hello world"));
     });
     start();
-    ASSERT_TRUE(waitUntil([&] { return w().isOkToFtp && w().mousePointer() == 0; }));
-    serveEventsFor(100);
-    EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "5.7.1.12");
-    EXPECT_EQ(w().statusText(), "Operation Successful.  Software version retrieved!");
-    EXPECT_EQ(sim.zingCodes(), QList<quint32>{4});
-}
+    ASSERT_TRUE(waitUntil([&] { return !u->dialogs.boxes().isEmpty() && w().nothingRunning(); }, 8000));
+    EXPECT_EQ(w().statusText(), "Unable to read Satellite IP Modem's software version.");
+    EXPECT_EQ(w().statusLedColour(), 255);
+    EXPECT_TRUE(u->dialogs.boxes().last().text.startsWith(
+        "Unable to read Satellite IP Modem's software version.\r\nThe Satellite IP Modem answered: \"hello world\""));
+    EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "UNKNOWN");
 
-TEST_F(WithTerminal, BootRomIsShownAsBootRomMode)
-{
-    sim.terminal().flash().writeDescriptor("/bin/qorax_9_9.bin");
-    sim->updateModel([](qsim::Model& m) { m.bootRomStyle = qsim::BootRomStyle::Old; });
-    sim->reset();
-    ASSERT_TRUE(sim->waitForBootAfterReset(0, 5000));
-    ASSERT_TRUE(sim->inBootRom());
-    start();
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Software version retrieved!"));
-    EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "BOOTROM MODE");
-    EXPECT_EQ(w().strCurrentVersion, "BOOTROM MODE");
-    EXPECT_TRUE(w().isBootRomMode);
-    EXPECT_TRUE(w().isOkToFtp);
-    serveEventsFor(100);
+    sim->clearRecords();
+    w().chkBinUpg->setChecked(true);
+    u->dialogs.queueAnswer(MsgResult::Yes);
+    w().cmdUpgrade_Click();
+    serveEventsFor(300);
+    // Asked again, and nothing else.
     EXPECT_EQ(sim.zingCodes(), QList<quint32>{4});
-    EXPECT_TRUE(home.logEntries().contains(
-        "INF: \tOLD style Boot ROM detected as running (Compatibility Level NOT supported/set to -1)"));
+    EXPECT_TRUE(sim.ftpCommands().isEmpty());
 }
 
 TEST_F(WithTerminal, ZingSilentButFtpReachableAsksTheUserToAct)
@@ -164,8 +184,6 @@ TEST_F(WithTerminal, ZingSilentButFtpReachableAsksTheUserToAct)
         EXPECT_EQ(box.title, "Upgrader: user action required");
         EXPECT_EQ(box.icon, MsgIcon::Information);
         EXPECT_EQ(box.text, "Unable to get Satellite IP Modem's software version.\r\n" + boxtext::kConnectionProblemB);
-        EXPECT_TRUE(w().isConnectedWithoutVersion);
-        EXPECT_TRUE(w().isOkToFtp);
         EXPECT_EQ(w().statusLedColour(), 65280);
         EXPECT_TRUE(waitUntil([&] { return w().mousePointer() == 0; }));
         EXPECT_EQ(w().txtCurrentSoftwareVersion->text(), "UNKNOWN");
@@ -186,7 +204,6 @@ TEST_F(ZingScenario, TerminalSwitchedOff)
     EXPECT_TRUE(trail->texts.contains("ZING Connection failed."));
     EXPECT_LT(trail->texts.indexOf("ZING Connection failed."), trail->texts.indexOf("Connection failed."));
     EXPECT_EQ(w().statusLedColour(), 255);
-    EXPECT_FALSE(w().isOkToFtp);
     EXPECT_FALSE(w().cmdUpgrade->isEnabled());
     EXPECT_FALSE(w().cmdRestoreMenu->isEnabled());
     EXPECT_TRUE(w().cmdGetSoftwareVersion->isEnabled());
@@ -209,47 +226,44 @@ TEST_F(ZingScenario, AnAddressOutsideLoopbackIsNeverContacted)
     EXPECT_EQ(errors.size(), 2);  // the version request and the probe
 }
 
-TEST_F(WithTerminal, ResetModemWaitsAndReadsTheVersionAgain)
+// The maintenance commands: the request, the wait for the restart (with a
+// retry when it takes longer), then the version read again.
+TEST_F(WithTerminal, MaintenanceCommandsWaitForTheRestartAndReadTheVersionAgain)
 {
+    const struct {
+        const char* name;
+        int restartMs;
+        QString during;  // the status while the terminal restarts
+        QByteArray request;
+        QList<quint32> codes;  // the first ones and the last ones
+        QStringList logLines;
+    } rows[] = {
+        {"reset", 20000, "Resetting modem.  Wait 40 seconds.", hex("0000000D"), {0x0D, 4, 0x92}, {}},
+        {"factory defaults, restart longer than the wait", 60000, "Restore in Progress.  Please Wait... ",
+         hex("00000013"), {0x13, 0x0D, 4, 0x92},
+         {"DET: \tRestore defaults response has arrived", "VRB: \t>> tmrFiveSecDelayedReset_Timer()",
+          "INF: \tRetry Connecting"}},
+    };
     start();
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
-    sim->clearRecords();
-    const int resets = sim->resetCount();
-    w().cmdResetModem->trigger();
-    ASSERT_TRUE(waitForStatus("Resetting modem.  Wait 40 seconds."));
-    EXPECT_EQ(w().statusLedColour(), 255);
-    EXPECT_EQ(w().currZingCmd, 0);
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
-    EXPECT_EQ(sim->resetCount(), resets + 1);
-    EXPECT_EQ(sim.zingRequests().first(), hex("0000000D"));
-    EXPECT_EQ(sim.zingCodes(), (QList<quint32>{0x0D, 4, 0x92}));
-    EXPECT_EQ(w().statusLedColour(), 65280);
-    EXPECT_TRUE(trail->texts.contains("Resetting Satellite IP Modem..."));
-}
-
-TEST_F(WithTerminal, FactoryDefaultsAnswerWaitResetRetryAndVersion)
-{
-    // The terminal takes longer to restart than the 40 s wait: one retry.
-    sim->updateModel([](qsim::Model& m) { m.restartMs = 60000; });
-    start();
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!"));
-    sim->clearRecords();
-    w().cmdRestoreDefaults->trigger();
-    ASSERT_TRUE(waitForStatus("Restore in Progress.  Please Wait... "));
-    ASSERT_TRUE(waitUntil([&] { return sim.zingCodes().contains(0x0D); }, 5000));
-    ASSERT_TRUE(waitForStatus("Operation Successful.  Release Info retrieved!", 10000));
-    const QList<quint32> codes = sim.zingCodes();
-    EXPECT_EQ(codes.first(), 0x13u);
-    EXPECT_EQ(codes.at(1), 0x0Du);
-    EXPECT_EQ(codes.mid(codes.size() - 2), (QList<quint32>{4, 0x92}));
-    EXPECT_EQ(sim.zingRequests().first(), hex("00000013"));
-    const QStringList entries = home.logEntries();
-    EXPECT_TRUE(entries.contains("DET: \tRestore defaults response has arrived"));
-    EXPECT_TRUE(entries.contains("VRB: \t>> tmrFiveSecDelayedReset_Timer()"));
-    EXPECT_GE(entries.count("INF: \tRetry Connecting"), 1);
-    EXPECT_FALSE(w().isConnRetryEnabled);
-    EXPECT_EQ(w().connRetryCount, 0);
-    EXPECT_TRUE(u->dialogs.boxes().isEmpty());
+    ASSERT_TRUE(waitForStatus(kReleaseInfoDone));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim->updateModel([&](qsim::Model& m) { m.restartMs = row.restartMs; });
+        sim->clearRecords();
+        const int resets = sim->resetCount();
+        (row.request == hex("0000000D") ? w().cmdResetModem : w().cmdRestoreDefaults)->trigger();
+        ASSERT_TRUE(waitForStatus(row.during));
+        ASSERT_TRUE(waitUntil([&] { return sim->resetCount() == resets + 1; }));
+        EXPECT_EQ(w().statusLedColour(), 255);
+        ASSERT_TRUE(waitForStatus(kReleaseInfoDone, 10000));
+        EXPECT_EQ(w().statusLedColour(), 65280);
+        EXPECT_EQ(sim.zingRequests().first(), row.request);
+        const QList<quint32> codes = sim.zingCodes();
+        EXPECT_EQ(codes.mid(0, 2) + codes.mid(codes.size() - 2), row.codes.mid(0, 2) + row.codes.mid(row.codes.size() - 2));
+        for (const QString& line : row.logLines)
+            EXPECT_TRUE(home.logEntries().contains(line)) << line.toStdString();
+        EXPECT_TRUE(u->dialogs.boxes().isEmpty());
+    }
 }
 
 // Exactly one package, or the program ends before any contact.

@@ -7,27 +7,20 @@
 
 #include <stdexcept>
 
-SimHarness::SimHarness() : SimHarness(Options{}) {}
-
-SimHarness::SimHarness(const Options& options) : options_(options)
+SimHarness::SimHarness()
 {
+    const QString address = QStringLiteral("127.0.0.1");
     qsim::Config cfg;
     cfg.flashDir = flashDir_.path();
-    cfg.appAddress = QHostAddress(options.appAddress);
-    cfg.defaultAddress = QHostAddress(options.defaultAddress);
-    cfg.timeScale = options.timeScale;
+    cfg.appAddress = QHostAddress(address);
+    cfg.defaultAddress = QHostAddress(address);
+    cfg.timeScale = 0.01;
     terminal_ = std::make_unique<qsim::Terminal>(cfg);
-    if (!options.runningVersion.isEmpty())
-        terminal_->flash().seedDemo(options.runningVersion, 64 * 1024);
-    if (options.start) {
-        QString error;
-        if (!terminal_->start(&error))
-            throw std::runtime_error("simulator did not start: " + error.toStdString());
-        if (!options.runningVersion.isEmpty() && !terminal_->waitUntilUp(5000))
-            throw std::runtime_error("simulator did not boot");
-    }
-    Settings::set(loopbackSettings(options.defaultAddress, terminal_->zingPort(), terminal_->ftpPort(),
-                                   terminal_->telnetPort(), options.timeScale));
+    terminal_->flash().seedDemo(QStringLiteral("5_7_1_12"), 64 * 1024);
+    QString error;
+    if (!terminal_->start(&error) || !terminal_->waitUntilUp(5000))
+        throw std::runtime_error("simulator did not start: " + error.toStdString());
+    Settings::set(loopbackSettings(address, terminal_->zingPort(), terminal_->ftpPort(), terminal_->telnetPort(), cfg.timeScale));
 }
 
 SimHarness::~SimHarness()

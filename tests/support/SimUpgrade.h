@@ -19,18 +19,19 @@ inline const QString kReleaseInfoDone = QStringLiteral("Operation Successful.  R
 inline const QString kVersionDone = QStringLiteral("Operation Successful.  Software version retrieved!");
 
 // The simulated terminal, a home folder and the upgrader pointed at them.
-class SimUpgrade : public ::testing::Test {
-public:
+struct SimBench {
     // A fresh upgrader once it has read what the terminal runs; its boxes
-    // and the terminal's records so far are forgotten.
-    void startUpgrader(const QString& settledStatus = kReleaseInfoDone)
+    // (and, when forgetRecords, the terminal's records) so far are forgotten.
+    bool startUpgrader(const QString& settledStatus = kReleaseInfoDone)
     {
         u = std::make_unique<Upgrader>();
-        ASSERT_TRUE(u->load());
-        ASSERT_TRUE(waitUntil([&] { return w().statusText() == settledStatus && w().mousePointer() == 0; }, 8000))
-            << w().statusText().toStdString();
+        const bool ok = u->load() &&
+                        waitUntil([&] { return w().statusText() == settledStatus && w().mousePointer() == 0; }, 8000);
+        EXPECT_TRUE(ok) << "the upgrader did not start: " << w().statusText().toStdString();
         u->dialogs.clear();
-        sim->clearRecords();
+        if (forgetRecords)
+            sim->clearRecords();
+        return ok;
     }
     frmMain& w() { return u->w(); }
 
@@ -59,6 +60,9 @@ public:
     SimHarness sim;
     TestHome home;
     std::unique_ptr<Upgrader> u;
+    bool forgetRecords = true;
 };
+
+class SimUpgrade : public ::testing::Test, public SimBench {};
 
 #endif
