@@ -30,28 +30,6 @@ public:
     }
 };
 
-TEST_F(Restore, SingleBackupIsPreselectedAndRestored)
-{
-    // Offered and uploaded as listed, whatever the letter case of its name.
-    const QByteArray backup(150 * 1024, 'b');
-    home.writeFile("Backup/QORAX_5_7_0_9.BIN", backup);
-    startUpgrader();
-    pickInRestoreWindow(-1);
-    w().cmdRestore->click();
-    ASSERT_TRUE(waitForVersion("5.7.0.9"));
-    EXPECT_EQ(offered, QStringList{"5.7.0.9"});
-    EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_0_9.bin"), backup);
-    EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_0_9.bin"));
-    // Nothing is deleted on the terminal and its descriptor is not read first.
-    EXPECT_TRUE(sim.terminal().flash().exists("/tffs0/bin/qorax_5_7_1_12.bin"));
-    const QStringList ftp = sim.ftpCommands();
-    EXPECT_FALSE(ftp.contains("RETR image.txt"));
-    EXPECT_TRUE(ftp.contains("STOR /tffs0/bin/qorax_5_7_0_9.bin"));
-    EXPECT_EQ(sim.zingCodes(), (QList<quint32>{0x0D, 4, 0x92}));
-    EXPECT_TRUE(home.logEntries().contains("VRB: \t[ FTP Command Complete ] : restore software version completed"));
-    EXPECT_TRUE(home.logEntries().contains("DET: \tImage File transfer complete !"));
-}
-
 // Nothing reaches the terminal when there is nothing fit to restore or no pick.
 TEST_F(Restore, NothingToRestoreSendsNothing)
 {

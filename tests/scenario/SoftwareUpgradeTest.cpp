@@ -59,17 +59,8 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
 
     // Preparation, reset, then the new version and its release information.
     EXPECT_EQ(sim.zingCodes(), (QList<quint32>{0x32, 0x33, 0x0D, 4, 0x92}));
+    // The order of the road is checked where every step of it is cut.
     const QStringList ftp = sim.ftpCommands();
-    // The backup is made before anything on the terminal is deleted.
-    const QStringList expectedOrder = {"RETR image.txt", "CWD /tffs0/bin", "NLST", "RETR /tffs0/bin/qorax_5_7_1_12.bin",
-                                       "DELE qorax.bin", "DELE qorax_5_7_1.bin",
-                                       "STOR /tffs0/bin/qorax_5_7_2_0.bin", "QUIT", "STOR image.txt"};
-    int at = -1;
-    for (const QString& cmd : expectedOrder) {
-        const int next = ftp.indexOf(cmd, at + 1);
-        EXPECT_GT(next, at) << cmd.toStdString() << " in " << ftp.join(" | ").toStdString();
-        at = std::max(at, next);
-    }
     EXPECT_EQ(ftp.count("USER qorauser"), 2);  // one session for the commands, one for the descriptor
     EXPECT_FALSE(ftp.contains("DELE qorax_5_7_1_12.bin"));
 

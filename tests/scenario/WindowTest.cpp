@@ -107,35 +107,6 @@ TEST_F(WindowTest, BusyDisablesEverythingAndIdleRestoresIt)
     EXPECT_TRUE(w().isEnabled());
 }
 
-TEST_F(WindowTest, IdleStateOfThePicAndAntennaCommandsFollowsTheirFiles)
-{
-    struct Case {
-        bool picOk;
-        bool picPending;
-        bool antOk;
-        bool picEnabled;
-        bool picTicked;
-        bool antEnabled;
-    };
-    const Case cases[] = {{true, false, true, true, false, true}, {true, true, false, true, true, false},
-                          {false, true, true, false, false, true}};
-    // The antenna frame as after the terminal's antenna information was read.
-    w().frameAntenna->setEnabled(true);
-    for (const Case& c : cases) {
-        w().SetMouseCursor(1);
-        w().isPicFwOk = c.picOk;
-        w().isUpgPicSelected = c.picPending;
-        w().isAntennaFwOk = c.antOk;
-        w().chkPICUpg->setChecked(true);
-        w().SetMouseCursor(0);
-        EXPECT_EQ(w().chkPICUpg->isEnabled(), c.picEnabled);
-        EXPECT_EQ(w().cmdPicUpgradeMenu->isEnabled(), c.picEnabled);
-        EXPECT_EQ(w().chkPICUpg->isChecked(), c.picTicked);
-        EXPECT_EQ(w().chkAntUpg->isEnabled(), c.antEnabled);
-        EXPECT_EQ(w().cmdAntUpgradeMenu->isEnabled(), c.antEnabled);
-    }
-}
-
 // Update takes the octets as typed; Default puts back the ones stored at
 // start, and Close keeps the address.
 TEST_F(WindowTest, ModemInterfaceTakesTheOctetsAsTyped)
