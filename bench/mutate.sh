@@ -49,6 +49,8 @@ pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetr
 cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
 EOF
 
+# Read whole before it runs: the list may be edited while a run is going on.
+{
 if [ "${1:-}" = --list ]; then
     printf '%s\n' "$MUTATIONS" | awk -F' @@ ' '{ print $1 }'
     exit 0
@@ -110,3 +112,5 @@ while IFS= read -r line; do
 done <<<"$MUTATIONS"
 echo "$(( $(date +%s) - started )) s; missed or stale: $missed"
 [ "$missed" -eq 0 ]
+exit
+}

@@ -1,9 +1,6 @@
 // The unattended front end as a program: its output, its exit status and
 // what the terminal received.
-#include "support/SimHarness.h"
-#include "support/TestHome.h"
-#include "support/Upgrader.h"
-#include "support/WaitUntil.h"
+#include "support/SimUpgrade.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -12,8 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -72,11 +67,9 @@ CliRun runCli(const QStringList& args, const QStringList& extraEnv = {}, int lim
     return finished(p, limitMs);
 }
 
-class Cli : public ::testing::Test {
+class Cli : public SimUpgrade {
 protected:
     void SetUp() override { home.writePackage("5_7_2_0"); }
-    SimHarness sim;
-    TestHome home;
 };
 
 // A verified upgrade with its JSON, then the restore of the version it saved.
