@@ -17,8 +17,8 @@ TEST(FtpReplyParser, GivesCompleteRepliesInOrderWithinItsBounds)
     // start of its text.
     const struct { const char* name; QList<QByteArray> pieces; QStringList replies; bool overflows = false; } rows[] = {
         {"two in one read", {"331 pw\r\n230 in\r\n"}, {"331 331 pw", "230 230 in"}},
-        {"LF only", {"250 ok\n"}, {"250 250 ok"}}, {"bare code", {"200\r\n"}, {"200 200"}},
-        {"split inside the code", {"2", "2", "6 done\r", "\n"}, {"226 226 done"}}, {"incomplete line waits", {"550 no such"}, {}},
+        {"LF only", {"250 ok\n"}, {"250 250 ok"}}, {"bare code", {"200\r\n"}, {"200 200"}}, {"incomplete line waits", {"550 no such"}, {}},
+        {"split inside the code", {"2", "2", "6 done\r", "\n"}, {"226 226 done"}},
         {"multi-line", {"230-Welcome\r\n230-second\r\n230 end\r\n"}, {"230 230-Welcome\r\n230-second\r\n230 end"}},
         {"multi-line inner lines that look like replies",
          {"220-banner\r\n 220 indented\r\n221 other code\r\n220-still\r\n220 last\r\n", "200 next\r\n"},
@@ -83,9 +83,8 @@ TEST(FtpUploadSizes, ComeFromSizeRepliesAndTheFilesOwnListLine)
 
     const struct { const char* listing; const char* name; qint64 size; } lists[] = {
         {"-rw-r--r--   1 owner group  123456 Jan 01 00:00 atb.sxm\r\n", "atb.sxm", 123456},
-        {"-rw-r--r-- 1 owner 77 Mar  5  2023 atb.sxm", "atb.sxm", 77},
+        {"-rw-r--r-- 1 owner 77 Mar  5  2023 atb.sxm", "atb.sxm", 77}, {"01-31-24  10:00AM   9999 ATB.SXM\r\n", "atb.sxm", 9999},
         {"-rwxrwxrwx 1 0 0 42 Dec 31 23:59 /tffs0/pic.s19\r\n", "/tffs0/pic.s19", 42},
-        {"01-31-24  10:00AM   9999 ATB.SXM\r\n", "atb.sxm", 9999},
         {"-rw-r--r-- 1 a b 10 Jan 01 00:00 hpa.sxm\r\n-rw-r--r-- 1 a b 55 Jan 01 00:00 atb.sxm\r\n", "atb.sxm", 55},
         {"-rw-r--r-- 1 a b 10 Jan 01 00:00 hpa.sxm\r\n", "atb.sxm", -1},
         {"drwxr-xr-x 2 a b 4096 Jan 01 00:00 atb.sxm\r\n", "atb.sxm", -1}, {"01-31-24 10:00AM <DIR> atb.sxm\r\n", "atb.sxm", -1},

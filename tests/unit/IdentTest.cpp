@@ -39,7 +39,7 @@ TEST(VersionShapes, DecideModeAndLevel)
         {"BOOTROM wins over a numeric level", "BOOTROM BROMCompatLevel: 3 AppSW: 5.7.1.12, 10/27/2009", true, left, -1, true, false},
         {"numeric level, application", kNewApp, false, true, 3, false, true},
         {"numeric level, Boot ROM", "BROMCompatLevel: 4, PIC: 1.2", true, true, 4, true, true},
-        {"UNKNOWN level, application", "BROMCompatLevel: UNKNOWN AppSW: 6.0.2.1, 11/02/2010 AppCompatLevel: 1", false, false, -1, false, false},
+        {"UNKNOWN level, application", "BROMCompatLevel: UNKNOWN AppSW: 6.0.2.1, 11/02/2010", false, false, -1, false, false},
         {"UNKNOWN level, no application", "BROMCompatLevel: UNKNOWN", left, false, -1, false, false},
         {"old application", kOldApp, false, false, -1, false, false},
     };
@@ -144,12 +144,9 @@ TEST(PlatformPackaged, NamesThePackageOrKeepsTheCurrentName)
 TEST(PlatformReleaseSeries, DecidesInOrder)
 {
     const struct { const char *what, *current, *next; bool factory, bootRom, connectedWithoutVersion, permitted; } rows[] = {
-        {"same series", "5_7_1_12", "5_7_2_0", false, false, false, true},
-        {"letter case ignored", "5_7a_1", "5_7A_2", false, false, false, true},
-        {"other series", "5_6_0_3", "5_7_1_12", false, false, false, false},
-        {"factory mode", "5_6_0_3", "5_7_1_12", true, false, false, true},
-        {"development build", "0_0_3_1", "6_0_2_1", false, false, false, true},
-        {"Boot ROM", "BOOTROM MODE", "5_7_1_12", false, true, false, true},
+        {"same series", "5_7_1_12", "5_7_2_0", false, false, false, true}, {"case", "5_7a_1", "5_7A_2", false, false, false, true},
+        {"other series", "5_6_0_3", "5_7_1_12", false, false, false, false}, {"factory", "5_6_0_3", "5_7_1_12", true, false, false, true},
+        {"development", "0_0_3_1", "6_0_2_1", false, false, false, true}, {"Boot ROM", "BOOTROM MODE", "5_7_1_12", false, true, false, true},
         {"reached only by the probe", "5_6_0_3", "5_7_1_12", false, false, true, true},
         {"5_10 is not 5_1_", "5_10_0_1", "5_1_2_3", false, false, false, false},
         {"short new version", "5_7_1_12", "5_7", false, false, false, false},

@@ -20,8 +20,9 @@ namespace {
 TEST(Files, WildcardsMatchLikeTheFolderSearch)
 {
     const struct { const char* name; const char* pattern; bool matches; } rows[] = {
-        {"qorax_5_7_1_12.bin", "*qorax_*.bin", true}, {"old_qorax_5_7.bin", "*qorax_*.bin", true}, {"QORAX_5_7.BIN", "*qorax_*.bin", true},
-        {"qorax.bin", "*qorax_*.bin", false}, {"qorax_5.bin.bak", "*qorax_*.bin", false}, {"pic.s19", "PIC*.s19", true},
+        {"qorax_5_7_1_12.bin", "*qorax_*.bin", true}, {"old_qorax_5_7.bin", "*qorax_*.bin", true},
+        {"QORAX_5_7.BIN", "*qorax_*.bin", true}, {"qorax.bin", "*qorax_*.bin", false}, {"qorax_5.bin.bak", "*qorax_*.bin", false},
+        {"pic.s19", "PIC*.s19", true},
         {"xPIC.s19", "PIC*.s19", false}, {"image.txt", "image?.txt", false}, {"imageA.txt", "image?.txt", true},
         {"a+b", "a.b", false}, {"[x].bin", "[x]*", true}, {"", "*", true}, {"a", "", false},
     };
@@ -49,10 +50,8 @@ TEST(QtDialogsPlacement, CentredOverTheOwnerAndInsideTheScreen)
 {
     const QRect screen(0, 0, 1920, 1040);  // a task bar below
     const struct { const char* name; QRect owner; QSize box; QRect available; QPoint topLeft; } rows[] = {
-        {"already inside", {400, 300, 800, 600}, {300, 200}, screen, {649, 499}},
-        {"left edge", {0, 100, 400, 300}, {700, 200}, screen, {0, 149}},
-        {"right edge", {1600, 100, 320, 300}, {600, 200}, screen, {1320, 149}},
-        {"top edge", {500, 0, 400, 200}, {300, 500}, screen, {549, 0}},
+        {"inside", {400, 300, 800, 600}, {300, 200}, screen, {649, 499}}, {"left edge", {0, 100, 400, 300}, {700, 200}, screen, {0, 149}},
+        {"right edge", {1600, 100, 320, 300}, {600, 200}, screen, {1320, 149}}, {"top", {500, 0, 400, 200}, {300, 500}, screen, {549, 0}},
         {"bottom edge", {500, 900, 400, 140}, {300, 400}, screen, {549, 640}},
         {"larger than the screen", {400, 300, 800, 600}, {2000, 1200}, screen, {0, 0}},
         {"second screen, owner across the seam", {1800, 400, 400, 300}, {600, 200}, {1920, 0, 1280, 1024}, {1920, 449}},
