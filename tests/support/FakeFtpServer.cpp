@@ -2,8 +2,6 @@
 
 #include <QTimer>
 
-#include <utility>
-
 FakeFtpServer::FakeFtpServer()
 {
     server_.listen(QHostAddress::LocalHost, 0);
@@ -27,8 +25,7 @@ FakeFtpServer::FakeFtpServer()
 void FakeFtpServer::onReadable()
 {
     buffer_ += control_->readAll();
-    qsizetype end;
-    while (control_ && (end = buffer_.indexOf("\r\n")) >= 0) {
+    for (qsizetype end; control_ && (end = buffer_.indexOf("\r\n")) >= 0;) {
         const QByteArray line = buffer_.left(end);
         buffer_.remove(0, end + 2);
         received << line;
@@ -36,31 +33,20 @@ void FakeFtpServer::onReadable()
     }
 }
 
-void FakeFtpServer::sendPieces(const QList<QByteArray>& pieces)
-{
-    int delay = 0;
-    for (const QByteArray& piece : pieces) {
-        QPointer<QTcpSocket> s = control_;
-        QTimer::singleShot(delay, this, [s, piece] {
-            if (s)
-                s->write(piece);
-        });
-        delay += 30;
-    }
-}
-
 void FakeFtpServer::answer(const QByteArray& line)
 {
     const QByteArray verb = line.split(' ').first().toUpper();
     if (const auto scripted = script.find(verb); scripted != script.end()) {
-        sendPieces(scripted->second);
-        return;
-    }
-    if (verb == "USER") {
+        int delay = 0;
+        for (const QByteArray& piece : scripted->second) {
+            QTimer::singleShot(delay, control_.data(), [s = control_.data(), piece] { s->write(piece); });
+            delay += 30;
+        }
+    } else if (verb == "USER") {
         control_->write("331 password please\r\n");
     } else if (verb == "PASS") {
         control_->write("230 logged in\r\n");
-    } else if (verb == "TYPE" || verb == "CWD" || verb == "DELE") {
+    } else if (verb == "TYPE" || verb == "CWD") {
         control_->write("250 ok\r\n");
     } else if (verb == "PASV" || verb == "EPSV") {
         dataServer_.close();
@@ -71,13 +57,9 @@ void FakeFtpServer::answer(const QByteArray& line)
                             QByteArray::number(p % 256) + ")\r\n");
         else
             control_->write("229 Entering Extended Passive Mode (|||" + QByteArray::number(p) + "|)\r\n");
-    } else if (verb == "RETR" || verb == "NLST" || verb == "LIST") {
+    } else if (verb == "RETR" || verb == "NLST" || verb == "LIST" || verb == "STOR") {
         control_->write("150 here it comes\r\n");
-        dataJob_ = DataJob::Send;
-        serveData();
-    } else if (verb == "STOR") {
-        control_->write("150 send it\r\n");
-        dataJob_ = DataJob::Receive;
+        dataJob_ = verb == "STOR" ? DataJob::Receive : DataJob::Send;
         serveData();
     } else if (verb == "QUIT") {
         control_->write("221 bye\r\n");
@@ -87,31 +69,23 @@ void FakeFtpServer::answer(const QByteArray& line)
     }
 }
 
+// Both jobs end with the data connection; the 226 follows its close.
 void FakeFtpServer::serveData()
 {
     if (dataJob_ == DataJob::None || !data_)
         return;
-    const DataJob job = std::exchange(dataJob_, DataJob::None);
-    QPointer<QTcpSocket> control = control_;
-    if (job == DataJob::Receive) {
+    const bool receive = dataJob_ == DataJob::Receive;
+    dataJob_ = DataJob::None;
+    if (receive)
         stored.clear();
-        QPointer<QTcpSocket> data = data_;
-        QObject::connect(data_, &QTcpSocket::readyRead, this, [this, data] {
-            if (data)
-                stored += data->readAll();
-        });
-        QObject::connect(data_, &QTcpSocket::disconnected, this, [this, control, data] {
-            if (data)
-                stored += data->readAll();
-            if (control)
-                control->write("226 stored\r\n");
-        });
-        return;
-    }
-    QObject::connect(data_, &QTcpSocket::disconnected, this, [control] {
+    QObject::connect(data_, &QTcpSocket::disconnected, this, [this, receive, control = control_, data = data_] {
+        if (receive && data)
+            stored = data->readAll();
         if (control)
-            control->write("226 done\r\n");
+            control->write(receive ? "226 stored\r\n" : "226 done\r\n");
     });
-    data_->write(payload);
-    data_->disconnectFromHost();
+    if (!receive) {
+        data_->write(payload);
+        data_->disconnectFromHost();
+    }
 }

@@ -33,7 +33,6 @@ public:
 private:
     void onReadable();
     void answer(const QByteArray& line);
-    void sendPieces(const QList<QByteArray>& pieces);
     void serveData();
 
     QTcpServer server_;

@@ -19,11 +19,9 @@ public:
         double idleTimeout = 300;
     };
 
-    PyFtpServer();
-    explicit PyFtpServer(const Options& options);
-    ~PyFtpServer();
-    PyFtpServer(const PyFtpServer&) = delete;
-    PyFtpServer& operator=(const PyFtpServer&) = delete;
+    PyFtpServer() : PyFtpServer(Options()) {}
+    explicit PyFtpServer(const Options& options) : options_(options) {}
+    ~PyFtpServer() { kill(); }
 
     // Starts the server and waits until it listens; false with a reason in
     // error() when it cannot (python3-pyftpdlib missing, for one).
@@ -32,13 +30,10 @@ public:
     quint16 port() const { return port_; }
 
     // A file under the FTP root ("tffs0/bin/qorax.bin").
-    QString path(const QString& relative) const;
+    QString path(const QString& relative) const { return root_.path() + QLatin1Char('/') + relative; }
     void writeFile(const QString& relative, const QByteArray& bytes) const;
-    QByteArray readFile(const QString& relative) const;
-    bool exists(const QString& relative) const;
 
-    // What the server reported so far ("LOGIN qorauser", "CMD TYPE I", ...).
-    QStringList events();
+    // What the server reported so far: "LOGIN qorauser", "CMD TYPE I", ...
     int logins();
     QStringList commands();
     // Serves events until a report starting with prefix arrives.
@@ -48,7 +43,7 @@ public:
     void kill();
 
 private:
-    void collect();
+    QStringList events();
 
     Options options_;
     QTemporaryDir root_;

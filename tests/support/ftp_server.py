@@ -1,12 +1,9 @@
 #!/usr/bin/python3
 """A real FTP server (pyftpdlib) on loopback with the terminal's flash layout.
 
-The FTP root is the folder holding tffs0/ and ram0/, so absolute paths such
-as /tffs0/bin/qorax.bin and /ram0/syslog.log resolve; after login the session
-starts in /tffs0, the terminal's login folder, so relative names land there.
-
-Prints "PORT <n>" once listening, then one line per event on stdout:
-"LOGIN <user>", "CMD <line>" (PASS masked), "DISCONNECT".
+The FTP root holds tffs0/ and ram0/; a session starts in /tffs0, the
+terminal's login folder. Prints "PORT <n>" once listening, then one line per
+event: "LOGIN <user>", "CMD <line>" (PASS masked).
 """
 import argparse
 import logging
@@ -26,15 +23,10 @@ def say(text):
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--root", required=True)
-    p.add_argument("--port", type=int, default=0)
-    p.add_argument("--user", default="qorauser")
     p.add_argument("--password", default="skywardly")
-    p.add_argument("--delay-226", type=float, default=0.0,
-                   help="seconds to hold back every 226 reply")
-    p.add_argument("--rate", type=int, default=0,
-                   help="data connection limit in bytes per second (0: none)")
-    p.add_argument("--idle-timeout", type=float, default=300.0,
-                   help="seconds after its last command before a session is dropped")
+    p.add_argument("--delay-226", type=float, default=0.0)  # seconds every 226 is held back
+    p.add_argument("--rate", type=int, default=0)  # data connection bytes per second, 0: no limit
+    p.add_argument("--idle-timeout", type=float, default=300.0)
     a = p.parse_args()
     # Only problems on stderr: nobody drains it during a test.
     logging.basicConfig(level=logging.WARNING)
@@ -43,7 +35,7 @@ def main():
         os.makedirs(os.path.join(a.root, folder), exist_ok=True)
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(a.user, a.password, a.root, perm="elradfmwMT")
+    authorizer.add_user("qorauser", a.password, a.root, perm="elradfmwMT")
 
     class Handler(FTPHandler):
         # The tests want the refusal at once, not after the anti-guessing pause.
@@ -65,9 +57,6 @@ def main():
             self.fs.cwd = "/tffs0"
             say("LOGIN " + username)
 
-        def on_disconnect(self):
-            say("DISCONNECT")
-
         def pre_process_command(self, line, cmd, arg):
             say("CMD " + ("PASS ****" if cmd == "PASS" else line))
             self._arm_idle_timer()
@@ -88,8 +77,7 @@ def main():
 
     Handler.authorizer = authorizer
     Handler.banner = "QORA test FTP server ready."
-    Handler.passive_ports = None
-    server = FTPServer(("127.0.0.1", a.port), Handler)
+    server = FTPServer(("127.0.0.1", 0), Handler)
     server.max_cons = 16
     say("PORT %d" % server.address[1])
     server.serve_forever(handle_exit=True)
