@@ -4,9 +4,9 @@
 # and prints the median time per direction and the speed ratio InetFtp/curl
 # (goal: at least 0.9 both ways).
 #
-# Server: by default a pyftpdlib server started here on 127.0.0.1; set
-# FTP_PORT (and FTP_HOST, a 127.x address) to use one already running, such as
-# the terminal simulator. Paths are relative to the login folder.
+# Server: by default the terminal simulator started here on 127.0.0.1; set
+# FTP_PORT (and FTP_HOST, a 127.x address) to use a server already running.
+# Paths are relative to the login folder.
 #   ROUNDS=7 SIZE_MIB=64 FTP_BENCH=build/bin/ftp-bench bench/ftp_bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,16 +32,16 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "${FTP_PORT:-}" ]; then
-    mkdir -p "$work/root"
-    /usr/bin/python3 tests/support/ftp_server.py --root "$work/root" >"$work/server.out" &
+    "${FTP_SIM:-build/bin/qora-terminal-sim}" --flash "$work/flash" --app-address "$FTP_HOST" \
+        --default-address "$FTP_HOST" >"$work/server.out" 2>&1 &
     server_pid=$!
     for _ in $(seq 100); do
-        FTP_PORT=$(sed -n 's/^PORT //p' "$work/server.out")
+        FTP_PORT=$(sed -n 's/^ports .* ftp=\([0-9]*\) .*/\1/p' "$work/server.out")
         [ -n "$FTP_PORT" ] && break
         sleep 0.1
     done
-    [ -n "$FTP_PORT" ] || { echo "pyftpdlib did not start" >&2; exit 1; }
-    echo "server: pyftpdlib on $FTP_HOST:$FTP_PORT"
+    [ -n "$FTP_PORT" ] || { echo "the simulator did not start" >&2; exit 1; }
+    echo "server: terminal simulator on $FTP_HOST:$FTP_PORT"
 else
     echo "server: $FTP_HOST:$FTP_PORT"
 fi

@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev googletest curl python3-pyftpdlib)
+  libgtest-dev libgmock-dev googletest curl)
 
 # Configures (once) and builds into the given folder.
 build_tree() {

@@ -284,6 +284,7 @@ TEST_F(Cli, ALogThatCouldNotBeWrittenIsNotOffered)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.lines.last().startsWith("outcome: success; log: none (" + home.path() + "logs/"));
     EXPECT_TRUE(r.lines.last().endsWith(" could not be written)")) << r.lines.last().toStdString();
+    EXPECT_EQ(readFile(home.file("logs")), "not a folder");
 }
 
 }  // namespace

@@ -81,57 +81,6 @@ TEST_F(StartupTest, OnlyTheExactSwitchesCount)
     EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
-TEST_F(StartupTest, FoldersAfterLoad)
-{
-    for (const QString folder : {"home", "my package "}) {
-        SCOPED_TRACE(folder.toStdString());
-        TestHome dir(folder);
-        dir.writePackage("5_7_1_12");
-        Upgrader u;
-        ASSERT_TRUE(u.load());
-        frmMain& w = u.w();
-        EXPECT_EQ(w.strHomeDir, dir.path());
-        EXPECT_EQ(w.strBackupDir, dir.path() + "Backup");
-        EXPECT_EQ(w.strLogDir, dir.path() + "logs/");
-        EXPECT_TRUE(QFileInfo(dir.file("Backup")).isDir());
-        ASSERT_EQ(dir.logFiles().size(), 1);
-        EXPECT_TRUE(dir.logFiles()[0].endsWith("_Upgrader_log.txt"));
-    }
-}
-
-TEST_F(StartupTest, ExitMenuRunsBothShutdownHalvesOnce)
-{
-    Upgrader u;
-    ASSERT_TRUE(u.load());
-    ASSERT_TRUE(waitUntil([&] { return u.w().mnuFileExit->isEnabled(); }));
-    bool ended = false;
-    QObject::connect(u.window.get(), &frmMain::unloaded, [&] { ended = true; });
-    u.w().tmrConnect->enable();
-    u.w().tmrPicUpgResetDelay->enable();
-    u.w().mnuFileExit->trigger();
-    EXPECT_TRUE(ended);
-    EXPECT_FALSE(u.w().isVisible());
-    u.w().closeMainWindow();  // a second close does nothing
-    for (Timer* t : u.w().allTimers())
-        EXPECT_FALSE(t->enabled()) << t->name().toStdString();
-
-    const QStringList entries = home.logEntries();
-    EXPECT_EQ(entries.filter("Form_QueryUnload").size(), 1);
-    EXPECT_EQ(entries.filter("Form_Unload").size(), 1);
-    EXPECT_TRUE(entries.contains("VRB: \t>> mnuFileExit_Click()"));
-    EXPECT_EQ(home.logText().count("Close logging."), 1);
-}
-
-TEST_F(StartupTest, ALogFolderThatIsAFileIsSkippedSilently)
-{
-    home.writeFile("logs", "not a folder");
-    Upgrader u;
-    EXPECT_TRUE(u.load());
-    u.w().WriteLog(qlog::LOG_INF, "anything");
-    u.w().closeMainWindow();
-    EXPECT_EQ(readFile(home.file("logs")), QByteArray("not a folder"));
-}
-
 // "/TermDiag" starts the tool at unload, also when start-up ends for want
 // of a package; a missing tool is only logged.
 TEST_F(StartupTest, TermDiagStartsTheSiblingToolOnlyAtUnload)

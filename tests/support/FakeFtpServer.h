@@ -17,6 +17,8 @@ public:
     FakeFtpServer();
 
     quint16 port() const { return server_.serverPort(); }
+    // Ends the control connection, as a server timing out an idle session.
+    void hangUp() { if (control_) control_->disconnectFromHost(); }
 
     // The reply to a command verb, as pieces sent some milliseconds apart;
     // an empty list means the command is never answered.

@@ -1,7 +1,7 @@
-// The one-shot put of image.txt against a real FTP server (pyftpdlib).
+// The one-shot put of image.txt against the simulated terminal.
 #include "platform/FtpPut.h"
 
-#include "support/PyFtpServer.h"
+#include "support/SimHarness.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
 
@@ -28,28 +28,26 @@ TEST(FtpPut, PutsImageTxtInTheLoginFolderWithTypeA)
     };
     for (const auto& c : rows) {
         SCOPED_TRACE(c.name);
-        PyFtpServer server({.password = QString::fromUtf8(c.password)});
-        ASSERT_TRUE(server.start()) << server.error().toStdString();
         // The put goes to the FTP port of the settings, as the program uses it.
-        Settings::set(loopbackSettings(QStringLiteral("127.0.0.1"), 1, server.port(), 3, 1.0));
+        SimHarness sim;
         TestHome home;
         if (c.content)
             home.writeFile("image.txt", c.content);
 
         FtpPut put(QStringLiteral("127.0.0.1"));
+        put.setCredentials(QStringLiteral("qorauser"), QString::fromUtf8(c.password));
         put.setTimeoutMs(5000);
         const FtpPutResult r = put.put(home.file("image.txt"));
         EXPECT_EQ(std::tuple(r.failure, r.ok(), r.error), std::tuple(c.failure, c.failure == Failure::None, c.error));
         EXPECT_TRUE(r.reply.startsWith(QString::fromUtf8(c.reply))) << r.reply.toStdString();
-        EXPECT_EQ(readFile(server.path("tffs0/image.txt")), QByteArray(c.stored));
-        EXPECT_TRUE(!c.stored || server.waitForEvent("CMD QUIT"));
-        EXPECT_EQ(server.logins(), c.stored ? 1 : 0);
+        EXPECT_EQ(sim.terminal().flash().read("/tffs0/image.txt"), QByteArray(c.stored ? c.stored : "/bin/qorax_5_7_1_12.bin"));
+        EXPECT_EQ(sim.ftpCommands().contains("QUIT"), c.stored != nullptr);
     }
 }
 
 // Nothing listening, an address the guard refuses (the trap would see a
 // connection it let through), a peer that accepts and never greets, and a
-// server whose 226 comes too late: each a failure, bounded by the default
+// server whose 226 never comes: each a failure, bounded by the default
 // time-out of 60 s (at time scale 0.01).
 TEST(FtpPutFaults, NothingListeningGuardedOrSilentIsBoundedByTheTimeOut)
 {
@@ -57,12 +55,12 @@ TEST(FtpPutFaults, NothingListeningGuardedOrSilentIsBoundedByTheTimeOut)
     home.writeFile("image.txt", "/bin/qorax_5.bin");
     QTcpServer trap, mute;
     ASSERT_TRUE(trap.listen(QHostAddress::LocalHost, 0) && mute.listen(QHostAddress::LocalHost, 0));
-    PyFtpServer late({.delay226 = 5});
-    ASSERT_TRUE(late.start()) << late.error().toStdString();
+    SimHarness late;
+    late->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "STOR"; });
     Settings::set(loopbackSettings(QStringLiteral("127.0.0.1"), 1, 2, 3, 0.01));
     const struct { const char* host; quint16 port; Failure failure; int error; } rows[] = {
         {"127.0.0.1", unusedLoopbackPort(), Failure::Connect, 12029}, {"192.168.128.100", trap.serverPort(), Failure::Connect, 12029},
-        {"127.0.0.1", mute.serverPort(), Failure::Connect, 12002}, {"127.0.0.1", late.port(), Failure::Put, 12002},
+        {"127.0.0.1", mute.serverPort(), Failure::Connect, 12002}, {"127.0.0.1", late->ftpPort(), Failure::Put, 12002},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.port);

@@ -1,10 +1,10 @@
-// The asynchronous FTP client against a real FTP server (pyftpdlib) and
-// against a scripted peer for the replies a real server will not give.
+// The asynchronous FTP client against the simulated terminal's FTP server
+// and against a scripted peer for the replies a real server will not give.
 #include "ftp/FtpLogic.h"
 #include "platform/InetFtp.h"
 
 #include "support/FakeFtpServer.h"
-#include "support/PyFtpServer.h"
+#include "support/SimHarness.h"
 #include "support/TableRows.h"
 #include "support/TestHome.h"
 #include "support/Upgrader.h"
@@ -115,29 +115,40 @@ const States kFirstCommand{1, 2, 3, 4, 5, 6, 7, 8, 12};
 const States kNextCommand{5, 6, 7, 8, 12};
 const States kClose{9, 10};
 
-// ---- against pyftpdlib ---------------------------------------------------
+// ---- against the simulated terminal's FTP server ---------------------------
 
-TEST_F(InetFtpTest, EveryOperationOverOneLoginWithTheTerminalsLayout)
-{
-    PyFtpServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
-    server.writeFile("tffs0/bin/qorax_5_7_1.bin", "running executable");
-    server.writeFile("ram0/syslog.log", "boot\r\nlink up\r\n");
+class InetFtpSim : public InetFtpTest {
+protected:
+    // The harness points the settings at the simulator, at its time scale.
+    void SetUp() override
+    {
+        Settings s = Settings::get();
+        s.timeScale = 1.0;
+        Settings::set(s);
+    }
+    QByteArray flash(const QString& path) { return sim.terminal().flash().read(path).value_or("<missing>"); }
+    int logins() { return int(sim.ftpCommands().count(QStringLiteral("USER qorauser"))); }
+
+    SimHarness sim;
     TestHome home;
+};
+
+TEST_F(InetFtpSim, EveryOperationOverOneLoginWithTheTerminalsLayout)
+{
     const QByteArray exe = binaryContent(3 * 1024 * 1024 + 17);
     home.writeFile("new pkg/qorax_9_9.bin", exe);
     QDir().mkpath(home.file("Backup"));
-    attach(server.port());
+    attach(Settings::get().ftpPort);
 
     EXPECT_EQ(run("PUT " + quoted(home.file("new pkg/qorax_9_9.bin")) + " /tffs0/bin/qorax_9_9.bin"), kFirstCommand);
-    EXPECT_EQ(readFile(server.path("tffs0/bin/qorax_9_9.bin")), exe);
+    EXPECT_EQ(flash("/tffs0/bin/qorax_9_9.bin"), exe);
     EXPECT_EQ(ftp.uploadCheck().outcome, InetFtp::UploadCheck::Matched);
 
     // Relative names start in the login folder /tffs0.
     EXPECT_EQ(run("GET bin/qorax_9_9.bin " + quoted(home.file("Backup/copy of 9.bin"))), kNextCommand);
     EXPECT_EQ(readFile(home.file("Backup/copy of 9.bin")), exe);
     EXPECT_EQ(run("GET /ram0/syslog.log " + quoted(home.file("Backup/sylog.log"))), kNextCommand);
-    EXPECT_EQ(readFile(home.file("Backup/sylog.log")), QByteArray("boot\r\nlink up\r\n"));
+    EXPECT_EQ(readFile(home.file("Backup/sylog.log")), flash("/ram0/syslog.log"));
 
     EXPECT_EQ(run("CD /tffs0/bin"), kNextCommand);
     EXPECT_EQ(run("LS "), kNextCommand);
@@ -146,18 +157,18 @@ TEST_F(InetFtpTest, EveryOperationOverOneLoginWithTheTerminalsLayout)
     QStringList names = (piece + ftp.getChunk(1024)).split(QStringLiteral("\r\n"));
     EXPECT_EQ(names.takeLast(), QString());  // every name ends in CR LF
     names.sort();
-    EXPECT_EQ(names, (QStringList{"qorax_5_7_1.bin", "qorax_9_9.bin"}));
+    EXPECT_EQ(names, (QStringList{"qorax_5_7_1_12.bin", "qorax_9_9.bin"}));
     EXPECT_TRUE(ftp.getChunk(5).isEmpty());
 
     // The CD holds: a bare name is deleted in /tffs0/bin.
-    EXPECT_EQ(run("Delete qorax_5_7_1.bin"), kNextCommand);
-    EXPECT_FALSE(QFileInfo::exists(server.path("tffs0/bin/qorax_5_7_1.bin")));
+    EXPECT_EQ(run("Delete qorax_5_7_1_12.bin"), kNextCommand);
+    EXPECT_FALSE(sim.terminal().flash().exists("/tffs0/bin/qorax_5_7_1_12.bin"));
 
     EXPECT_EQ(run("CLOSE"), kClose);
     EXPECT_FALSE(ftp.stillExecuting());
     EXPECT_FALSE(executingAtCompletion);
-    EXPECT_EQ(server.logins(), 1);
-    const QStringList cmds = server.commands();
+    EXPECT_EQ(logins(), 1);
+    const QStringList cmds = sim.ftpCommands();
     for (const char* cmd : {"TYPE I", "SIZE /tffs0/bin/qorax_9_9.bin", "TYPE A", "QUIT"})
         EXPECT_TRUE(cmds.contains(cmd)) << cmd;
     EXPECT_FALSE(trace.join('\n').contains("skywardly"));
@@ -169,16 +180,13 @@ TEST_F(InetFtpTest, EveryOperationOverOneLoginWithTheTerminalsLayout)
 // logins are counted after the failure.
 struct RefusalCase { const char *name, *password, *operation; int code; const char* info; int logins; bool sessionKept; };
 
-class InetFtpRefusals : public InetFtpTest, public ::testing::WithParamInterface<RefusalCase> {};
+class InetFtpRefusals : public InetFtpSim, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(InetFtpRefusals, ReportTheFailureNumberAndKeepWhatMustBeKept)
 {
     const RefusalCase& c = GetParam();
-    PyFtpServer server;
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
-    TestHome home;
     home.writeFile("keep.bin", "previous backup");
-    attach(server.port());
+    attach(Settings::get().ftpPort);
     ftp.setCredentials(QStringLiteral("qorauser"), QString::fromUtf8(c.password));
 
     const States got = run(QString::fromUtf8(c.operation).replace(QLatin1String("%H"), home.path()));
@@ -188,7 +196,7 @@ TEST_P(InetFtpRefusals, ReportTheFailureNumberAndKeepWhatMustBeKept)
     EXPECT_EQ(ftp.replyCode(), c.code == 12003 ? 550 : 0);
     EXPECT_EQ(ftp.localFailure().path.isEmpty(), c.code != 12950);
     EXPECT_FALSE(ftp.stillExecuting());
-    EXPECT_EQ(server.logins(), c.logins);
+    EXPECT_EQ(logins(), c.logins);
     // An existing local file survives any failure, and no partial file is left.
     EXPECT_EQ(readFile(home.file("keep.bin")), QByteArray("previous backup"));
     EXPECT_TRUE(partFiles(home.path()).isEmpty());
@@ -196,16 +204,16 @@ TEST_P(InetFtpRefusals, ReportTheFailureNumberAndKeepWhatMustBeKept)
     EXPECT_EQ(ftp.connected(), c.sessionKept);
     if (c.sessionKept) {
         EXPECT_EQ(run("CD /tffs0"), kNextCommand);
-        EXPECT_EQ(server.logins(), c.logins);
+        EXPECT_EQ(logins(), c.logins);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    InetFtpPyftpdlib, InetFtpRefusals,
+    InetFtpSimulated, InetFtpRefusals,
     ::testing::Values(
         RefusalCase{"missing remote file", "skywardly", "GET /tffs0/bin/none.bin \"%Hkeep.bin\"", 12003, "550 ", 1, true},
         RefusalCase{"missing file to delete", "skywardly", "Delete none.bin", 12003, "550 ", 1, true},
-        RefusalCase{"wrong password", "wrong", "CD /tffs0/bin", 12014, "530 ", 0, false},
+        RefusalCase{"wrong password", "wrong", "CD /tffs0/bin", 12014, "530 ", 1, false},
         // Files of this PC fail with a number of their own, before anything is sent.
         RefusalCase{"missing local file to put", "skywardly", "PUT \"%Hnone.bin\" x.bin", 12950, "Local file cannot be read", 0, false},
         RefusalCase{"local folder missing", "skywardly", "GET image.txt \"%Hno/such/image.txt\"", 12950, "Local file cannot be written", 0, false},
@@ -235,51 +243,35 @@ TEST_F(InetFtpTest, CannotConnectGives12029AndTheGuardSendsNothing)
 }
 
 // Parameter: a download (true) or an upload (false).
-class InetFtpTransfer : public InetFtpTest, public ::testing::WithParamInterface<bool> {};
+class InetFtpTransfer : public InetFtpSim, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(InetFtpTransfer, ServerKilledMidwayGivesAResetAndLosesNothing)
+TEST_P(InetFtpTransfer, ConnectionsResetMidwayLoseNothing)
 {
-    PyFtpServer server({.bytesPerSecond = 256 * 1024});
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
-    server.writeFile("tffs0/bin/qorax_5_7_1.bin", binaryContent(4 << 20));
-    TestHome home;
+    const bool get = GetParam();
+    sim.terminal().flash().putExecutable("5_7_1", binaryContent(4 << 20));
+    sim->updateFaults([](qsim::Faults& f) { f.ftpResetAfterBytes = 1 << 20; });
     home.writeFile("Backup/qorax_5_7_1.bin", "the previous backup");
     home.writeFile("qorax_9_9.bin", binaryContent(4 << 20));
-    attach(server.port());
+    attach(Settings::get().ftpPort);
 
-    const bool get = GetParam();
-    ASSERT_TRUE(ftp.execute(get ? "GET /tffs0/bin/qorax_5_7_1.bin " + quoted(home.file("Backup/qorax_5_7_1.bin"))
-                                : "PUT " + quoted(home.file("qorax_9_9.bin")) + " /tffs0/bin/qorax_9_9.bin"));
-    ASSERT_TRUE(server.waitForEvent(get ? "CMD RETR" : "CMD STOR"));
-    if (get) {
-        // Kill it only once a part of the file has arrived.
-        ASSERT_TRUE(waitUntil([&] {
-            const QStringList parts = partFiles(home.file("Backup"));
-            return !parts.isEmpty() && QFileInfo(home.file("Backup/" + parts[0])).size() > 0;
-        }));
-    } else {
-        serveEventsFor(200);
-    }
-    server.kill();
-    ASSERT_TRUE(waitUntil([&] { return states.contains(InetFtp::icError); }));
+    const States got = run(get ? "GET /tffs0/bin/qorax_5_7_1.bin " + quoted(home.file("Backup/qorax_5_7_1.bin"))
+                               : "PUT " + quoted(home.file("qorax_9_9.bin")) + " /tffs0/bin/qorax_9_9.bin");
+    EXPECT_EQ(got.last(), InetFtp::icError);
     EXPECT_EQ(ftp.responseCode(), 12031);
-    EXPECT_FALSE(states.contains(InetFtp::icResponseCompleted));
     EXPECT_FALSE(ftp.stillExecuting());
     EXPECT_EQ(readFile(home.file("Backup/qorax_5_7_1.bin")), QByteArray("the previous backup"));
     EXPECT_TRUE(partFiles(home.file("Backup")).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(InetFtpPyftpdlib, InetFtpTransfer, ::testing::Bool(),
+INSTANTIATE_TEST_SUITE_P(InetFtpSimulated, InetFtpTransfer, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "download" : "upload"); });
 
-// The wait for a transfer's 226 is the same for either direction.
-TEST_F(InetFtpTest, EventLoopKeepsTurningWhileTheServerHoldsBackThe226)
+// Every reply comes late, the 226 of the transfer too: the event loop keeps turning.
+TEST_F(InetFtpSim, EventLoopKeepsTurningWhileTheServerHoldsBackItsReplies)
 {
-    PyFtpServer server({.delay226 = 1.5});
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
-    TestHome home;
+    sim->updateFaults([](qsim::Faults& f) { f.ftp.mode = qsim::ServiceMode::Late; f.ftp.delayMs = 15000; });
     home.writeFile("qorax_9_9.bin", binaryContent(2 << 20));
-    attach(server.port());
+    attach(Settings::get().ftpPort);
 
     QElapsedTimer sinceTick, took;
     qint64 longestGap = 0;
@@ -290,24 +282,24 @@ TEST_F(InetFtpTest, EventLoopKeepsTurningWhileTheServerHoldsBackThe226)
     ticker.start(10);
     EXPECT_EQ(run("PUT " + quoted(home.file("qorax_9_9.bin")) + " bin/qorax_9_9.bin"), kFirstCommand);
     ticker.stop();
-    EXPECT_GE(took.elapsed(), 1400);
+    EXPECT_GE(took.elapsed(), 1000);
     EXPECT_LT(longestGap, 200);
 }
 
-TEST_F(InetFtpTest, ServerDroppingAnIdleSessionGives10AndTheNextCommandLogsInAgain)
+// ---- against the scripted peer --------------------------------------------
+
+TEST_F(InetFtpTest, AServerDroppingAnIdleSessionGives10AndTheNextCommandLogsInAgain)
 {
-    PyFtpServer server({.idleTimeout = 0.5});
-    ASSERT_TRUE(server.start()) << server.error().toStdString();
-    attach(server.port());
+    FakeFtpServer peer;
+    attach(peer.port());
     EXPECT_EQ(run("CD /tffs0/bin"), kFirstCommand);
+    peer.hangUp();
     ASSERT_TRUE(waitUntil([&] { return states.size() > kFirstCommand.size(); }, 4000));
     EXPECT_EQ(states.mid(kFirstCommand.size()), (States{10}));
     EXPECT_FALSE(ftp.connected());
     EXPECT_EQ(run("CD /tffs0/bin"), kFirstCommand);
-    EXPECT_EQ(server.logins(), 2);
+    EXPECT_EQ(peer.received.count("USER qorauser"), 2);
 }
-
-// ---- against the scripted peer --------------------------------------------
 
 // A busy client refuses a second operation instead of queueing it; a QUIT
 // left unanswered still closes; after cancel nothing is reported and the
