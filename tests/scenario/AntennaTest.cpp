@@ -160,20 +160,6 @@ INSTANTIATE_TEST_SUITE_P(
                {"Attempting pending Antenna Upgrade...", kLeft}, kReleaseInfoDone, "5.7.2.0"}),
     tablerows::RowName());
 
-// A step that finds no file to send ends as a failed one.
-TEST_F(Antenna, NoFileToSendEndsTheStep)
-{
-    home.writePackage("5_7_2_0");
-    startUpgrader();
-    w().currUpgradeState = UPG_STATE_BIN_DONE;
-    w().SetMouseCursor(1);
-    w().UPG_StandaloneAntennaUpgrade();
-    EXPECT_EQ(w().mousePointer(), 0);
-    EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
-    EXPECT_EQ(w().statusText(), "Antenna Upgrade Failed !");
-    EXPECT_TRUE(home.logText().contains("No Antenna files."));
-}
-
 // No confirmation within seven response periods: the sequence stops and the
 // user is told the terminal may still be flashing.
 TEST_F(Antenna, AnUnconfirmedUpgradeStopsAndSaysSo)

@@ -167,28 +167,6 @@ INSTANTIATE_TEST_SUITE_P(
                kNoConnect + "\r\nClick OK and try again.", "", {"PIC Upgrade progressing..."}, {}, "3.02"}),
     tablerows::RowName());
 
-// Answers to pic_data_show without a verdict are counted over the phase:
-// the eleventh ends it, and the terminal is rebooted.
-TEST(PicDataAnswers, TheEleventhWithoutAVerdictEndsThePhase)
-{
-    TestHome home;
-    home.writePackage("5_7_2_0");
-    Settings::set(unreachableTerminalSettings());
-    Upgrader u;
-    ASSERT_TRUE(u.load());
-    ASSERT_TRUE(waitUntil([&] { return u.w().nothingRunning(); }, 8000));
-    u.dialogs.clear();
-    u.w().picUpgradeState = PIC_UPG_STATE_CHECK_BATT;
-    for (int i = 0; i < 10; ++i)
-        u.w().telnetShell_DataArrival("PIC Data Array\r\n");
-    EXPECT_TRUE(u.dialogs.boxes().isEmpty());
-    u.w().telnetShell_DataArrival("PIC Data Array\r\n");
-    ASSERT_EQ(u.dialogs.boxes().size(), 1);
-    EXPECT_EQ(u.dialogs.boxes()[0].text, "Unexpected PIC data.  PIC Upgrade aborted.");
-    EXPECT_EQ(u.w().picUpgradeState, PIC_UPG_STATE_BATT_REBOOT_WAIT);
-    EXPECT_TRUE(home.logText().contains("[11] <<display pic-data: "));
-}
-
 // Each antenna or PIC upload is an FTP operation of its own: its failure
 // ends the step even after the software item's FTP work, and the window is
 // usable again.

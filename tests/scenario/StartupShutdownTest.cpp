@@ -67,20 +67,6 @@ QString installTermDiag(const TestHome& home)
     return dir + "/started.txt";
 }
 
-// Neither the notice nor the diagnostics tool for anything but the exact switch.
-TEST_F(StartupTest, OnlyTheExactSwitchesCount)
-{
-    const QString marker = installTermDiag(home);
-    for (const char* cmd : {"-u ", "-U", " -u", "", "-u -u", "/termdiag", "/TermDiag "}) {
-        Upgrader u(cmd);
-        EXPECT_TRUE(u.load()) << cmd;
-        EXPECT_TRUE(u.dialogs.windows().isEmpty()) << cmd;
-        u.w().closeMainWindow();
-    }
-    serveEventsFor(300);
-    EXPECT_FALSE(QFileInfo::exists(marker));
-}
-
 // "/TermDiag" starts the tool at unload, also when start-up ends for want
 // of a package; a missing tool is only logged.
 TEST_F(StartupTest, TermDiagStartsTheSiblingToolOnlyAtUnload)
