@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the upgrader and starts it against the terminal simulator on loopback.
+# Builds the upgrader and starts it against the terminal simulator on loopback:
+# the window when there is a display, else the unattended front end. Any
+# arguments go to the program started (./run.sh --terminal-version).
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth fonts-dejavu-core
+ensure_packages "${BUILD_PACKAGES[@]}" fonts-dejavu-core
 export_loopback_settings
 build_tree build
 
@@ -18,19 +20,40 @@ if ! ls "$demo"/home/qorax_*.bin >/dev/null 2>&1; then
   printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA' >> "$pkg"
 fi
 
-sim_pid=""
-if [ -x build/bin/qora-terminal-sim ]; then
-  build/bin/qora-terminal-sim --flash "$demo/flash" \
-    --app-address "$QORA_DEFAULT_TERMINAL_IP" --default-address "$QORA_DEFAULT_TERMINAL_IP" \
-    --zing-port "$QORA_ZING_PORT" --ftp-port "$QORA_FTP_PORT" --telnet-port "$QORA_TELNET_PORT" &
-  sim_pid=$!
-  trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true' EXIT
-  sleep 0.5
-fi
+# The simulator's trace goes to a file, so that what shows is the upgrader's.
+sim_log=$demo/sim.log
+build/bin/qora-terminal-sim --flash "$demo/flash" \
+  --app-address "$QORA_DEFAULT_TERMINAL_IP" --default-address "$QORA_DEFAULT_TERMINAL_IP" \
+  --zing-port "$QORA_ZING_PORT" --ftp-port "$QORA_FTP_PORT" --telnet-port "$QORA_TELNET_PORT" \
+  > "$sim_log" 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  grep -q '^ports ' "$sim_log" && break
+  kill -0 "$sim_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^ports ' "$sim_log" || { cat "$sim_log"; echo "the terminal simulator did not start" >&2; exit 1; }
+echo "Terminal simulator on $QORA_DEFAULT_TERMINAL_IP (its trace: $sim_log); release package in $demo/home"
 
 cd "$demo/home"
-if [ -n "${DISPLAY:-}" ]; then
-  ../../bin/qora-upgrader "$@"
-else
-  xvfb-run -a ../../bin/qora-upgrader "$@"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  status=0
+  ../../bin/qora-upgrader "$@" || status=$?
+  exit $status
 fi
+
+echo "No display here: running the unattended front end against the simulated terminal instead."
+echo "To see the window, run ./run.sh on a machine with a display, or log in with ssh -X (X forwarding)."
+export QT_QPA_PLATFORM=offscreen
+if [ $# -gt 0 ]; then
+  status=0
+  ../../bin/qora-upgrader-cli "$@" || status=$?
+  exit $status
+fi
+echo
+echo "\$ qora-upgrader-cli --upgrade sw"
+../../bin/qora-upgrader-cli --upgrade sw
+echo
+echo "\$ qora-upgrader-cli --terminal-version"
+../../bin/qora-upgrader-cli --terminal-version

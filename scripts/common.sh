@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev googletest curl)
+  libgtest-dev libgmock-dev googletest curl help2man)
 
 # Configures (once) and builds into the given folder.
 build_tree() {

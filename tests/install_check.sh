@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks what a desktop needs
-# from it: the three programs, the menu entry and the icon that entry names.
+# from it: the three programs, the front end's manual page, the menu entry
+# and the icon that entry names.
 # usage: install_check.sh CMAKE BUILD_DIR
 set -eu
 cmake=$1
@@ -15,6 +16,7 @@ for program in qora-upgrader qora-upgrader-cli qora-terminal-sim; do
 done
 # Installed, it still finds its libraries.
 "$prefix/bin/qora-upgrader-cli" --help >/dev/null || fail "the installed front end does not start"
+grep -q 'system log' "$prefix/share/man/man1/qora-upgrader-cli.1" || fail "no manual page of the front end"
 
 entry=$prefix/share/applications/qora-upgrader.desktop
 icon=$prefix/share/icons/hicolor/scalable/apps/qora-upgrader.svg

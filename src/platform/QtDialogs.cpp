@@ -60,6 +60,21 @@ private:
     QPointer<QWidget> owner_;
 };
 
+// Windows have no parent (see above); without a window manager nothing is
+// active either, so the owner is the visible main window.
+QWidget* ownerOf(const QDialog& dialog)
+{
+    if (dialog.parentWidget())
+        return dialog.parentWidget();
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->inherits("QMainWindow"))
+            return w;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 QPoint QtDialogs::placeInside(const QRect& ownerFrame, const QSize& box, const QRect& available)
@@ -113,7 +128,7 @@ MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons but
 void QtDialogs::showModal(QDialog& dialog)
 {
     dialog.setWindowModality(Qt::ApplicationModal);
-    PlaceOnShow placer(dialog.parentWidget() ? dialog.parentWidget() : QApplication::activeWindow());
+    PlaceOnShow placer(ownerOf(dialog));
     dialog.installEventFilter(&placer);
     dialog.exec();
     dialog.removeEventFilter(&placer);
