@@ -12,6 +12,11 @@ build_tree build
 
 demo=build/demo
 mkdir -p "$demo/home"
+# Qt warns at every start without a runtime folder (root over SSH, say).
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR=$PWD/$demo/runtime
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fi
 # A release package for the demo: an application image whose tail carries
 # its Boot ROM compatibility level.
 if ! ls "$demo"/home/qorax_*.bin >/dev/null 2>&1; then
