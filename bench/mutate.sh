@@ -23,7 +23,7 @@ backup-not-renamed @@ src/platform/InetFtp.cpp @@ std::filesystem::rename(QFile:
 running-executable-deleted @@ src/ftp/FtpLogic.cpp @@ if (nameToKeep.contains(entry)) @@ if (false) @@ Deletions|SoftwareUpgrade
 odd-names-deleted @@ src/ftp/FtpLogic.cpp @@ bool isOddName(const QString& name)\n{ @@ bool isOddName(const QString& name)\n{\n    return false; @@ Deletions|ReliabilityNames|FtpFileNames
 wildcard-names-deleted @@ src/ftp/FtpLogic.cpp @@             c == QLatin1Char('*') || c == QLatin1Char('?')) @@             false) @@ Deletions
-loopback-guard-open @@ src/platform/Settings.cpp @@ return parseIPv4(host, &addr) && (addr >> 24) == 127; @@ return true; @@ SettingsTest|TcpClientTest|InetFtpTest|FtpPutFaults
+loopback-guard-open @@ src/platform/Settings.cpp @@ return parseIPv4(host, &addr) && (addr >> 24) == 127; @@ return true; @@ SettingsTest|TcpClientTest|InetFtpTest|FtpPutFaults|AnAddressOutsideLoopback
 data-to-another-host @@ src/platform/InetFtp.cpp @@ d->connectToHost(peer_, port); @@ d->connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port); @@ InetFtpPassive
 local-failure-as-refusal @@ src/platform/InetFtp.cpp @@     fail(errLocalFile, @@     fail(errRefused, @@ ReliabilityPcSide|InetFtpRefusals
 any-refusal-is-absence @@ src/ftp/FtpEngine.cpp @@ const bool absent = inetFTP->replyCode() == ftp::kReplyFileUnavailable; @@ const bool absent = true; @@ FtpFault|ReliabilityPcSide
