@@ -17,28 +17,14 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   export XDG_RUNTIME_DIR=$PWD/$demo/runtime
   mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 fi
-# A release package for the demo: an application image whose tail carries
-# its Boot ROM compatibility level.
 if ! ls "$demo"/home/qorax_*.bin >/dev/null 2>&1; then
-  pkg="$demo/home/qorax_5_7_2_0.bin"
-  head -c 262144 /dev/urandom > "$pkg"
-  printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA' >> "$pkg"
+  make_demo_package "$demo/home/qorax_5_7_2_0.bin"
 fi
 
 # The simulator's trace goes to a file, so that what shows is the upgrader's.
 sim_log=$demo/sim.log
-build/bin/qora-terminal-sim --flash "$demo/flash" \
-  --app-address "$QORA_DEFAULT_TERMINAL_IP" --default-address "$QORA_DEFAULT_TERMINAL_IP" \
-  --zing-port "$QORA_ZING_PORT" --ftp-port "$QORA_FTP_PORT" --telnet-port "$QORA_TELNET_PORT" \
-  > "$sim_log" 2>&1 &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  grep -q '^ports ' "$sim_log" && break
-  kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^ports ' "$sim_log" || { cat "$sim_log"; echo "the terminal simulator did not start" >&2; exit 1; }
+trap 'kill "${sim_pid:-0}" 2>/dev/null || true' EXIT
+start_simulator build/bin "$sim_log" --flash "$demo/flash"
 echo "Terminal simulator on $QORA_DEFAULT_TERMINAL_IP (its trace: $sim_log); release package in $demo/home"
 
 cd "$demo/home"

@@ -32,15 +32,11 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "${FTP_PORT:-}" ]; then
-    "${FTP_SIM:-build/bin/qora-terminal-sim}" --flash "$work/flash" --app-address "$FTP_HOST" \
-        --default-address "$FTP_HOST" >"$work/server.out" 2>&1 &
-    server_pid=$!
-    for _ in $(seq 100); do
-        FTP_PORT=$(sed -n 's/^ports .* ftp=\([0-9]*\) .*/\1/p' "$work/server.out")
-        [ -n "$FTP_PORT" ] && break
-        sleep 0.1
-    done
-    [ -n "$FTP_PORT" ] || { echo "the simulator did not start" >&2; exit 1; }
+    . scripts/common.sh
+    QORA_DEFAULT_TERMINAL_IP=$FTP_HOST QORA_ZING_PORT=0 QORA_FTP_PORT=0 QORA_TELNET_PORT=0
+    start_simulator "${FTP_SIM_BIN:-build/bin}" "$work/server.out" --flash "$work/flash"
+    server_pid=$sim_pid
+    FTP_PORT=$QORA_FTP_PORT
     echo "server: terminal simulator on $FTP_HOST:$FTP_PORT"
 else
     echo "server: $FTP_HOST:$FTP_PORT"

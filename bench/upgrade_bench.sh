@@ -8,6 +8,7 @@
 # overhead goes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/common.sh
 bin=${BIN:-build/bin}
 work=$(mktemp -d)
 trap 'kill "${sim_pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -15,22 +16,10 @@ trap 'kill "${sim_pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 export QORA_LOOPBACK_ONLY=1 QORA_DEFAULT_TERMINAL_IP=127.0.0.1 QORA_TIME_SCALE=1
 export QORA_ZING_PORT=${QORA_ZING_PORT:-38270} QORA_FTP_PORT=${QORA_FTP_PORT:-38021} QORA_TELNET_PORT=${QORA_TELNET_PORT:-38023}
 
-"$bin/qora-terminal-sim" --flash "$work/flash" --app-address 127.0.0.1 --default-address 127.0.0.1 \
-  --zing-port "$QORA_ZING_PORT" --ftp-port "$QORA_FTP_PORT" --telnet-port "$QORA_TELNET_PORT" \
-  --restart-ms 20000 > "$work/sim.log" 2>&1 &
-sim_pid=$!
-# An upgrade against whatever else holds these ports measures nothing.
-for _ in $(seq 50); do
-  grep -q '^ports ' "$work/sim.log" && break
-  kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^ports ' "$work/sim.log" || { cat "$work/sim.log"; echo "the simulator did not start"; exit 1; }
+start_simulator "$bin" "$work/sim.log" --flash "$work/flash" --restart-ms 20000
 
 mkdir -p "$work/home"
-pkg="$work/home/qorax_5_7_2_0.bin"
-head -c $((8 * 1024 * 1024)) /dev/urandom > "$pkg"
-printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA' >> "$pkg"
+make_demo_package "$work/home/qorax_5_7_2_0.bin" $((8 * 1024 * 1024))
 
 read -r start start_clock < <(date '+%s.%N %T.%N')
 (cd "$work/home" && "$OLDPWD/$bin/qora-upgrader-cli" --upgrade sw) > "$work/cli.log" 2>/dev/null || {

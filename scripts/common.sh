@@ -1,4 +1,5 @@
-# Shared by run.sh and test.sh: package installation, build, safe settings.
+# Shared by the scripts: package installation, build, safe settings, the
+# terminal simulator and a demo package.
 
 # Installs the named Debian packages that are missing (apt-get, as root).
 ensure_packages() {
@@ -44,4 +45,34 @@ export_loopback_settings() {
   export QORA_FTP_PORT="${QORA_FTP_PORT:-18021}"
   export QORA_TELNET_PORT="${QORA_TELNET_PORT:-18023}"
   export QORA_TIME_SCALE="${QORA_TIME_SCALE:-1}"
+}
+
+# Starts the terminal simulator in the background on the settings' address
+# and ports (0: it picks a free one), its trace to LOG; waits until it
+# listens and points the QORA_*_PORT settings at the ports it reports.
+# Sets sim_pid. usage: start_simulator BIN_DIR LOG [simulator options...]
+start_simulator() {
+  local bin=$1 log=$2
+  shift 2
+  "$bin/qora-terminal-sim" --app-address "$QORA_DEFAULT_TERMINAL_IP" --default-address "$QORA_DEFAULT_TERMINAL_IP" \
+    --zing-port "${QORA_ZING_PORT:-0}" --ftp-port "${QORA_FTP_PORT:-0}" --telnet-port "${QORA_TELNET_PORT:-0}" \
+    "$@" >"$log" 2>&1 &
+  sim_pid=$!
+  local ports="" service
+  for _ in $(seq 50); do
+    ports=$(grep -m1 '^ports ' "$log") && break
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  # Against whatever else holds the ports, nothing would be shown or measured.
+  [ -n "$ports" ] || { cat "$log"; echo "the terminal simulator did not start" >&2; return 1; }
+  for service in zing ftp telnet; do
+    export "QORA_${service^^}_PORT=$(sed "s/.* $service=\([0-9]*\).*/\1/" <<<"$ports")"
+  done
+}
+
+# A release package for demos: an application image of BYTES (256 KiB)
+# whose tail carries its Boot ROM compatibility level.
+make_demo_package() {
+  { head -c "${2:-262144}" /dev/urandom; printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA'; } >"$1"
 }

@@ -34,7 +34,7 @@ export QT_QPA_PLATFORM=xcb
 new_home() {
   home=$work/home-$1
   mkdir -p "$home"
-  { head -c 262144 /dev/urandom; printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA'; } >"$home/qorax_5_7_2_0.bin"
+  make_demo_package "$home/qorax_5_7_2_0.bin"
   for f in ATB_02409_15.sxm HPA_2407_13.sxm PIC_3_05.s19; do head -c 4096 /dev/urandom >"$home/$f"; done
 }
 
@@ -42,18 +42,10 @@ new_home() {
 start_sim() {
   [ -n "${sim_pid:-}" ] && { kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; }
   rm -rf "$work/flash"
-  "$root/build/bin/qora-terminal-sim" --flash "$work/flash" \
-    --app-address "$QORA_DEFAULT_TERMINAL_IP" --default-address "$QORA_DEFAULT_TERMINAL_IP" \
-    "$@" >"$work/sim.log" 2>&1 &
-  sim_pid=$!
+  # Ports it chooses itself, so that nothing else on this machine answers instead.
+  QORA_ZING_PORT=0 QORA_FTP_PORT=0 QORA_TELNET_PORT=0
+  start_simulator "$root/build/bin" "$work/sim.log" --flash "$work/flash" "$@"
   pids+=("$sim_pid")
-  local ports=
-  for _ in $(seq 50); do ports=$(grep -m1 '^ports ' "$work/sim.log") && break; sleep 0.1; done
-  [ -n "$ports" ] || { cat "$work/sim.log"; echo "the simulator did not start" >&2; exit 1; }
-  # Ports it chose itself, so that nothing else on this machine answers instead.
-  for service in zing ftp telnet; do
-    export "QORA_${service^^}_PORT=$(sed "s/.* $service=\([0-9]*\).*/\1/" <<<"$ports")"
-  done
 }
 
 start_window() {

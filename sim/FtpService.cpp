@@ -315,26 +315,27 @@ bool FtpSession::failsOnFile(const QString& virt) const
     return !name.isEmpty() && QFileInfo(virt).fileName().compare(name, Qt::CaseInsensitive) == 0;
 }
 
+// A fault's byte count where it applies to this file (any file when no name
+// is given); -1 where it does not.
+static qint64 bytesForFile(qint64 bytes, const QString& name, const QString& virt)
+{
+    if (bytes < 0 || (!name.isEmpty() && QFileInfo(virt).fileName().compare(name, Qt::CaseInsensitive) != 0))
+        return -1;
+    return bytes;
+}
+
 qint64 FtpSession::resetPoint(const QString& virt) const
 {
     if (cutAfterBytes_ >= 0)
         return cutAfterBytes_;
     const Faults f = core_->state()->faults();
-    if (f.ftpResetAfterBytes < 0)
-        return -1;
-    if (!f.ftpResetFile.isEmpty() && QFileInfo(virt).fileName().compare(f.ftpResetFile, Qt::CaseInsensitive) != 0)
-        return -1;
-    return f.ftpResetAfterBytes;
+    return bytesForFile(f.ftpResetAfterBytes, f.ftpResetFile, virt);
 }
 
 qint64 FtpSession::truncatePoint(const QString& virt) const
 {
     const Faults f = core_->state()->faults();
-    if (f.ftpTruncateUploadTo < 0)
-        return -1;
-    if (!f.ftpTruncateFile.isEmpty() && QFileInfo(virt).fileName().compare(f.ftpTruncateFile, Qt::CaseInsensitive) != 0)
-        return -1;
-    return f.ftpTruncateUploadTo;
+    return bytesForFile(f.ftpTruncateUploadTo, f.ftpTruncateFile, virt);
 }
 
 // Every byte of an upload reaches the flash through here.

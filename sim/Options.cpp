@@ -345,26 +345,21 @@ ParseResult parseOptions(const QStringList& args, ProgramOptions* out, QString* 
         o.faults.ftpRefuseLogin = true;
     text("ftp-550-file", &o.faults.ftpFail550File);
     text("ftp-550-command", &o.faults.ftpFail550Command);
-    if (has("ftp-reset-after")) {
-        const QString v = val("ftp-reset-after");
+    // "N" or "N:name": a byte count, for the file of that name or for any.
+    const auto bytesForFile = [&](const char* n, qint64* bytes, QString* file) {
+        if (!has(n))
+            return;
+        const QString v = val(n);
         const int colon = v.indexOf(QLatin1Char(':'));
-        int n = 0;
-        if (!toInt(colon < 0 ? v : v.left(colon), &n, 0))
-            invalid("ftp-reset-after");
-        o.faults.ftpResetAfterBytes = n;
+        int count = 0;
+        if (!toInt(colon < 0 ? v : v.left(colon), &count, 0))
+            invalid(n);
+        *bytes = count;
         if (colon >= 0)
-            o.faults.ftpResetFile = v.mid(colon + 1);
-    }
-    if (has("ftp-truncate-upload")) {
-        const QString v = val("ftp-truncate-upload");
-        const int colon = v.indexOf(QLatin1Char(':'));
-        int n = 0;
-        if (!toInt(colon < 0 ? v : v.left(colon), &n, 0))
-            invalid("ftp-truncate-upload");
-        o.faults.ftpTruncateUploadTo = n;
-        if (colon >= 0)
-            o.faults.ftpTruncateFile = v.mid(colon + 1);
-    }
+            *file = v.mid(colon + 1);
+    };
+    bytesForFile("ftp-reset-after", &o.faults.ftpResetAfterBytes, &o.faults.ftpResetFile);
+    bytesForFile("ftp-truncate-upload", &o.faults.ftpTruncateUploadTo, &o.faults.ftpTruncateFile);
     text("ftp-withhold", &o.faults.ftpWithholdReplyFor);
     if (has("ftp-multiline"))
         o.faults.ftpMultiLineReplies = true;

@@ -97,7 +97,7 @@ struct ItemReport {
     QString name;
     QString before, after, expected;
     bool took = false;
-    QString why;  // when it did not take
+    QString why = {};  // when it did not take
 };
 
 class Runner;

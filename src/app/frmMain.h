@@ -352,6 +352,9 @@ private:
     void sendTelnet(const QByteArray& line, bool secret = false);
     void logPiece(const QString& prefix, const QByteArray& piece, int level = qlog::LOG_DET);
     void armPicWatchdog();
+    // One step of a telnet phase: the line sent, the state it waits in, the
+    // status shown, under the watchdog.
+    void picStep(const QByteArray& line, int32_t next, const QString& status);
     void picLogin(const QString& text);
     void picPrepBattery(const QByteArray& piece, const QString& text);
     void picStoppedByBattery(const QString& status, bool clearPending);

@@ -70,20 +70,17 @@ void frmMain::telnetPiece(const QByteArray& piece)
         if (pic::hasShellPrompt(text)) {
             logPiece(QStringLiteral("Connect outcome :"), piece);
             const bool prep = state == PIC_UPG_STATE_PREP_PASSWD_SENT;
-            sendTelnet(prep ? pic::cmd::changeDirectory() : pic::cmd::restoreCheck());
-            setPicState(prep ? PIC_UPG_STATE_PREP_LOGGEDIN : PIC_UPG_STATE_LOGGEDIN);
-            setStatusText(prep ? QStringLiteral("Connected") : QStringLiteral("Recovering Image."));
-            armPicWatchdog();
+            if (prep)
+                picStep(pic::cmd::changeDirectory(), PIC_UPG_STATE_PREP_LOGGEDIN, QStringLiteral("Connected"));
+            else
+                picStep(pic::cmd::restoreCheck(), PIC_UPG_STATE_LOGGEDIN, QStringLiteral("Recovering Image."));
         }
         break;
     case PIC_UPG_STATE_PREP_LOGGEDIN:
         SetMouseCursor(1);
         if (pic::isSuccessValue(text)) {
             logPiece(QStringLiteral("cd outcome: "), piece);
-            sendTelnet(pic::cmd::batteryQuery());
-            setPicState(PIC_UPG_STATE_PREP_CHECK_BATT);
-            setStatusText(QStringLiteral("Preparing for PIC Upgrade."));
-            armPicWatchdog();
+            picStep(pic::cmd::batteryQuery(), PIC_UPG_STATE_PREP_CHECK_BATT, QStringLiteral("Preparing for PIC Upgrade."));
         }
         break;
     case PIC_UPG_STATE_PREP_CHECK_BATT:
@@ -95,20 +92,17 @@ void frmMain::telnetPiece(const QByteArray& piece)
             logPiece(QStringLiteral("ls outcome: "), piece);
             // Keep the descriptor there is; without one there is nothing to keep.
             const bool exists = pic::isSuccessValue(text);
-            sendTelnet(exists ? pic::cmd::backUpDescriptor() : pic::cmd::replaceDescriptor());
-            setPicState(exists ? PIC_UPG_STATE_PREP_BKUP_IMG : PIC_UPG_STATE_PREP_CREATE_XIMG);
-            setStatusText(QStringLiteral("Preparing for PIC Upgrade..."));
-            armPicWatchdog();
+            picStep(exists ? pic::cmd::backUpDescriptor() : pic::cmd::replaceDescriptor(),
+                    exists ? PIC_UPG_STATE_PREP_BKUP_IMG : PIC_UPG_STATE_PREP_CREATE_XIMG,
+                    QStringLiteral("Preparing for PIC Upgrade..."));
         }
         break;
     case PIC_UPG_STATE_PREP_BKUP_IMG:
         SetMouseCursor(1);
         if (pic::isSuccessValue(text)) {
             logPiece(QStringLiteral("mv outcome: "), piece);
-            sendTelnet(pic::cmd::replaceDescriptor());
-            setPicState(PIC_UPG_STATE_PREP_CREATE_XIMG);
-            setStatusText(QStringLiteral("Preparing for PIC Upgrade..."));
-            armPicWatchdog();
+            picStep(pic::cmd::replaceDescriptor(), PIC_UPG_STATE_PREP_CREATE_XIMG,
+                    QStringLiteral("Preparing for PIC Upgrade..."));
         }
         break;
     case PIC_UPG_STATE_PREP_CREATE_XIMG:
@@ -130,10 +124,8 @@ void frmMain::telnetPiece(const QByteArray& piece)
             // No backup: the descriptor in place is the PIC file's copy, so it goes.
             const bool noBackup = pic::isFailureValue(text);
             logPiece(noBackup ? QStringLiteral("cd outcome: ") : QStringLiteral("cd/copy outcome: "), piece);
-            sendTelnet(noBackup ? pic::cmd::removeDescriptor() : pic::cmd::restoreDescriptor());
-            setPicState(PIC_UPG_STATE_RECOVER_IMG);
-            setStatusText(QStringLiteral("Recovering Image..."));
-            armPicWatchdog();
+            picStep(noBackup ? pic::cmd::removeDescriptor() : pic::cmd::restoreDescriptor(), PIC_UPG_STATE_RECOVER_IMG,
+                    QStringLiteral("Recovering Image..."));
         } else {
             WriteLog(qlog::LOG_INF, QStringLiteral("Waiting for response..."));
         }
@@ -178,6 +170,14 @@ void frmMain::armPicWatchdog()
 {
     tmrPicUpgrCnt->enable();
     WriteLog(qlog::LOG_DET, QStringLiteral("tmrPicUpgrCnt.Enabled = True"));
+}
+
+void frmMain::picStep(const QByteArray& line, int32_t next, const QString& status)
+{
+    sendTelnet(line);
+    setPicState(next);
+    setStatusText(status);
+    armPicWatchdog();
 }
 
 void frmMain::picLogin(const QString& text)
@@ -277,10 +277,7 @@ void frmMain::picReflashBattery(const QByteArray& piece, const QString& text)
     logPiece(QStringLiteral("cmd outcome: "), piece);
     switch (pic::batteryVerdict(text)) {
     case pic::Battery::Absent:
-        sendTelnet(pic::cmd::reflash());
-        setPicState(PIC_UPG_STATE_REFLASH_SENT);
-        setStatusText(QStringLiteral("Sending PIC reflash command."));
-        armPicWatchdog();
+        picStep(pic::cmd::reflash(), PIC_UPG_STATE_REFLASH_SENT, QStringLiteral("Sending PIC reflash command."));
         isConnRetryEnabled = true;
         connRetryCount = 0;
         return;

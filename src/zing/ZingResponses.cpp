@@ -149,24 +149,25 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
     strCurrentVersion = ident::SearchAndReplace(strCurrentVersion, QStringLiteral("."), QStringLiteral("_"));
     sckZING->close();
 
-    if (picUpgradeState == PIC_UPG_STATE_WAIT_RESET && isPicReflashFailed) {
-        // The reflash said FAIL and the terminal was reset: it is back, the PIC is not new.
-        isPicReflashFailed = false;
-        WriteLog(qlog::LOG_ERR, QStringLiteral("PIC Upgrade failed (the reflash reported FAIL).  Software version retrieved."));
-        setStatusText(QStringLiteral("PIC Upgrade Failed !  Software version retrieved."));
+    // The terminal is back after the PIC upgrade's reset: the upgrade is over.
+    const auto picUpgradeOver = [this] {
         picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
         currUpgradeState = UPG_STATE_IDLE;
         UI_UpdateUIUpgState(1);
         WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
+    };
+    if (picUpgradeState == PIC_UPG_STATE_WAIT_RESET && isPicReflashFailed) {
+        // The reflash said FAIL: the terminal is back, the PIC is not new.
+        isPicReflashFailed = false;
+        WriteLog(qlog::LOG_ERR, QStringLiteral("PIC Upgrade failed (the reflash reported FAIL).  Software version retrieved."));
+        setStatusText(QStringLiteral("PIC Upgrade Failed !  Software version retrieved."));
+        picUpgradeOver();
     } else if (picUpgradeState != PIC_UPG_STATE_WAIT_RESET) {
         setStatusText(QStringLiteral("Operation Successful.  Software version retrieved!"));
     } else {
         WriteLog(qlog::LOG_INF, QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!"));
         setStatusText(QStringLiteral("PIC Upgrade Successful.  Software version retrieved!"));
-        picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
-        currUpgradeState = UPG_STATE_IDLE;
-        UI_UpdateUIUpgState(1);
-        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
+        picUpgradeOver();
     }
     SetMouseCursor(0);
 
