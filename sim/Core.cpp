@@ -241,10 +241,16 @@ bool Core::record(Record r, qint64* cutAfterBytes)
                           QStringList{QStringLiteral("RETR"), QStringLiteral("STOR"), QStringLiteral("NLST"),
                                       QStringLiteral("LIST")}
                               .contains(r.command);
+    const Service service = r.service;
     const quint64 seq = state_->addRecord(std::move(r));
     const Faults::Cut cut = state_->faults().cut;
     if (cut.action == Faults::Cut::Action::None || seq != cut.atSeq)
         return true;
+    if (cut.action == Faults::Cut::Action::CloseShell || cut.action == Faults::Cut::Action::SilenceShell) {
+        // Only the shells are hit: a ZING or FTP item is served as usual.
+        cutNow(QStringLiteral("record %1").arg(seq));
+        return service != Service::Telnet;
+    }
     if (transfer && cut.afterBytes >= 0 && cutAfterBytes) {
         *cutAfterBytes = cut.afterBytes;
         return true;
@@ -257,12 +263,29 @@ void Core::cutNow(const QString& where)
 {
     const Faults::Cut cut = state_->faults().cut;
     ++status_.cuts;
-    if (cut.action == Faults::Cut::Action::PowerOff) {
+    switch (cut.action) {
+    case Faults::Cut::Action::PowerOff:
         powerOff(QStringLiteral("cut at ") + where);  // publishes
         return;
+    case Faults::Cut::Action::CloseShell:
+        // Counted before the FIN goes: a client that sees its shell close
+        // must find the cut made.
+        publish();
+        event(QStringLiteral("shells closed at %1 (cut)").arg(where));
+        Q_EMIT shellsClosed();
+        return;
+    case Faults::Cut::Action::SilenceShell:
+        // In the faults, so that shells opened later are dead too and
+        // setting the faults again brings them back.
+        state_->updateFaults([](Faults& f) { f.telnetSilenced = true; });
+        event(QStringLiteral("shells silenced at %1 (cut)").arg(where));
+        break;
+    case Faults::Cut::Action::None:
+    case Faults::Cut::Action::ResetLinks:
+        event(QStringLiteral("connections reset at %1 (cut)").arg(where));
+        Q_EMIT linksCut();
+        break;
     }
-    event(QStringLiteral("connections reset at %1 (cut)").arg(where));
-    Q_EMIT linksCut();
     publish();  // after the sessions let go, so a waiter finds their files closed
 }
 

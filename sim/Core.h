@@ -74,6 +74,8 @@ Q_SIGNALS:
     void goingDown();
     // Every connection is reset; the terminal stays up.
     void linksCut();
+    // Every shell session closes; the rest of the terminal goes on.
+    void shellsClosed();
 
 private:
     void goDown(Mode next, const QString& why);

@@ -73,6 +73,8 @@ const Opt kOptions[] = {
     {"ftp-multiline", nullptr, "Greeting and login answered with multi-line replies"},
     {"telnet-split", "N[:MS]", "Write shell output in pieces of N bytes, MS apart (default 30)"},
     {"telnet-session-limit", nullptr, "Even the first telnet session gets \"Sorry, session limit reached.\""},
+    {"telnet-endless", "CMD", "This shell command prints data lines without end, never its value or a prompt"},
+    {"pic-data-text", "TEXT", "pic_data_show prints TEXT (\\r and \\n: CR and LF) instead, then its value"},
 };
 
 bool toInt(const QString& text, int* out, int min = INT_MIN, int max = INT_MAX)
@@ -371,6 +373,13 @@ ParseResult parseOptions(const QStringList& args, ProgramOptions* out, QString* 
     }
     if (has("telnet-session-limit"))
         o.faults.telnetSessionLimit = true;
+    text("telnet-endless", &o.faults.telnetEndlessAfter);
+    if (has("pic-data-text")) {
+        // CR and LF are awkward to put in a command line.
+        QString t = val("pic-data-text");
+        t.replace(QLatin1String("\\r"), QLatin1String("\r")).replace(QLatin1String("\\n"), QLatin1String("\n"));
+        o.faults.picDataShowText = t.toUtf8();
+    }
 
     if (!bad.isEmpty()) {
         *message = bad;

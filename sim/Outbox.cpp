@@ -22,7 +22,7 @@ void Outbox::send(const QByteArray& bytes)
     const ServiceFault& f = service_ == Service::Zing ? faults.zing
                             : service_ == Service::Ftp ? faults.ftp
                                                        : faults.telnet;
-    if (f.mode == ServiceMode::Silent)
+    if (f.mode == ServiceMode::Silent || (service_ == Service::Telnet && faults.telnetSilenced))
         return;
     const qint64 now = clock_.elapsed();
     qint64 due = now;
@@ -56,10 +56,28 @@ void Outbox::drop()
     closeWhenSent_ = false;
 }
 
+qint64 Outbox::backlog() const
+{
+    qint64 n = socket_ ? socket_->bytesToWrite() : 0;
+    for (const Item& i : queue_)
+        n += i.bytes.size();
+    return n;
+}
+
+bool Outbox::silenced() const
+{
+    return service_ == Service::Telnet && state_->faults().telnetSilenced;
+}
+
 void Outbox::pump()
 {
     if (!socket_)
         return;
+    // A shell silenced meanwhile writes nothing more, not even what it queued.
+    if (!queue_.isEmpty() && silenced()) {
+        queue_.clear();
+        timer_.stop();
+    }
     const qint64 now = clock_.elapsed();
     while (!queue_.isEmpty() && queue_.first().due <= now) {
         socket_->write(queue_.takeFirst().bytes);

@@ -1,8 +1,9 @@
 #pragma once
 
 // Everything a service writes to its client goes through here, so the
-// service faults act in one place: silent services drop it, late ones delay
-// it (in order), and the telnet split cuts it into separate writes.
+// service faults act in one place: silent services (and silenced shells)
+// drop it, late ones delay it (in order), and the telnet split cuts it into
+// separate writes.
 
 #include "SimTypes.h"
 
@@ -28,9 +29,12 @@ public:
     void closeWhenSent();
     // Forgets what is still queued.
     void drop();
+    // Bytes queued here or in the socket, not yet handed to the system.
+    qint64 backlog() const;
 
 private:
     void pump();
+    bool silenced() const;
 
     QPointer<QTcpSocket> socket_;
     const SimState* state_;

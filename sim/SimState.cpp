@@ -41,6 +41,12 @@ void SimState::setFaults(const Faults& f)
     faults_ = f;
 }
 
+void SimState::updateFaults(const std::function<void(Faults&)>& change)
+{
+    QMutexLocker lock(&mutex_);
+    change(faults_);
+}
+
 Status SimState::status() const
 {
     QMutexLocker lock(&mutex_);

@@ -23,6 +23,7 @@ public:
     void updateModel(const std::function<void(Model&)>& change);
     Faults faults() const;
     void setFaults(const Faults& f);
+    void updateFaults(const std::function<void(Faults&)>& change);
     Status status() const;
     void setStatus(const Status& s);
 

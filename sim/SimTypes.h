@@ -178,6 +178,15 @@ struct Faults {
     int telnetSplitGapMs = 30;   // pause between the pieces (real time, not scaled)
     bool telnetSessionLimit = false;  // even the first session gets "Sorry, session limit reached."
     QString telnetFailCommand;   // a shell command of this name does nothing and returns -1
+    // A shell command of this name answers with endless data lines instead,
+    // never with its value or a prompt (a shell stuck printing).
+    QString telnetEndlessAfter;
+    // pic_data_show prints these bytes instead of the model's text, then its value.
+    std::optional<QByteArray> picDataShowText;
+    // Every shell still reads and records lines but neither writes nor acts
+    // on them any more (a dead shell). Set by a SilenceShell cut; kept until
+    // faults are set again without it.
+    bool telnetSilenced = false;
 
     // NLST answers these bytes instead of the folder's names (unset: the folder).
     std::optional<QByteArray> ftpNameListing;
@@ -190,6 +199,10 @@ struct Faults {
             None,
             PowerOff,    // as power-off(): connections fall silent, the terminal stays off
             ResetLinks,  // every open connection is reset (RST); the terminal stays up
+            // Only the shells: the other services, and a ZING or FTP item
+            // at atSeq, go on as if nothing happened.
+            CloseShell,    // every open telnet session is closed (FIN), its pending output dropped
+            SilenceShell,  // sets telnetSilenced: every shell, now or later, goes dead
         };
         Action action = Action::None;
         quint64 atSeq = 0;       // Record::seq of the item

@@ -17,6 +17,9 @@ const QString kPassword = QStringLiteral("skywardly");
 constexpr int kMaxLine = 64 * 1024;
 const QString kPrompt = QStringLiteral("-> ");
 const QString kCrLf = QStringLiteral("\r\n");
+// Endless output: this much per tick while the client keeps up, a few MB/s.
+constexpr int kEndlessChunk = 16 * 1024;
+constexpr int kEndlessTickMs = 5;
 
 // "a;b;c" split at semicolons outside double quotes.
 QStringList splitOutsideQuotes(const QString& text, QChar separator)
@@ -175,11 +178,17 @@ TelnetSession::TelnetSession(QTcpSocket* socket, Core* core, int id)
     connect(socket_, &QTcpSocket::readyRead, this, &TelnetSession::onReadyRead);
     connect(socket_, &QTcpSocket::disconnected, this, [this] {
         core_->shellClosed(this);
+        endless_.stop();
         deleteLater();
     });
     connect(core_, &Core::goingDown, this, &TelnetSession::goAway);
     connect(core_, &Core::linksCut, this, &TelnetSession::cutLink);
-    if (core_->telnetBusy() || core_->state()->faults().telnetSessionLimit) {
+    connect(core_, &Core::shellsClosed, this, &TelnetSession::closeShell);
+    endless_.setInterval(kEndlessTickMs);
+    connect(&endless_, &QTimer::timeout, this, &TelnetSession::endlessMore);
+    const Faults faults = core_->state()->faults();
+    // A dead shell turns nobody away: it just never answers.
+    if (!faults.telnetSilenced && (core_->telnetBusy() || faults.telnetSessionLimit)) {
         // The shell serves one client; others are told so and dropped.
         state_ = State::Refused;
         core_->event(QStringLiteral("telnet#%1 refused: session limit").arg(id_));
@@ -199,6 +208,7 @@ TelnetSession::~TelnetSession()
 void TelnetSession::cutLink()
 {
     core_->shellClosed(this);
+    endless_.stop();
     out_->drop();
     if (socket_) {
         socket_->disconnect(this);
@@ -212,6 +222,7 @@ void TelnetSession::cutLink()
 void TelnetSession::goAway()
 {
     core_->shellClosed(this);
+    endless_.stop();
     out_->drop();
     if (socket_) {
         socket_->disconnect(this);
@@ -219,6 +230,27 @@ void TelnetSession::goAway()
         socket_ = nullptr;
     }
     deleteLater();
+}
+
+// The terminal closes the shell itself, in order; the session goes once the
+// socket reports it disconnected.
+void TelnetSession::closeShell()
+{
+    if (!socket_ || state_ == State::Closed)
+        return;
+    core_->shellClosed(this);
+    endless_.stop();
+    pending_.clear();
+    output_.clear();
+    state_ = State::Closed;
+    core_->event(QStringLiteral("telnet#%1 closed by the terminal").arg(id_));
+    out_->drop();
+    out_->closeWhenSent();  // nothing queued: the FIN goes now
+}
+
+bool TelnetSession::silenced() const
+{
+    return core_->state()->faults().telnetSilenced;
 }
 
 void TelnetSession::greet()
@@ -244,7 +276,7 @@ void TelnetSession::onReadyRead()
     if (!socket_)
         return;
     const QByteArray bytes = socket_->readAll();
-    if (state_ == State::Refused)
+    if (state_ == State::Refused || state_ == State::Closed)
         return;
     for (char ch : bytes) {
         const quint8 c = quint8(ch);
@@ -276,13 +308,13 @@ void TelnetSession::onReadyRead()
         if (c == '\r' || c == '\n') {
             lineEndSeen_ = c == '\r';
             onLine(std::exchange(line_, {}), false);
-            if (!socket_)
+            if (!socket_ || state_ == State::Closed)
                 return;
             continue;
         }
         if (line_.size() >= kMaxLine) {
             onLine(std::exchange(line_, {}), true);
-            if (!socket_)
+            if (!socket_ || state_ == State::Closed)
                 return;
         }
         line_.append(ch);
@@ -304,10 +336,13 @@ void TelnetSession::onLine(const QByteArray& raw, bool tooLong)
     if (!core_->record(r))
         return;  // cut off before acting on it
     core_->event(QStringLiteral("telnet#%1 <- %2").arg(id_).arg(secret ? QStringLiteral("********") : line.left(200)));
+    if (silenced())
+        return;  // a dead shell takes lines in and does nothing with them
 
     const bool echo = core_->state()->model().shellEcho;
     switch (state_) {
-    case State::Refused: return;
+    case State::Refused:
+    case State::Closed: return;
     case State::Login:
         user_ = line.trimmed();
         if (echo)
@@ -345,6 +380,10 @@ void TelnetSession::onLine(const QByteArray& raw, bool tooLong)
 
 void TelnetSession::runStatements()
 {
+    if (silenced()) {
+        pending_.clear();  // what was left of the line dies with the shell
+        return;
+    }
     while (!pending_.isEmpty()) {
         const QString statement = pending_.takeFirst().trimmed();
         if (statement.isEmpty())
@@ -366,9 +405,14 @@ bool TelnetSession::runStatement(const QString& statement)
         return true;
     }
     const QString name = match.captured(1);
-    if (name == core_->state()->faults().telnetFailCommand) {
+    const Faults faults = core_->state()->faults();
+    if (name == faults.telnetFailCommand) {
         value(false);
         return true;
+    }
+    if (name == faults.telnetEndlessAfter) {
+        startEndless();
+        return false;
     }
     QString rest = match.captured(2).trimmed();
     if (rest.startsWith(QLatin1Char('(')) && rest.endsWith(QLatin1Char(')')))
@@ -401,7 +445,10 @@ bool TelnetSession::runStatement(const QString& statement)
         value(args.size() == 1 && remove(args.first()));
     } else if (name == QLatin1String("pic_data_show")) {
         const Model m = core_->state()->model();
-        out(picDataShowText(m.battery, m.pic));
+        if (faults.picDataShowText)
+            out(QString::fromLatin1(*faults.picDataShowText));  // Latin-1 both ways: the bytes unchanged
+        else
+            out(picDataShowText(m.battery, m.pic));
         value(m.battery != Battery::PollFailed);
     } else if (name == QLatin1String("pic_driver_reflash")) {
         if (args.value(0) != QLatin1String("1")) {
@@ -420,8 +467,8 @@ bool TelnetSession::runStatement(const QString& statement)
         state_ = State::Busy;
         QPointer<TelnetSession> self(this);
         core_->later(seconds * 1000, [self] {
-            if (!self)
-                return;
+            if (!self || self->state_ != State::Busy)
+                return;  // gone, or closed by the terminal meanwhile
             self->state_ = State::Shell;
             self->value(true);
             self->runStatements();
@@ -443,6 +490,41 @@ bool TelnetSession::runStatement(const QString& statement)
         out(QStringLiteral("undefined symbol: %1\r\n").arg(name));
     }
     return true;
+}
+
+// The shell is stuck printing: no value, no prompt, no more commands.
+void TelnetSession::startEndless()
+{
+    core_->event(QStringLiteral("telnet#%1 endless output (fault)").arg(id_));
+    flush(false);
+    pending_.clear();
+    state_ = State::Busy;
+    endless_.start();
+    endlessMore();
+}
+
+void TelnetSession::endlessMore()
+{
+    // Only while the client takes it: one that stops reading must not make
+    // the simulator's memory grow.
+    if (!socket_ || out_->backlog() >= 4 * kEndlessChunk)
+        return;
+    static const char kHex[] = "0123456789abcdef";
+    QByteArray text;
+    text.reserve(kEndlessChunk + 80);
+    while (text.size() < kEndlessChunk) {
+        text += "PIC Data Array[" + QByteArray::number(endlessLine_) + "]:";
+        for (int i = 0; i < 16; ++i) {
+            const int b = int((endlessLine_ * 16 + i) & 0xff);
+            text += ' ';
+            text += kHex[b >> 4];
+            text += kHex[b & 15];
+        }
+        text += "\r\n";
+        ++endlessLine_;
+    }
+    out(QString::fromLatin1(text));
+    flush(false);
 }
 
 void TelnetSession::reflashOutput(const QString& text)
@@ -467,6 +549,10 @@ void TelnetSession::out(const QString& text)
 
 void TelnetSession::flush(bool withPrompt)
 {
+    if (state_ == State::Closed) {
+        output_.clear();  // closed by the terminal: nothing goes out any more
+        return;
+    }
     if (withPrompt)
         output_ += kPrompt;
     if (output_.isEmpty() || !socket_)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace qsim {
 
@@ -26,7 +27,7 @@ public:
     void reflashFinished(const QString& lastOutput);
 
 private:
-    enum class State { Login, Password, Shell, Busy, Refused };
+    enum class State { Login, Password, Shell, Busy, Refused, Closed };
 
     void greet();
     void onReadyRead();
@@ -39,6 +40,10 @@ private:
     void value(bool ok);
     void goAway();
     void cutLink();
+    void closeShell();
+    bool silenced() const;
+    void startEndless();
+    void endlessMore();
 
     bool cd(const QString& dir);
     bool copy(const QStringList& args);
@@ -59,6 +64,8 @@ private:
     QStringList pending_;       // statements of the current line still to run
     QString output_;
     QPointer<PicReflash> reflash_;
+    QTimer endless_;            // paces the endless output (Faults::telnetEndlessAfter)
+    quint64 endlessLine_ = 0;
 };
 
 }  // namespace qsim
