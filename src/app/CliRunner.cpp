@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 #include "ftp/FtpLogic.h"
+#include "ident/VersionText.h"
 #include "platform/Files.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/Settings.h"
@@ -384,7 +385,10 @@ private:
                 i.box->setChecked(i.wanted);
             else if (i.wanted)
                 return finish(false, QStringLiteral("the ") + QLatin1String(i.name) +
-                                         QStringLiteral(" item cannot be upgraded with this package"));
+                                         QStringLiteral(" item cannot be upgraded with this package") +
+                                         (w_->isBootRomMode ? QStringLiteral(" while the terminal runs its Boot ROM "
+                                                                             "(BOOTROM MODE)")
+                                                            : QString()));
         }
         if (!w_->cmdUpgrade->isEnabled())
             return finish(false, QStringLiteral("upgrade is not available"));
@@ -407,8 +411,10 @@ private:
         if (o_.pic) {
             ItemReport r{QStringLiteral("PIC"), picBefore, w_->txtTermPICVersion->text(),
                          dotted(w_->strLocalPicVersion)};
-            r.took = done && sameVersion(r.after, r.expected);
-            r.why = QStringLiteral("the PIC still reports ") + r.after;
+            // A PIC that reports the file's version from a Boot ROM has not finished the upgrade.
+            r.took = done && !w_->isBootRomMode && ident::sameVersion(r.after, r.expected);
+            r.why = w_->isBootRomMode ? QStringLiteral("the terminal runs its Boot ROM (BOOTROM MODE)")
+                                      : QStringLiteral("the PIC still reports ") + r.after;
             items_ << r;
         }
         backupReported_ = o_.software;
@@ -424,15 +430,15 @@ private:
         const QString hpa = w_->txtAntHPAver->text();
         if (!w_->strLocAtbFile.isEmpty()) {
             expected << QStringLiteral("ATB ") + w_->strLocAtbVer;
-            took = took && sameVersion(atb, w_->strLocAtbVer);
+            took = took && ident::sameVersion(atb, w_->strLocAtbVer);
         }
         if (!w_->strLocHpaFile.isEmpty()) {
             expected << QStringLiteral("HPA ") + w_->strLocHpaVer;
-            took = took && sameVersion(hpa, w_->strLocHpaVer);
+            took = took && ident::sameVersion(hpa, w_->strLocHpaVer);
         }
         if (!w_->strLocIacFile.isEmpty()) {
             expected << QStringLiteral("IAC ") + w_->strLocIacVer;
-            took = took && (sameVersion(atb, w_->strLocIacVer) || sameVersion(hpa, w_->strLocIacVer));
+            took = took && (ident::sameVersion(atb, w_->strLocIacVer) || ident::sameVersion(hpa, w_->strLocIacVer));
         }
         r.expected = expected.join(QStringLiteral(", "));
         r.took = took;
@@ -549,19 +555,6 @@ private:
 };
 
 }  // namespace
-
-bool sameVersion(const QString& reported, const QString& expected)
-{
-    auto digits = [](const QString& s) {
-        QString d;
-        for (QChar c : s) {
-            if (c.isDigit())
-                d += c;
-        }
-        return d;
-    };
-    return !digits(expected).isEmpty() && digits(reported) == digits(expected);
-}
 
 int run(const Options& options, const Output& output)
 {

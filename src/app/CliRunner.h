@@ -34,8 +34,4 @@ constexpr int interruptedExitCode(int signalNumber)
     return 128 + signalNumber;
 }
 
-// Whether an item took: the version the terminal reports against the
-// package's, by their digits (a file named _15 for an antenna reporting 1.5).
-bool sameVersion(const QString& reported, const QString& expected);
-
 }  // namespace cli

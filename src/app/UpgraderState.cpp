@@ -16,7 +16,7 @@ constexpr std::array<const char*, 5> kUpgPrepStateNames = {
 static_assert(kUpgPrepStateNames.size() == UPG_PREP_ALL_DONE + 1);
 
 // Index 0 is "no PIC upgrade" and has no name of its own.
-constexpr std::array<const char*, 19> kPicStateNames = {
+constexpr std::array<const char*, 21> kPicStateNames = {
     nullptr,
     "PIC_UPG_STATE_PREP_INIT_CONNECT",
     "PIC_UPG_STATE_PREP_UNAME_SENT",
@@ -36,8 +36,10 @@ constexpr std::array<const char*, 19> kPicStateNames = {
     "PIC_UPG_STATE_BATT_REBOOT_WAIT",
     "PIC_UPG_STATE_REFLASH_SENT",
     "PIC_UPG_STATE_WAIT_RESET",
+    "PIC_UPG_STATE_PREP_CHK_BKUP_IMG",
+    "PIC_UPG_STATE_CHK_IMG",
 };
-static_assert(kPicStateNames.size() == PIC_UPG_STATE_WAIT_RESET + 1);
+static_assert(kPicStateNames.size() == PIC_UPG_STATE_CHK_IMG + 1);
 
 template <size_t N>
 QString lookup(const std::array<const char*, N>& names, int32_t value)

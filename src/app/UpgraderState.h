@@ -44,6 +44,10 @@ enum PicUpgState : int32_t {
     PIC_UPG_STATE_BATT_REBOOT_WAIT = 16,
     PIC_UPG_STATE_REFLASH_SENT = 17,
     PIC_UPG_STATE_WAIT_RESET = 18,
+    // The shell has shown image.txt; uimage.txt is asked for next.
+    PIC_UPG_STATE_PREP_CHK_BKUP_IMG = 19,
+    // The reflash phase: the shell has shown uimage.txt; image.txt next.
+    PIC_UPG_STATE_CHK_IMG = 20,
 };
 
 // Names as the log shows them; "INVALID" for any value outside the tables.
@@ -114,8 +118,6 @@ struct UpgraderState {
     bool isConnRetryEnabled = false;
     int16_t connRetryCount = 0;
     bool isPicBattRebootWait = false;
-    // The reflash said FAIL: the version answer after the reset reports no success.
-    bool isPicReflashFailed = false;
     // Answers to pic_data_show without a battery verdict in this reflash phase.
     int picDataAnswers = 0;
     bool isUseDefaultIp = false;

@@ -4,6 +4,7 @@
 #include "log/LogEntry.h"
 #include "platform/Dialogs.h"
 #include "ui/Progress.h"
+#include "upgrade/PicLogic.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -309,7 +310,7 @@ private:
     void closeZingIfOpen();
     void zingConnectFailed();
     void endZingExchange(const QString& arrived);
-    void antennaNotConfirmed();
+    void antennaNotConfirmed(const QString& why);
     std::optional<int32_t> statusOrLengthField(const zing::ZingResponse& r);
     void handleVersionResponse(const QByteArray& bytes);
     void versionNotRead(const QString& text);
@@ -349,19 +350,37 @@ private:
     void openTelnet(const QString& host);
     void setPicState(int32_t state);
     void telnetPiece(const QByteArray& piece);
+    void picStepOn(int32_t state, const QString& text);
     void sendTelnet(const QByteArray& line, bool secret = false);
+    void noteShellLeftOut();
     void logPiece(const QString& prefix, const QByteArray& piece, int level = qlog::LOG_DET);
     void armPicWatchdog();
     // One step of a telnet phase: the line sent, the state it waits in, the
     // status shown, under the watchdog.
     void picStep(const QByteArray& line, int32_t next, const QString& status);
+    void closePicShell();
+    void picAttemptEnds(const QString& why);
+    void picStopped(const QString& reason);
     void picLogin(const QString& text);
-    void picPrepBattery(const QByteArray& piece, const QString& text);
-    void picStoppedByBattery(const QString& status, bool clearPending);
-    void picReflashBattery(const QByteArray& piece, const QString& text);
-    void picReflashOutput(const QByteArray& piece, const QString& text);
+    void picPrepBattery(const QString& text, const pic::Answer& answer);
+    void picPrepDescriptor(pic::Shown backup);
+    void picPrepared();
+    void picRestoreDescriptor(pic::Shown image);
+    void picReflashBattery(const QString& text, const pic::Answer& answer);
+    void picRebootWithoutReflash(const QString& status);
+    void picReflashOutput(const QString& text, const pic::Answer& answer);
     void picReflashDone(const QString& status);
-    void picReflashFailed(const QByteArray& piece);
+    void picReflashFailed();
+    // The PIC upgrade judged by the versions the terminal reports now, or,
+    // when it did not answer, reported as not known.
+    void picVerdict(bool answered = true);
+    // In the Boot ROM: whether the flash shows a PIC upgrade cut short, which
+    // only the PIC upgrade puts right.
+    void checkForInterruptedPic();
+    // Added to the boxes of an attempt that stopped with the descriptor swapped.
+    QString picInterruptedNote() const;
+    // An upload of the PIC file that failed ends the PIC item.
+    void endPicItemIfUploading();
 
     // The operation text that puts a home-folder antenna file under its name on the terminal.
     QString antennaPut(const QString& localFile, const QString& target) const;
@@ -403,6 +422,20 @@ private:
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
     BackupNote lastBackup_;
+    // The PIC dialogue: what the current step has received, whether the
+    // shell is still listened to, and what became of the descriptor.
+    pic::ShellText picShell_;
+    bool isPicShellListening_ = false;
+    bool isPicUploadClosing_ = false;
+    bool isPicImageSwapped_ = false;
+    pic::Shown picImageShown_ = pic::Shown::Missing;
+    pic::Shown picBackupShown_ = pic::Shown::Missing;
+    pic::Reflash picReflash_ = pic::Reflash::NotRun;
+    bool isPicVerdictDue_ = false;
+    // The Boot ROM terminal holds the backup of an interrupted PIC upgrade.
+    bool isPicBackupLeft_ = false;
+    // The next reset goes to the Boot ROM's default address.
+    bool isResetAtDefaultIp_ = false;
     int mousePointer_ = 0;
     bool busyCursorShown_ = false;
     bool closing_ = false;

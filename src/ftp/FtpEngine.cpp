@@ -12,6 +12,8 @@
 
 #include <QElapsedTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int kRedLight = 255;
@@ -192,6 +194,8 @@ void frmMain::ftpCompleted()
         setStatusText(QStringLiteral("PIC successfully uploaded! Wait..."));
         picUpgradeState = PIC_UPG_STATE_PREP_INIT_CONNECT;
         WriteLog(qlog::LOG_DET, QStringLiteral("picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
+        // Only the close of this upload goes on to the telnet phases.
+        isPicUploadClosing_ = true;
         break;
     case ftp::UPGRADE_ANTENNA_ATB_CMD:
         isFtpDone = true;
@@ -241,8 +245,9 @@ void frmMain::ftpDisconnected()
     tmrFTPReq->disable();
     isFtpDone = true;
     SetMouseCursor(0);
+    const bool picUploaded = std::exchange(isPicUploadClosing_, false);
     if (currFtpState == ftp::CLOSE_CONNECTION) {
-        if (picUpgradeState == PIC_UPG_STATE_PREP_INIT_CONNECT) {
+        if (picUploaded && picUpgradeState == PIC_UPG_STATE_PREP_INIT_CONNECT) {
             if (!isBootRomMode) {
                 WriteLog(qlog::LOG_INF, QStringLiteral("Start Preparing for PIC Upgrade"));
                 UI_UpdateUIUpgState(4);
@@ -255,6 +260,7 @@ void frmMain::ftpDisconnected()
         }
     } else if (currFtpState != ftp::CLOSE_CONN_IMAGE_PUT) {
         WriteLog(qlog::LOG_ERR, QStringLiteral("FTP connection was suddenly closed."));
+        endPicItemIfUploading();
         setStatusText(QString());
     } else {
         tmrImagePutTrig->enable();
@@ -275,6 +281,7 @@ void frmMain::ftpFailed()
                         QStringLiteral(" ftp command: ") + QString::number(currFtpState));
     if (isFtpDone)
         return;
+    endPicItemIfUploading();
 
     switch (code) {
     case InetFtp::errLocalFile:
@@ -493,6 +500,7 @@ void frmMain::fatalImagePut()
 void frmMain::tmrFTPReq_Timer()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrFTPReq_Timer()"));
+    endPicItemIfUploading();
     isFtpDone = true;
     tmrFTPReq->disable();
     inetFTP->cancel();

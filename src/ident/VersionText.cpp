@@ -290,4 +290,17 @@ QString compatibilityWarningText(int16_t binLevel, int16_t termLevel)
     return lines.join(QStringLiteral("\r\n"));
 }
 
+bool sameVersion(const QString& reported, const QString& expected)
+{
+    auto digits = [](const QString& s) {
+        QString d;
+        for (QChar c : s) {
+            if (c.isDigit())
+                d += c;
+        }
+        return d;
+    };
+    return !digits(expected).isEmpty() && digits(reported) == digits(expected);
+}
+
 }  // namespace ident

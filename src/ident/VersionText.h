@@ -19,6 +19,10 @@ inline const QString kBootRomModeVersion = QStringLiteral("BOOTROM MODE");
 // Left to right, no overlap, case-sensitive; an empty search changes nothing.
 QString SearchAndReplace(const QString& src, const QString& search, const QString& repl);
 
+// Whether the version a terminal reports is the one a file carries, by their
+// digits (a file named _15 for an antenna reporting 1.5, PIC_3_05 for 3.05).
+bool sameVersion(const QString& reported, const QString& expected);
+
 // What one version answer means for the state. An empty optional leaves the
 // variable as it was.
 struct VersionInterpretation {

@@ -100,142 +100,240 @@ void FtpPut::setCredentials(const QString& user, const QString& password)
     password_ = password;
 }
 
+// One session of the one-shot calls: the control connection logged in, in
+// the given type, with a passive data connection open. Each failure fills
+// the result as the original call reported it.
+class FtpPut::Session {
+public:
+    Session(const FtpPut& owner, FtpPutResult& result, int limitMs)
+        : owner_(owner), result_(result), session_(control_, clock_, limitMs, result.reply)
+    {
+        clock_.start();
+    }
+
+    bool failed(Failure f, int code, const QString& text = {})
+    {
+        result_.failure = f;
+        result_.error = code;
+        if (!text.isEmpty())
+            result_.reply = text;
+        return false;
+    }
+    // A silent peer ends in a time-out; one that hangs up made no connection
+    // before the login and reset it after.
+    int lost() const { return session_.expired() ? InetFtp::errTimeout : InetFtp::errConnectionReset; }
+    int unreachable() const { return session_.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect; }
+    static int refusedCode(const FtpReply& r) { return r.code == 421 ? InetFtp::errConnectionReset : InetFtp::errRefused; }
+
+    bool open(const char* type)
+    {
+        const quint16 port = owner_.port_ ? owner_.port_ : Settings::get().ftpPort;
+        if (const QString refusal = InetFtp::guardRefusal("FtpPut", owner_.host_, port); !refusal.isEmpty()) {
+            if (owner_.onGuardLog)
+                owner_.onGuardLog(refusal);
+            return failed(Failure::Connect, InetFtp::errCannotConnect,
+                          QStringLiteral("Cannot connect to %1 port %2: not a loopback address").arg(owner_.host_).arg(port));
+        }
+        quint32 literal = 0;
+        if (Settings::parseIPv4(owner_.host_, &literal))
+            control_.connectToHost(QHostAddress(literal), port);
+        else
+            control_.connectToHost(owner_.host_, port);
+        if (!control_.waitForConnected(session_.left())) {
+            int code = InetFtp::errCannotConnect;
+            if (session_.expired() || control_.error() == QAbstractSocket::SocketTimeoutError)
+                code = InetFtp::errTimeout;
+            else if (control_.error() == QAbstractSocket::HostNotFoundError)
+                code = InetFtp::errNameNotResolved;
+            return failed(Failure::Connect, code,
+                          QStringLiteral("Cannot connect to %1: %2").arg(owner_.host_, control_.errorString()));
+        }
+
+        // Connection and login make the "connection" of the original call.
+        auto greeting = session_.reply(true);
+        if (!greeting)
+            return failed(Failure::Connect, unreachable());
+        if (!greeting->positive())
+            return failed(Failure::Connect, InetFtp::errCannotConnect);
+        session_.send("USER", owner_.user_);
+        auto login = session_.reply(true);
+        if (login && login->intermediate()) {
+            session_.send("PASS", owner_.password_);
+            login = session_.reply(true);
+        }
+        if (!login)
+            return failed(Failure::Connect, unreachable());
+        if (!login->positive())
+            return failed(Failure::Connect, InetFtp::errLoginRefused);
+
+        session_.send("TYPE", QLatin1String(type));
+        const auto typeReply = session_.reply(true);
+        if (!typeReply)
+            return failed(Failure::Put, lost());
+        if (!typeReply->positive())
+            return failed(Failure::Put, refusedCode(*typeReply));
+
+        session_.send("PASV");
+        auto passive = session_.reply(true);
+        std::optional<quint16> dataPort;
+        if (passive && passive->positive())
+            dataPort = parsePasvReply(passive->text);
+        if (passive && !dataPort) {
+            session_.send("EPSV");
+            passive = session_.reply(true);
+            if (passive && passive->positive())
+                dataPort = parseEpsvReply(passive->text);
+        }
+        if (!passive)
+            return failed(Failure::Put, lost());
+        if (!dataPort)
+            return failed(Failure::Put, refusedCode(*passive));
+
+        // As in InetFtp: data goes to the control connection's peer only.
+        data_.connectToHost(control_.peerAddress(), *dataPort);
+        if (!data_.waitForConnected(session_.left()))
+            return failed(Failure::Put, session_.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect,
+                          QStringLiteral("Cannot open the data connection: %1").arg(data_.errorString()));
+        return true;
+    }
+
+    // The goodbye is a courtesy that must not hold the window.
+    void quit()
+    {
+        session_.send("QUIT");
+        session_.reply(true, Settings::scaled(2000));
+        control_.disconnectFromHost();
+    }
+
+    const FtpPut& owner_;
+    FtpPutResult& result_;
+    QElapsedTimer clock_;
+    QTcpSocket control_;
+    QTcpSocket data_;
+    BlockingSession session_;
+};
+
+int FtpPut::limitMs() const
+{
+    return timeoutMs_ >= 0 ? std::max(1, timeoutMs_) : Settings::scaled(60000);
+}
+
 FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
 {
     FtpPutResult result;
-    auto failed = [&result](Failure f, int code, const QString& text = {}) {
-        result.failure = f;
-        result.error = code;
-        if (!text.isEmpty())
-            result.reply = text;
-        return result;
-    };
+    Session s(*this, result, limitMs());
 
     // The local file is opened before anything goes on the wire: a file this
     // PC cannot read must not cost the terminal its descriptor.
     QFile file(localPath);
-    if (!QFileInfo(localPath).isFile() || !file.open(QIODevice::ReadOnly))
-        return failed(Failure::Local, InetFtp::errLocalFile,
-                      QStringLiteral("Local file cannot be read: %1 (%2)")
-                          .arg(localPath, QFileInfo(localPath).isFile() ? file.errorString() : QStringLiteral("not a file")));
-    if (remoteName.isEmpty() || remoteName.contains(QLatin1Char('\r')) || remoteName.contains(QLatin1Char('\n')))
-        return failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Not a remote file name: %1").arg(remoteName));
-
-    const quint16 port = port_ ? port_ : Settings::get().ftpPort;
-    if (const QString refusal = InetFtp::guardRefusal("FtpPut", host_, port); !refusal.isEmpty()) {
-        if (onGuardLog)
-            onGuardLog(refusal);
-        return failed(Failure::Connect, InetFtp::errCannotConnect,
-                      QStringLiteral("Cannot connect to %1 port %2: not a loopback address").arg(host_).arg(port));
+    if (!QFileInfo(localPath).isFile() || !file.open(QIODevice::ReadOnly)) {
+        s.failed(Failure::Local, InetFtp::errLocalFile,
+                 QStringLiteral("Local file cannot be read: %1 (%2)")
+                     .arg(localPath, QFileInfo(localPath).isFile() ? file.errorString() : QStringLiteral("not a file")));
+        return result;
     }
-
-    QElapsedTimer clock;
-    clock.start();
-    const int limit = timeoutMs_ >= 0 ? std::max(1, timeoutMs_) : Settings::scaled(60000);
-    QTcpSocket control;
-    BlockingSession session(control, clock, limit, result.reply);
-    // A silent peer ends in a time-out; one that hangs up made no connection
-    // before the login and reset it after.
-    auto lost = [&session] { return session.expired() ? InetFtp::errTimeout : InetFtp::errConnectionReset; };
-    auto unreachable = [&session] { return session.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect; };
-
-    quint32 literal = 0;
-    if (Settings::parseIPv4(host_, &literal))
-        control.connectToHost(QHostAddress(literal), port);
-    else
-        control.connectToHost(host_, port);
-    if (!control.waitForConnected(session.left())) {
-        int code = InetFtp::errCannotConnect;
-        if (session.expired() || control.error() == QAbstractSocket::SocketTimeoutError)
-            code = InetFtp::errTimeout;
-        else if (control.error() == QAbstractSocket::HostNotFoundError)
-            code = InetFtp::errNameNotResolved;
-        return failed(Failure::Connect, code, QStringLiteral("Cannot connect to %1: %2").arg(host_, control.errorString()));
+    if (remoteName.isEmpty() || remoteName.contains(QLatin1Char('\r')) || remoteName.contains(QLatin1Char('\n'))) {
+        s.failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Not a remote file name: %1").arg(remoteName));
+        return result;
     }
+    if (!s.open("A"))
+        return result;
 
-    // Connection and login make the "connection" of the original call.
-    auto greeting = session.reply(true);
-    if (!greeting)
-        return failed(Failure::Connect, unreachable());
-    if (!greeting->positive())
-        return failed(Failure::Connect, InetFtp::errCannotConnect);
-    session.send("USER", user_);
-    auto login = session.reply(true);
-    if (login && login->intermediate()) {
-        session.send("PASS", password_);
-        login = session.reply(true);
+    s.session_.send("STOR", remoteName);
+    const auto opened = s.session_.reply(false);
+    if (!opened) {
+        s.failed(Failure::Put, s.lost());
+        return result;
     }
-    if (!login)
-        return failed(Failure::Connect, unreachable());
-    if (!login->positive())
-        return failed(Failure::Connect, InetFtp::errLoginRefused);
-
-    auto refusedCode = [](const FtpReply& r) { return r.code == 421 ? InetFtp::errConnectionReset : InetFtp::errRefused; };
-    session.send("TYPE", QStringLiteral("A"));
-    const auto type = session.reply(true);
-    if (!type)
-        return failed(Failure::Put, lost());
-    if (!type->positive())
-        return failed(Failure::Put, refusedCode(*type));
-
-    session.send("PASV");
-    auto passive = session.reply(true);
-    std::optional<quint16> dataPort;
-    if (passive && passive->positive())
-        dataPort = parsePasvReply(passive->text);
-    if (passive && !dataPort) {
-        session.send("EPSV");
-        passive = session.reply(true);
-        if (passive && passive->positive())
-            dataPort = parseEpsvReply(passive->text);
+    if (!opened->preliminary()) {
+        s.failed(Failure::Put, opened->positive() ? InetFtp::errConnectionReset : Session::refusedCode(*opened));
+        return result;
     }
-    if (!passive)
-        return failed(Failure::Put, lost());
-    if (!dataPort)
-        return failed(Failure::Put, refusedCode(*passive));
-
-    // As in InetFtp: data goes to the control connection's peer only.
-    QTcpSocket data;
-    data.connectToHost(control.peerAddress(), *dataPort);
-    if (!data.waitForConnected(session.left()))
-        return failed(Failure::Put, session.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect,
-                      QStringLiteral("Cannot open the data connection: %1").arg(data.errorString()));
-
-    session.send("STOR", remoteName);
-    const auto opened = session.reply(false);
-    if (!opened)
-        return failed(Failure::Put, lost());
-    if (!opened->preliminary())
-        return failed(Failure::Put, opened->positive() ? InetFtp::errConnectionReset : refusedCode(*opened));
 
     bool pendingCr = false;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     for (;;) {
         const qint64 n = file.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return failed(Failure::Local, InetFtp::errLocalFile,
-                          QStringLiteral("Local file cannot be read: %1 (%2)").arg(localPath, file.errorString()));
+        if (n < 0) {
+            s.failed(Failure::Local, InetFtp::errLocalFile,
+                     QStringLiteral("Local file cannot be read: %1 (%2)").arg(localPath, file.errorString()));
+            return result;
+        }
         if (n == 0)
             break;
-        data.write(toNetworkText(buffer.constData(), n, pendingCr));
-        while (data.bytesToWrite() > 0) {
-            if (!data.waitForBytesWritten(session.left()))
-                return failed(Failure::Put, lost(), QStringLiteral("Data connection: %1").arg(data.errorString()));
+        s.data_.write(toNetworkText(buffer.constData(), n, pendingCr));
+        while (s.data_.bytesToWrite() > 0) {
+            if (!s.data_.waitForBytesWritten(s.session_.left())) {
+                s.failed(Failure::Put, s.lost(), QStringLiteral("Data connection: %1").arg(s.data_.errorString()));
+                return result;
+            }
         }
     }
-    data.disconnectFromHost();
-    if (data.state() != QAbstractSocket::UnconnectedState && !data.waitForDisconnected(session.left()))
-        return failed(Failure::Put, lost(), QStringLiteral("Data connection: %1").arg(data.errorString()));
+    s.data_.disconnectFromHost();
+    if (s.data_.state() != QAbstractSocket::UnconnectedState && !s.data_.waitForDisconnected(s.session_.left())) {
+        s.failed(Failure::Put, s.lost(), QStringLiteral("Data connection: %1").arg(s.data_.errorString()));
+        return result;
+    }
 
-    const auto stored = session.reply(true);
-    if (!stored)
-        return failed(Failure::Put, lost());
-    if (!stored->positive())
-        return failed(Failure::Put, refusedCode(*stored));
+    const auto stored = s.session_.reply(true);
+    if (!stored) {
+        s.failed(Failure::Put, s.lost());
+        return result;
+    }
+    if (!stored->positive()) {
+        s.failed(Failure::Put, Session::refusedCode(*stored));
+        return result;
+    }
+    s.quit();
+    return result;
+}
 
-    // The file is there; the goodbye is a courtesy that must not hold the window.
-    session.send("QUIT");
-    session.reply(true, Settings::scaled(2000));
-    control.disconnectFromHost();
+FtpFetchResult FtpPut::fetch(const QString& remoteName, qint64 maxBytes)
+{
+    FtpFetchResult result;
+    Session s(*this, result, limitMs());
+    if (remoteName.isEmpty() || remoteName.contains(QLatin1Char('\r')) || remoteName.contains(QLatin1Char('\n'))) {
+        s.failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Not a remote file name: %1").arg(remoteName));
+        return result;
+    }
+    if (!s.open("I"))
+        return result;
+    s.session_.send("RETR", remoteName);
+    const auto opened = s.session_.reply(false);
+    if (!opened) {
+        s.failed(Failure::Put, s.lost());
+        return result;
+    }
+    if (!opened->preliminary()) {
+        // 550: the file is not there, which is an answer, not a failure.
+        if (opened->code == 550) {
+            result.absent = true;
+            s.quit();
+        } else {
+            s.failed(Failure::Put, opened->positive() ? InetFtp::errConnectionReset : Session::refusedCode(*opened));
+        }
+        return result;
+    }
+    // Enough to tell what the file is; the rest stays on the terminal.
+    for (;;) {
+        if (s.data_.bytesAvailable() > 0) {
+            result.bytes += s.data_.read(maxBytes - result.bytes.size());
+            if (result.bytes.size() >= maxBytes)
+                break;
+            continue;
+        }
+        if (s.data_.state() != QAbstractSocket::ConnectedState)
+            break;  // the server closed the data connection: all of it is here
+        if (!s.data_.waitForReadyRead(s.session_.left()) && s.data_.bytesAvailable() == 0 &&
+            s.data_.state() == QAbstractSocket::ConnectedState) {
+            s.failed(Failure::Put, s.lost());
+            return result;
+        }
+    }
+    result.truncated = result.bytes.size() >= maxBytes;
+    s.data_.abort();
+    // A transfer cut short may be answered 426 rather than 226: the bytes read stand.
+    s.session_.reply(true, Settings::scaled(2000));
+    s.quit();
     return result;
 }

@@ -16,6 +16,14 @@ struct FtpPutResult {
     bool ok() const { return failure == Failure::None; }
 };
 
+// A one-shot fetch: the file's first bytes, or absent when the server
+// answered 550; a failure otherwise.
+struct FtpFetchResult : FtpPutResult {
+    bool absent = false;
+    QByteArray bytes;
+    bool truncated = false;  // the file holds more than was asked for
+};
+
 // The one-shot put of a small file: connect, log in with the service account,
 // TYPE A, PASV, STOR, QUIT. Synchronous like the original call: it blocks on
 // its own sockets and serves no events, bounded by a time-out.
@@ -32,9 +40,15 @@ public:
     // Puts localPath under remoteName, relative to the login folder.
     FtpPutResult put(const QString& localPath, const QString& remoteName = QStringLiteral("image.txt"));
 
+    // Fetches the first maxBytes of remoteName, TYPE I, the same way.
+    FtpFetchResult fetch(const QString& remoteName, qint64 maxBytes);
+
     std::function<void(const QString&)> onGuardLog;
 
 private:
+    class Session;
+    int limitMs() const;
+
     QString host_;
     quint16 port_ = 0;
     QString user_ = QStringLiteral("qorauser");

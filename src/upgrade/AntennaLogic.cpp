@@ -177,7 +177,11 @@ bool fits(const Firmware& files, int32_t terminal)
 
 bool fitsStandalone(const Firmware& files, int32_t terminal)
 {
-    return terminal != CLASS_UNKNOWN && files.atb == files.hpa && fits(files, terminal);
+    // The pair must be of one class; an absent file counts as class 0 here, so
+    // an HPA file of class 2 alone passes and an ATB file alone does not.
+    const int32_t atb = files.atb == kNoFile ? 0 : files.atb;
+    const int32_t hpa = files.hpa == kNoFile ? 0 : files.hpa;
+    return terminal != CLASS_UNKNOWN && atb == hpa && fits(files, terminal);
 }
 
 }  // namespace ant

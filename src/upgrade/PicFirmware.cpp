@@ -4,7 +4,9 @@
 
 #include "ftp/FtpLogic.h"
 #include "ident/VersionText.h"
+#include "log/LogFormat.h"
 #include "platform/Files.h"
+#include "platform/FtpPut.h"
 #include "platform/InetFtp.h"
 #include "platform/Settings.h"
 #include "platform/TcpClient.h"
@@ -120,14 +122,35 @@ void frmMain::UPG_StandalonePICUpgrade()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_StandalonePICUpgrade()"));
     SetMouseCursor(1);
+    // This start consumes the item: whatever becomes of it, nothing starts it again.
+    isUpgPicSelected = false;
     if (strLocalPicFile.isEmpty()) {
+        picAttemptEnds(QStringLiteral("PIC Upgrade not done: no PIC file"));
         msgBox(QStringLiteral("Unable to find PIC binary in home directory ") + strHomeDir + QStringLiteral(".") +
                    zing::kCrLf + QStringLiteral("Please copy PIC file into ") + strHomeDir,
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleUserAction);
-        SetMouseCursor(0);
         return;
     }
-    isPicReflashFailed = false;
+    // The file may have changed since start-up: it is checked again before it goes out.
+    const qint64 bytes = Files::size(strHomeDir + strLocalPicFile);
+    if (bytes < pic::kMinFileBytes) {
+        picAttemptEnds(QStringLiteral("PIC Upgrade not done: the PIC file is missing or too short"));
+        setStatusText(QStringLiteral("PIC Upgrade cancelled: invalid PIC firmware file."));
+        msgBox(QStringLiteral("Invalid PIC firmware file ") + strHomeDir + strLocalPicFile +
+                   (bytes < 0 ? QStringLiteral(": it cannot be read.") : QStringLiteral(": it holds only %1 bytes.").arg(bytes)) +
+                   zing::kCrLf + QStringLiteral("PIC Upgrade cancelled: nothing was sent to the Satellite IP Modem."),
+               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        return;
+    }
+    // Nothing of an earlier attempt counts for this one.
+    tmrTelnetConnect->disable();
+    tmrPicUpgrCnt->disable();
+    picUpgRetryCount = 0;
+    picDataAnswers = 0;
+    isPicBattRebootWait = false;
+    isPicImageSwapped_ = false;
+    isPicVerdictDue_ = false;
+    picReflash_ = pic::Reflash::NotRun;
     setFtpState(ftp::UPGRADE_PIC_SA_CMD);
     setStatusText(QStringLiteral("Uploading PIC software! Wait..."));
     inetFTP->setAddress(strIPAddress);
@@ -139,8 +162,21 @@ void frmMain::UPG_StandalonePICUpgrade()
     UI_UpdateUIUpgState(4);
 }
 
+void frmMain::endPicItemIfUploading()
+{
+    isUpgPicSelected = false;
+    if (currFtpState != ftp::UPGRADE_PIC_SA_CMD || currUpgradeState != UPG_STATE_UPG_PIC)
+        return;
+    WriteLog(qlog::LOG_ERR, QStringLiteral("PIC Upgrade not done: the PIC file was not uploaded.  Upgrade ended."));
+    currUpgradeState = UPG_STATE_IDLE;
+    WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+}
+
 void frmMain::openTelnet(const QString& host)
 {
+    telnetShell->close();
+    noteShellLeftOut();
+    isPicShellListening_ = true;
     telnetShell->remoteHost = host;
     telnetShell->remotePort = Settings::get().telnetPort;
     telnetShell->connectToHost();
@@ -158,13 +194,13 @@ void frmMain::Init_PIC_Upgrade()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> Init_PIC_Upgrade()"));
     setPicState(PIC_UPG_STATE_INIT_CONNECT);
-    if (telnetShell->state() == TcpClient::sckConnected) {
-        telnetShell->close();
+    if (telnetShell->state() == TcpClient::sckConnected)
         WriteLog(qlog::LOG_DET, QStringLiteral("Init_PIC_Upgrade(): Closing existing open telnet connection."));
-    }
-    telnetShell->close();
     isPicBattRebootWait = false;
     picDataAnswers = 0;
+    // A terminal in its Boot ROM may hold the PIC copy as its descriptor
+    // until this phase has put the backup back.
+    isPicImageSwapped_ = true;
     const QString host = Settings::get().defaultTerminalIp;
     WriteLog(qlog::LOG_DET, QStringLiteral("Init_PIC_Upgrade(): open telnet connection: ") + host);
     openTelnet(host);
@@ -180,17 +216,21 @@ void frmMain::setPicState(int32_t state)
     }
 }
 
+QString frmMain::picInterruptedNote() const
+{
+    return isPicImageSwapped_ ? zing::kCrLf + zing::kCrLf + pic::kBootRomNote : QString();
+}
+
 void frmMain::tmrTelnetConnect_Timer()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrTelnetConnect_Timer()"));
-    telnetShell->close();
-    tmrTelnetConnect->disable();
-    SetMouseCursor(0);
+    const bool reflashPhase = picUpgradeState == PIC_UPG_STATE_INIT_CONNECT;
+    picAttemptEnds(QStringLiteral("PIC Upgrade not done: no telnet greeting"));
     setStatusText(QStringLiteral("Telnet Connection failed."));
-    if (picUpgradeState == PIC_UPG_STATE_INIT_CONNECT)
+    if (reflashPhase)
         msgBox(QStringLiteral("Can not send command to upgrade the PIC. ") + zing::kCrLf +
                    QStringLiteral("Please check cable connections, Power cycle the modem.") + zing::kCrLf +
-                   QStringLiteral("Repeat upgrade process."),
+                   QStringLiteral("Repeat upgrade process.") + picInterruptedNote(),
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
 }
 
@@ -200,15 +240,11 @@ void frmMain::tmrPicUpgrCnt_Timer()
     ++picUpgRetryCount;
     if (picUpgRetryCount <= 10)
         return;
-    tmrPicUpgrCnt->disable();
-    SetMouseCursor(0);
-    telnetShell->close();
-    setPicState(PIC_UPG_STATE_INIT_CONNECT);
-    UI_UpdateUIUpgState(1);
+    picAttemptEnds(QStringLiteral("PIC Upgrade not done: no progress"));
     setStatusText(QString());
     msgBox(QStringLiteral("PIC Upgrade failed to connect to: ") + Settings::get().defaultTerminalIp + zing::kCrLf +
                QStringLiteral("Click OK and try again.") + zing::kCrLf +
-               QStringLiteral("Please refer to the Help menu if needed."),
+               QStringLiteral("Please refer to the Help menu if needed.") + picInterruptedNote(),
            MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
 }
 
@@ -237,11 +273,53 @@ void frmMain::tmrPicUpgResetDelay_Timer()
 
 void frmMain::UPG_AbortPICUpgrade(const QString& reason)
 {
+    picAttemptEnds(QStringLiteral("PIC Upgrade aborted"));
     setStatusText(QStringLiteral("PIC Upgrade Failed ! Restart application"));
-    telnetShell->close();
-    tmrPicUpgrCnt->disable();
-    SetMouseCursor(0);
     DisableFTPbuttons();
-    msgBox(QStringLiteral("PIC Upgrade failed.  Click OK and close the upgrader.") + zing::kCrLf + reason, MsgButtons::OK,
-           MsgIcon::Exclamation, zing::kTitleFault);
+    msgBox(QStringLiteral("PIC Upgrade failed.  Click OK and close the upgrader.") + zing::kCrLf + reason +
+               picInterruptedNote(),
+           MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+}
+
+void frmMain::picVerdict(bool answered)
+{
+    isPicVerdictDue_ = false;
+    const pic::Verdict v = pic::judge(picReflash_, answered && isBootRomMode, isPicBackupLeft_,
+                                      answered ? txtTermPICVersion->text() : QString(), strLocalPicVersion);
+    WriteLog(v.took ? qlog::LOG_INF : qlog::LOG_ERR, v.logLine);
+    if (picUpgradeState != PIC_UPG_STATE_INIT_CONNECT)
+        setPicState(PIC_UPG_STATE_INIT_CONNECT);
+    if (currUpgradeState != UPG_STATE_IDLE) {
+        currUpgradeState = UPG_STATE_IDLE;
+        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    }
+    UI_UpdateUIUpgState(1);
+    setStatusText(v.status);
+    if (!v.box.isEmpty())
+        msgBox(v.box, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+}
+
+void frmMain::checkForInterruptedPic()
+{
+    isPicBackupLeft_ = false;
+    const bool atRest = picUpgradeState == 0 || picUpgradeState == PIC_UPG_STATE_INIT_CONNECT;
+    if (!isBootRomMode || !isPicFwOk || !atRest || isPicShellListening_ || tmrTelnetConnect->enabled())
+        return;
+    // The backup descriptor exists only between the preparation and the
+    // reflash phase: a terminal left with it starts its Boot ROM.
+    FtpPut probe(strIPAddress);
+    probe.setTimeoutMs(Settings::scaled(5000));
+    probe.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    const FtpFetchResult found = probe.fetch(QStringLiteral("uimage.txt"), 4096);
+    if (!found.ok() || found.absent) {
+        WriteLog(qlog::LOG_DET, QStringLiteral("No interrupted PIC Upgrade on the terminal (uimage.txt: ") +
+                                    qlog::printableBytes(found.reply.toLatin1(), 120) + QStringLiteral(")"));
+        return;
+    }
+    isPicBackupLeft_ = true;
+    WriteLog(qlog::LOG_INF, QStringLiteral("The terminal runs its Boot ROM and holds uimage.txt: a PIC Upgrade was "
+                                           "interrupted.  Running the PIC Upgrade again puts its image file back."));
+    UI_EnablePICFunctionality();
+    chkPICUpg->setEnabled(true);
+    setStatusText(QStringLiteral("Boot ROM after an interrupted PIC Upgrade: run the PIC Upgrade again."));
 }

@@ -1,5 +1,11 @@
 #include "upgrade/PicLogic.h"
 
+#include "app/UpgraderState.h"
+#include "ftp/FtpLogic.h"
+#include "ident/VersionText.h"
+
+#include <utility>
+
 namespace pic {
 
 namespace {
@@ -56,6 +62,7 @@ QByteArray password() { return line("skywardly"); }
 QByteArray changeDirectory() { return line("cd \"/tffs0/\""); }
 QByteArray batteryQuery() { return line("pic_data_show"); }
 QByteArray showDescriptor() { return line("copy \"image.txt\""); }
+QByteArray showBackup() { return line("copy \"uimage.txt\""); }
 QByteArray backUpDescriptor() { return line("mv \"image.txt\",\"uimage.txt\""); }
 QByteArray replaceDescriptor() { return line("copy \"pic.s19\",\"image.txt\""); }
 QByteArray restoreCheck() { return line("cd \"/tffs0/\"; copy \"uimage.txt\""); }
@@ -66,48 +73,218 @@ QByteArray reboot() { return line("pwd;sleep(4);reboot"); }
 QByteArray emptyLine() { return line(QByteArray()); }
 }  // namespace cmd
 
-bool isLoginPrompt(const QString& piece)
+bool isLoginPrompt(const QString& text)
 {
-    return piece.contains(QLatin1String("VxWorks login:")) ||
-           (piece.contains(QLatin1String("Username:")) &&
-            (piece.contains(QLatin1String("[BSP 2A]")) || piece.contains(QLatin1String("[BSP 2C]"))));
+    return text.contains(QLatin1String("VxWorks login:")) ||
+           (text.contains(QLatin1String("Username:")) &&
+            (text.contains(QLatin1String("[BSP 2A]")) || text.contains(QLatin1String("[BSP 2C]"))));
 }
 
-bool hasShellPrompt(const QString& piece)
+bool hasShellPrompt(const QString& text)
 {
-    return piece.contains(QLatin1String("->"));
+    return text.contains(QLatin1String("->"));
 }
 
-bool isSessionLimit(const QString& piece)
+bool isSessionLimit(const QString& text)
 {
-    return piece.contains(QLatin1String("Sorry, session limit reached."));
+    return text.contains(QLatin1String("Sorry, session limit reached."));
 }
 
-bool isSuccessValue(const QString& piece)
+bool isSuccessValue(const QString& text)
 {
-    return piece.contains(QLatin1String("value = 0 = 0x0"));
+    return text.contains(QLatin1String("value = 0 = 0x0"));
 }
 
-bool isFailureValue(const QString& piece)
+bool isFailureValue(const QString& text)
 {
-    return piece.contains(QLatin1String("value = -1 = 0xffffffff"));
+    return text.contains(QLatin1String("value = -1 = 0xffffffff"));
 }
 
-bool hasValue(const QString& piece)
+bool hasValue(const QString& text)
 {
-    return piece.contains(QLatin1String("value = "));
+    return text.contains(QLatin1String("value = "));
 }
 
-Battery batteryVerdict(const QString& piece)
+Answer answerOf(const QString& text, int commands)
 {
-    if (piece.contains(QLatin1String("FAIL")) || piece.contains(QLatin1String("BATT_PRESENT=0")) ||
-        piece.contains(QLatin1String("ERROR")))
-        return Battery::Absent;
-    if (piece.contains(QLatin1String("BATT_PRESENT=1")))
+    Answer a;
+    qsizetype outputFrom = 0;
+    qsizetype at = 0;
+    for (int n = 1; n <= commands; ++n) {
+        const qsizetype start = text.indexOf(QLatin1String("value = "), at);
+        if (start < 0)
+            return a;
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            return a;  // the line is still arriving
+        if (n == commands) {
+            a.complete = true;
+            a.output = text.mid(outputFrom, start - outputFrom);
+            a.value = text.mid(start, end - start).trimmed();
+        }
+        outputFrom = at = end + 1;
+    }
+    return a;
+}
+
+Battery batteryVerdict(const QString& answer)
+{
+    if (answer.contains(QLatin1String("BATT_PRESENT=1")))
         return Battery::Present;
-    if (piece.contains(QLatin1String("PIC Data Array")) || piece.contains(QLatin1String("pic_poll_data: failed")))
+    if (answer.contains(QLatin1String("FAIL")) || answer.contains(QLatin1String("BATT_PRESENT=0")) ||
+        answer.contains(QLatin1String("ERROR")))
+        return Battery::Absent;
+    if (answer.contains(QLatin1String("PIC Data Array")) || answer.contains(QLatin1String("pic_poll_data: failed")))
         return Battery::Unknown;
     return Battery::NoVerdict;
+}
+
+Shown shown(const Answer& a)
+{
+    if (a.failed())
+        return Shown::Missing;
+    // The rule the software upgrade trusts a fetched descriptor by; a file
+    // that names no executable cannot start the terminal's software.
+    return a.ok() && !ftp::checkImage(a.output.toLatin1()).valid ? Shown::PicCopy : Shown::Descriptor;
+}
+
+QString shownName(Shown s)
+{
+    switch (s) {
+    case Shown::Missing:
+        return QStringLiteral("missing");
+    case Shown::PicCopy:
+        return QStringLiteral("no executable named (the PIC file's copy)");
+    case Shown::Descriptor:
+        break;
+    }
+    return QStringLiteral("names the executable");
+}
+
+PrepAction prepAction(Shown image, Shown backup)
+{
+    switch (image) {
+    case Shown::Descriptor:
+        return backup == Shown::Missing ? PrepAction::BackUp : PrepAction::StaleBackup;
+    case Shown::PicCopy:
+        return PrepAction::AlreadySwapped;
+    case Shown::Missing:
+        break;
+    }
+    return PrepAction::Replace;
+}
+
+RestoreAction restoreAction(Shown backup, Shown image)
+{
+    if (backup == Shown::Descriptor)
+        return image == Shown::Descriptor ? RestoreAction::Nothing : RestoreAction::Restore;
+    return image == Shown::PicCopy ? RestoreAction::Remove : RestoreAction::Nothing;
+}
+
+void ShellText::add(const QByteArray& piece)
+{
+    text_ += piece;
+    if (text_.size() > kKeepBytes)
+        text_.remove(0, text_.size() - kKeepBytes);
+}
+
+bool ShellText::mayLog(qint64 lineBytes)
+{
+    if (logged_ + lineBytes > kLogBytes) {
+        leftOut_ += lineBytes;
+        logged_ = kLogBytes;
+        return false;
+    }
+    logged_ += lineBytes;
+    return true;
+}
+
+qint64 ShellText::restart()
+{
+    text_.clear();
+    logged_ = 0;
+    return std::exchange(leftOut_, 0);
+}
+
+const QString kBootRomNote = QStringLiteral(
+    "The Satellite IP Modem will start in its Boot ROM: running the PIC Upgrade again puts its image file back.");
+
+Verdict judge(Reflash reflash, bool bootRom, bool backupLeft, const QString& reportedPic, const QString& fileVersion)
+{
+    Verdict v;
+    const QString expected = QString(fileVersion).replace(QLatin1Char('_'), QLatin1Char('.'));
+    if (reportedPic.isNull()) {
+        v.status = QStringLiteral("PIC Upgrade outcome unknown: Satellite IP Modem not answering.");
+        v.logLine = QStringLiteral("The Satellite IP Modem did not answer after the PIC Upgrade: whether its PIC was "
+                                   "upgraded is not known.");
+        v.box = v.logLine + QStringLiteral("\r\nPower cycle the Satellite IP Modem, read its versions with 'Get Software "
+                                           "Version' in the Tools menu, and run the PIC Upgrade again if its PIC "
+                                           "version is unchanged.");
+    } else if (bootRom) {
+        v.status = QStringLiteral("PIC Upgrade Failed !  Satellite IP Modem runs its Boot ROM.");
+        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem came back in its Boot ROM (BOOTROM MODE).");
+        v.box = v.logLine + QStringLiteral("\r\n") +
+                (backupLeft ? kBootRomNote
+                            : QStringLiteral("Its image file names no software to start: upgrade its software to start "
+                                             "it again."));
+    } else if (reflash == Reflash::NotRun) {
+        v.status = QStringLiteral("PIC Upgrade Failed !  Satellite IP Modem did not restart in its Boot ROM.");
+        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem did not restart in its Boot ROM for the "
+                                   "reflash.");
+        v.box = v.logLine + QStringLiteral("\r\n") + kBootRomNote;
+    } else if (reflash == Reflash::Failed) {
+        v.status = QStringLiteral("PIC Upgrade Failed !  Software version retrieved.");
+        v.logLine = QStringLiteral("PIC Upgrade failed (the reflash reported FAIL).  Software version retrieved.");
+    } else if (reflash != Reflash::Done) {
+        v.status = QStringLiteral("PIC Upgrade not done.  Software version retrieved.");
+        v.logLine = QStringLiteral("PIC Upgrade not done (no reflash).  Software version retrieved.");
+    } else if (ident::sameVersion(reportedPic, fileVersion)) {
+        v.took = true;
+        v.status = QStringLiteral("PIC Upgrade Successful.  Software version retrieved!");
+        v.logLine = QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!");
+    } else {
+        v.status = QStringLiteral("PIC Upgrade Failed !  The PIC reports version ") + reportedPic + QLatin1Char('.');
+        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem reports PIC version ") + reportedPic +
+                    QStringLiteral(" after the reflash; the PIC file holds ") + expected + QLatin1Char('.');
+        v.box = v.logLine + QStringLiteral("\r\nPIC firmware has not been Upgraded.\r\nPlease refer to the Help menu if needed.");
+    }
+    return v;
+}
+
+QString pieceLogPrefix(int32_t state)
+{
+    switch (state) {
+    case PIC_UPG_STATE_PREP_INIT_CONNECT:
+    case PIC_UPG_STATE_INIT_CONNECT:
+        return QStringLiteral("Connect outcome:");
+    case PIC_UPG_STATE_PREP_UNAME_SENT:
+    case PIC_UPG_STATE_UNAME_SENT:
+        return QStringLiteral("login: ");
+    case PIC_UPG_STATE_PREP_PASSWD_SENT:
+    case PIC_UPG_STATE_PASSWD_SENT:
+        return QStringLiteral("Connect outcome :");
+    case PIC_UPG_STATE_PREP_LOGGEDIN:
+    case PIC_UPG_STATE_RECOVER_IMG:
+        return QStringLiteral("cd outcome: ");
+    case PIC_UPG_STATE_PREP_CHECK_BATT:
+    case PIC_UPG_STATE_CHECK_BATT:
+    case PIC_UPG_STATE_BATT_REBOOT_WAIT:
+        return QStringLiteral("cmd outcome: ");
+    case PIC_UPG_STATE_PREP_CHK_IMG:
+    case PIC_UPG_STATE_PREP_CHK_BKUP_IMG:
+    case PIC_UPG_STATE_CHK_IMG:
+        return QStringLiteral("ls outcome: ");
+    case PIC_UPG_STATE_PREP_BKUP_IMG:
+        return QStringLiteral("mv outcome: ");
+    case PIC_UPG_STATE_PREP_CREATE_XIMG:
+        return QStringLiteral("creat outcome: ");
+    case PIC_UPG_STATE_LOGGEDIN:
+        return QStringLiteral("cd/copy outcome: ");
+    case PIC_UPG_STATE_REFLASH_SENT:
+        return QStringLiteral("Reflash: ");
+    default:
+        return QString();
+    }
 }
 
 bool isReportingPlatform(int32_t platformId)

@@ -188,7 +188,8 @@ void frmMain::tmrResponse_Timer()
         isAntUpgRespPending = false;
         sckZING->close();
         tmrResponse->disable();
-        antennaNotConfirmed();
+        antennaNotConfirmed(QStringLiteral("No Antenna FW Upgrade response after ") +
+                            QString::number(kMaxAntennaWaits + 1) + QStringLiteral(" response periods."));
         startConnectivityProbe();
         return;
     }
@@ -209,10 +210,9 @@ void frmMain::tmrResponse_Timer()
 // The terminal took the antenna request but never said how it went: the
 // sequence stops there, and the user is told what to do, for the terminal
 // may still be flashing.
-void frmMain::antennaNotConfirmed()
+void frmMain::antennaNotConfirmed(const QString& why)
 {
-    WriteLog(qlog::LOG_ERR, QStringLiteral("No Antenna FW Upgrade response after ") + QString::number(kMaxAntennaWaits + 1) +
-                                QStringLiteral(" response periods."));
+    WriteLog(qlog::LOG_ERR, why);
     currUpgradeState = UPG_STATE_IDLE;
     WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     UI_UpdateUIUpgState(1);
@@ -279,6 +279,8 @@ void frmMain::sckTest_Connect()
         DisableFTPbuttons();
     }
     WriteLog(qlog::LOG_DET, QStringLiteral("sckTestConnect: Connection succeed."));
+    if (isPicVerdictDue_ && currZingCmd == zing::VERSION_CMD)
+        picVerdict(false);
 }
 
 void frmMain::tmrConneTest_Timer()
@@ -303,4 +305,6 @@ void frmMain::tmrConneTest_Timer()
     UI_UpdateUIUpgState(1);
     SetMouseCursor(0);
     DisableFTPbuttons();
+    if (isPicVerdictDue_)
+        picVerdict(false);
 }

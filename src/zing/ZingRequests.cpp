@@ -10,6 +10,8 @@
 
 #include <QLineEdit>
 
+#include <utility>
+
 namespace {
 const QString kRetrievingVersion = QStringLiteral("Retrieving Terminal software version...");
 }  // namespace
@@ -116,7 +118,10 @@ void frmMain::ResetTerminal()
     txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
     strCurrentVersion = QStringLiteral("0_0_0_0");
     SetMouseCursor(1);
-    openZingExchange(zing::RESET_CMD, strIPAddress);
+    QString host = strIPAddress;
+    if (std::exchange(isResetAtDefaultIp_, false))
+        host = Settings::get().defaultTerminalIp;
+    openZingExchange(zing::RESET_CMD, host);
 }
 
 void frmMain::tmrFiveSecDelayedReset_Timer()

@@ -9,6 +9,7 @@
 #include "zing/ZingTexts.h"
 
 #include <QLineEdit>
+#include <QScopeGuard>
 
 namespace {
 
@@ -119,16 +120,28 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
         return;
     }
 
+    // After a PIC upgrade only what this answer says counts.
+    if (isPicVerdictDue_)
+        txtTermPICVersion->setText(QStringLiteral("UNKNOWN"));
     Util_InterpretVersionResponse(*text);
 
     if (isBootRomMode && picUpgradeState == PIC_UPG_STATE_PREP_REBOOT) {
         WriteLog(qlog::LOG_INF, QStringLiteral("Upgrade PIC in BOOTROM mode."));
         Init_PIC_Upgrade();
-    } else if (!Util_ApplyCompatibilityRule()) {
-        // Refused: the connection is left for the next request to close.
-        return;
+    } else {
+        if (picUpgradeState == PIC_UPG_STATE_PREP_REBOOT) {
+            // Back with its application: the reflash phase has no Boot ROM to
+            // run in, and the descriptor still sends the next start there.
+            WriteLog(qlog::LOG_ERR, QStringLiteral("The terminal did not restart in its Boot ROM for the PIC reflash."));
+            tmrPicUpgrCnt->disable();
+            picReflash_ = pic::Reflash::NotRun;
+            isPicVerdictDue_ = true;
+        }
+        if (!Util_ApplyCompatibilityRule()) {
+            // Refused: the connection is left for the next request to close.
+            return;
+        }
     }
-
     bool mayRequestReleaseInfo = false;
     if (!isBootRomMode) {
         qlog::LogLines log;
@@ -149,25 +162,13 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
     strCurrentVersion = ident::SearchAndReplace(strCurrentVersion, QStringLiteral("."), QStringLiteral("_"));
     sckZING->close();
 
-    // The terminal is back after the PIC upgrade's reset: the upgrade is over.
-    const auto picUpgradeOver = [this] {
-        picUpgradeState = PIC_UPG_STATE_INIT_CONNECT;
+    if (isPicVerdictDue_) {
+        // Back after the PIC upgrade: judged once its PIC version is known.
+        setPicState(PIC_UPG_STATE_INIT_CONNECT);
         currUpgradeState = UPG_STATE_IDLE;
-        UI_UpdateUIUpgState(1);
-        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(UPG_STATE_IDLE));
-    };
-    if (picUpgradeState == PIC_UPG_STATE_WAIT_RESET && isPicReflashFailed) {
-        // The reflash said FAIL: the terminal is back, the PIC is not new.
-        isPicReflashFailed = false;
-        WriteLog(qlog::LOG_ERR, QStringLiteral("PIC Upgrade failed (the reflash reported FAIL).  Software version retrieved."));
-        setStatusText(QStringLiteral("PIC Upgrade Failed !  Software version retrieved."));
-        picUpgradeOver();
-    } else if (picUpgradeState != PIC_UPG_STATE_WAIT_RESET) {
-        setStatusText(QStringLiteral("Operation Successful.  Software version retrieved!"));
+        WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     } else {
-        WriteLog(qlog::LOG_INF, QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!"));
-        setStatusText(QStringLiteral("PIC Upgrade Successful.  Software version retrieved!"));
-        picUpgradeOver();
+        setStatusText(QStringLiteral("Operation Successful.  Software version retrieved!"));
     }
     SetMouseCursor(0);
 
@@ -190,6 +191,9 @@ void frmMain::handleVersionResponse(const QByteArray& bytes)
         if (!isBromCompatSupported)
             UI_InitTermPicFields();
         setOKToFTP(true);
+        checkForInterruptedPic();
+        if (isPicVerdictDue_)
+            picVerdict();
     }
 }
 
@@ -208,6 +212,8 @@ void frmMain::versionNotRead(const QString& text)
                zing::kCrLf + zing::kConnectionProblemB,
            MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
     DisableFTPbuttons();
+    if (isPicVerdictDue_)
+        picVerdict(false);
 }
 
 // Logs the arrival, ends the exchange and gives the controls back.
@@ -230,6 +236,11 @@ std::optional<int32_t> frmMain::statusOrLengthField(const zing::ZingResponse& r)
 void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
 {
     endZingExchange(QStringLiteral("Release Info response has arrived"));
+    // A PIC upgrade waits for this answer's PIC version, whatever it holds.
+    const auto judged = qScopeGuard([this] {
+        if (isPicVerdictDue_)
+            picVerdict();
+    });
     const zing::ZingResponse r = zing::decodeResponse(bytes);
     const std::optional<int32_t> length = statusOrLengthField(r);
     if (!length)
@@ -274,8 +285,11 @@ void frmMain::handleUpgradeAntFwCnf(const QByteArray& bytes)
     endZingExchange(QStringLiteral("Antenna FW Upgrade response has arrived"));
     const zing::ZingResponse r = zing::decodeResponse(bytes);
     const std::optional<int32_t> status = statusOrLengthField(r);
-    if (!status)
-        return;  // the outcome is unknown: report nothing as done
+    if (!status) {
+        // Taken, but with no status: the terminal may be flashing the antenna.
+        antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status."));
+        return;
+    }
     WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Upgrade Status Response: ") + QString::number(*status));
     const std::optional<int32_t> length = r.textLength();
     if (length && *length > 0)

@@ -160,23 +160,37 @@ INSTANTIATE_TEST_SUITE_P(
                {"Attempting pending Antenna Upgrade...", kLeft}, kReleaseInfoDone, "5.7.2.0"}),
     tablerows::RowName());
 
-// No confirmation within seven response periods: the sequence stops and the
-// user is told the terminal may still be flashing.
+// No confirmation within seven response periods, or one too short to hold
+// its status: the sequence stops and the user is told the terminal may still
+// be flashing.
 TEST_F(Antenna, AnUnconfirmedUpgradeStopsAndSaysSo)
 {
     home.writePackage("5_7_2_0");
     putFiles(kBoth);
-    sim->updateModel([](qsim::Model& m) { m.antennaFlashMs = 2000000; });
     startUpgrader();
-    u->dialogs.queueAnswer(MsgResult::Yes);
-    w().cmdAntUpgradeMenu->trigger();
-    ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 10000))
-        << w().statusText().toStdString();
-    EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("The Satellite IP Modem did not confirm the Antenna Upgrade."));
-    EXPECT_EQ(w().statusText(), "Antenna Upgrade not confirmed !");
-    EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
-    EXPECT_EQ(w().mousePointer(), 0);
-    EXPECT_TRUE(home.logText().contains("Waiting a little longer for Antenna Response.  Retry #6"));
+    const struct { const char* name; std::function<void()> terminal; const char* log; } rows[] = {
+        {"no answer", [&] { sim->updateModel([](qsim::Model& m) { m.antennaFlashMs = 2000000; }); },
+         "Waiting a little longer for Antenna Response.  Retry #6"},
+        {"8 bytes", [&] { sim->updateFaults([](qsim::Faults& f) { f.zingByCode[0x90] = qsim::ZingFault::truncated(8); }); },
+         "Antenna FW Upgrade response without its status."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        r.terminal();
+        u->dialogs.clear();
+        u->dialogs.queueAnswer(MsgResult::Yes);
+        w().cmdAntUpgradeMenu->trigger();
+        ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 10000))
+            << w().statusText().toStdString();
+        EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("The Satellite IP Modem did not confirm the Antenna Upgrade."));
+        EXPECT_EQ(w().statusText(), "Antenna Upgrade not confirmed !");
+        EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
+        EXPECT_EQ(w().mousePointer(), 0);
+        EXPECT_TRUE(home.logText().contains(r.log));
+        sim->clearFaults();
+        sim->updateModel([](qsim::Model& m) { m.antennaFlashMs = 30000; });
+        ASSERT_TRUE(waitUntil([&] { return !sim->status().address.isEmpty(); }, 5000));
+    }
 }
 
 }  // namespace

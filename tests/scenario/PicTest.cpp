@@ -101,6 +101,8 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
 }
 
 const QString kDone = QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!");
+const QString kTook = QStringLiteral("PIC Upgrade Successful.  Software version retrieved!");
+const QString kFailSaid = QStringLiteral("PIC Upgrade Failed !  Software version retrieved.");
 const QString kBattery = QStringLiteral("PIC Upgrade failure. \r\n\r\n Reason for failure : \r\n     - Battery detected.");
 
 using M = qsim::Model;
@@ -112,49 +114,57 @@ const auto kNot = QStringLiteral("\r\nPIC firmware has not been Upgraded.\r\nRem
 INSTANTIATE_TEST_SUITE_P(
     Pic, Pic,
     ::testing::Values(
-        PicRow{"completed on a 7460", "5_7_2_0", nullptr, false, nullptr, "", kReleaseInfoDone, {kDone}, {}, "3.05"},
+        PicRow{"completed on a 7460", "5_7_2_0", nullptr, false, nullptr, "", kTook, {kDone}, {}, "3.05"},
         PicRow{"completed on a 7520", "5_9_2_0", [](M& m, F&) { m.platformVersion = "5.9.0.0"; }, false, nullptr, "",
-               kReleaseInfoDone, {"PIC Reflash Completed", kDone}, {}, "3.05"},
+               kTook, {"PIC Reflash Completed", kDone}, {}, "3.05"},
         // The unit powers off; the user powers it up and says so.
         PicRow{"completed on a 7120", "5_8_2_0", [](M& m, F&) { m.platformVersion = "5.8.0.0"; }, false, nullptr,
-               "Please perform the following steps in this order:", kReleaseInfoDone, {"PIC Reflash Completed", kDone},
+               "Please perform the following steps in this order:", kTook, {"PIC Reflash Completed", kDone},
                {}, "3.05"},
         PicRow{"Recovery Mode, then completed", "5_9_2_0",
                [](M& m, F&) { m.platformVersion = "5.9.0.0"; m.reflash = qsim::ReflashOutcome::RecoveryMode; }, false,
-               nullptr, "", kReleaseInfoDone, {"Recovery-Mode: picUpgradeState = PIC_UPG_STATE_REFLASH_SENT", kDone},
+               nullptr, "", kTook, {"Recovery-Mode: picUpgradeState = PIC_UPG_STATE_REFLASH_SENT", kDone},
                {}, "3.05"},
         // A FAIL is never followed by a success.
         PicRow{"reflash FAIL", "5_9_2_0",
                [](M& m, F&) { m.platformVersion = "5.9.0.0"; m.reflash = qsim::ReflashOutcome::Fail; }, false,
-               nullptr, kFailed, kReleaseInfoDone, {"PIC Upgrade failed (the reflash reported FAIL)."},
+               nullptr, kFailed, kFailSaid, {"PIC Upgrade failed (the reflash reported FAIL)."},
                {"PIC Upgrade was Successful", "PIC Upgrade Successful"}, "3.02"},
         // A platform that only returns a value: -1 is a failed reflash too.
         PicRow{"reflash failed on a 7460", "5_7_2_0", [](M& m, F&) { m.reflash = qsim::ReflashOutcome::Fail; }, false,
-               nullptr, kFailed, kReleaseInfoDone, {"PIC Upgrade failed (the reflash reported FAIL)."},
+               nullptr, kFailed, kFailSaid, {"PIC Upgrade failed (the reflash reported FAIL)."},
                {"PIC Upgrade was Successful"}, "3.02"},
         PicRow{"battery at the first check", "5_7_2_0", [](M& m, F&) { m.battery = qsim::Battery::Present; }, false,
                nullptr, kBattery + kNot + ".\r\n", "Battery Present.  PIC Upgrade prevented.",
                {"PIC UPGRADE FAILURE (BATT_PRESENT): "}, {"copy \"pic.s19\""}, "3.02"},
-        // Already in its Boot ROM: no preparation, the second check finds the battery.
+        // Already in its Boot ROM without a descriptor: no preparation, the
+        // second check finds the battery, and the terminal stays in its Boot
+        // ROM, which is what the window says last.
         PicRow{"battery at the second check, Boot ROM from the start", "5_7_2_0",
-               [](M& m, F&) { m.battery = qsim::Battery::Present; }, true, nullptr, kBattery + kNot + " after",
-               kVersionDone, {"Initializing PIC Upgrade.", "Closing Telnet connection used earlier for PIC Upgrade."},
-               {kDone}, "3.02"},
+               [](M& m, F&) { m.battery = qsim::Battery::Present; }, true, nullptr,
+               "PIC Upgrade failed: the Satellite IP Modem came back in its Boot ROM (BOOTROM MODE).\r\nIts image file "
+               "names no software",
+               "PIC Upgrade Failed !  Satellite IP Modem runs its Boot ROM.",
+               {"Initializing PIC Upgrade.", "Closing Telnet connection used earlier for PIC Upgrade."}, {kDone}, "3.02"},
         // The Boot ROM shell gives no verdict either: the second check asks
-        // nothing and waits, and the watchdog ends it with the descriptor back.
+        // again, gives up after eleven answers and restarts the terminal, whose
+        // descriptor is back.
         PicRow{"battery unknown, Yes", "5_7_2_0", [](M& m, F&) { m.battery = qsim::Battery::Unknown; }, false,
-               [](const MsgRecord&) { return MsgResult::Yes; }, kNoConnect, "",
-               {"Battery Presence unknown and user opted to proceed anyway.", "[1] <<display pic-data: "}, {kDone},
-               "3.02"},
+               [](const MsgRecord&) { return MsgResult::Yes; }, "Unexpected PIC data.  PIC Upgrade aborted.",
+               "PIC Upgrade not done.  Software version retrieved.",
+               {"Battery Presence unknown and user opted to proceed anyway.", "[11] <<display pic-data: "},
+               {kDone, "[12] <<display", "pic_driver_reflash"}, "3.02"},
         PicRow{"battery unknown, No", "5_7_2_0", [](M& m, F&) { m.battery = qsim::Battery::PollFailed; }, false,
                [](const MsgRecord& r) {
                    return r.text.startsWith("Battery Presence Could NOT") ? MsgResult::No : MsgResult::Yes;
                },
                "", "Battery Presence unknown and user opted to stop.  PIC Upgrade aborted.",
                {"Battery Presence unknown and user opted to stop.  PIC Upgrade aborted."}, {"copy \"pic.s19\""}, "3.02"},
-        // A failed directory change is waited on under the watchdog.
-        PicRow{"cd fails", "5_7_2_0", [](M&, F& f) { f.telnetFailCommand = "cd"; }, false, nullptr, kNoConnect, "",
-               {"tmrPicUpgrCnt.Enabled = True"}, {"pic_data_show"}, "3.02"},
+        // A failed directory change stops before anything is touched.
+        PicRow{"cd fails", "5_7_2_0", [](M&, F& f) { f.telnetFailCommand = "cd"; }, false, nullptr,
+               "PIC Upgrade stopped: the Satellite IP Modem's shell could not change to its flash folder "
+               "/tffs0/.\r\nThe Satellite IP Modem's image file was not changed",
+               "PIC Upgrade Failed !", {}, {"pic_data_show"}, "3.02"},
         PicRow{"another telnet session", "5_7_2_0", [](M&, F& f) { f.telnetSessionLimit = true; }, false, nullptr,
                "PIC Upgrade failed.  Click OK and close the upgrader.\r\nMake sure there is no other active Telnet "
                "session to the TE.",

@@ -7,10 +7,7 @@
 // executable the upload overwrites in place: cut inside that upload, the
 // terminal finds a short executable, boots its Boot ROM, and a second run
 // from there completes. And for the antenna upgrade: whatever the cut, the
-// terminal's software is untouched. And for the PIC upgrade, which swaps the
-// descriptor for the PIC file to reach the Boot ROM: the terminal boots its
-// application, or its Boot ROM with the descriptor put back by running the
-// PIC upgrade again.
+// terminal's software is untouched. (The PIC upgrade has a suite of its own.)
 #include "ReliabilitySupport.h"
 
 #include <iostream>
@@ -36,7 +33,7 @@ QString terminalPath(const QString& argument)
 // again, or the running version restored from Backup.
 struct Variant {
     std::string name;
-    enum Kind { Upgrade, Reinstall, Restore, Antenna, Pic } kind;
+    enum Kind { Upgrade, Reinstall, Restore, Antenna } kind;
     const char* target;  // the version the terminal runs after it
     QStringList road;    // the items the terminal must receive, in this order
 };
@@ -55,11 +52,6 @@ const Variant kVariants[] = {
      {kSameExecutable, "FTP QUIT", "FTP STOR image.txt", "ZING 0xd", "ZING 0x4", "ZING 0x92"}},
     {"antenna", Variant::Antenna, "5.7.1.12",
      {"FTP STOR atb.sxm", "FTP STOR hpa.sxm", "FTP QUIT", "ZING 0x90", "ZING 0x4", "ZING 0x92"}},
-    {"pic", Variant::Pic, "5.7.1.12",
-     {"FTP STOR /tffs0/pic.s19", "FTP QUIT", "TELNET qorauser", "TELNET pic_data_show",
-      "TELNET mv \"image.txt\",\"uimage.txt\"", "TELNET copy \"pic.s19\",\"image.txt\"", "ZING 0xd", "ZING 0x4",
-      "TELNET qorauser", "TELNET mv \"uimage.txt\", \"image.txt\"", "TELNET pic_driver_reflash 1", "ZING 0x4",
-      "ZING 0x92"}},
 };
 
 void prepare(Bench& b, const Variant& v)
@@ -70,16 +62,14 @@ void prepare(Bench& b, const Variant& v)
         b.backUpRunningVersion();
     else if (v.kind == Variant::Antenna)
         b.putOwnFiles({QStringLiteral("ATB_02409_15.sxm"), QStringLiteral("HPA_2407_13.sxm")});
-    else if (v.kind == Variant::Pic)
-        b.putOwnFiles({QStringLiteral("PIC_3_05.s19")});
 }
 
 void start(Bench& b, const Variant& v)
 {
     if (v.kind == Variant::Restore)
         b.pressRestore();
-    else if (v.kind == Variant::Antenna || v.kind == Variant::Pic)
-        b.pressMenu(v.kind == Variant::Pic ? b.w().cmdPicUpgradeMenu : b.w().cmdAntUpgradeMenu);
+    else if (v.kind == Variant::Antenna)
+        b.pressMenu(b.w().cmdAntUpgradeMenu);
     else
         b.upgradeSoftware();
 }
@@ -218,9 +208,8 @@ QString runCut(const CutCase& c)
     if (runs == QLatin1String("Boot ROM")) {
         // Only a cut inside the descriptor's own put may leave no executable
         // named, or one inside the upload that overwrites the running one.
-        // The PIC upgrade itself sends the terminal to its Boot ROM.
         EXPECT_TRUE(c.op.text == QLatin1String("FTP STOR image.txt") ||
-                    (c.op.text == kSameExecutable && v.kind != Variant::Upgrade) || v.kind == Variant::Pic)
+                    (c.op.text == kSameExecutable && v.kind != Variant::Upgrade))
             << "Boot ROM after a cut at " << c.op.text.toStdString();
         EXPECT_TRUE(b.startUpgrader(kVersionDone));
         if (!b.u)

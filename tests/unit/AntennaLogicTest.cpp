@@ -78,7 +78,9 @@ TEST(AntennaFit, SequenceAndStandalone)
     using ant::kNoFile;
     const struct { const char* name; ant::Firmware files; int32_t terminal; bool fits, standalone; } rows[] = {
         {"pair of the terminal's class", {true, 4, 4, kNoFile}, 4, true, true},
-        {"HPA alone, class 2", {true, kNoFile, 0, kNoFile}, 0, true, false},
+        // The standalone menu takes a class 2 HPA file alone, as it always did.
+        {"HPA alone, class 2", {true, kNoFile, 0, kNoFile}, 0, true, true},
+        {"HPA alone of another class: the sequence only", {true, kNoFile, 4, kNoFile}, 4, true, false},
         {"ATB alone: the sequence only", {true, 4, kNoFile, kNoFile}, 4, true, false},
         {"IAC for an IAC antenna", {true, kNoFile, kNoFile, 5}, 5, true, true},
         {"IAC for a class 11 antenna", {true, kNoFile, kNoFile, 5}, 4, false, false},
