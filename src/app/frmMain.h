@@ -354,6 +354,7 @@ private:
     void sendTelnet(const QByteArray& line, bool secret = false);
     void noteShellLeftOut();
     void logPiece(const QString& prefix, const QByteArray& piece, int level = qlog::LOG_DET);
+    void logShell(int level, const QString& line);
     void armPicWatchdog();
     // One step of a telnet phase: the line sent, the state it waits in, the
     // status shown, under the watchdog.

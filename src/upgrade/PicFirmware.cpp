@@ -124,7 +124,7 @@ void frmMain::UPG_StandalonePICUpgrade()
     SetMouseCursor(1);
     // This start consumes the item: whatever becomes of it, nothing starts it again.
     isUpgPicSelected = false;
-    if (strLocalPicFile.isEmpty()) {
+    if (strLocalPicFile.isEmpty() || !Files::isFile(strHomeDir + strLocalPicFile)) {
         picAttemptEnds(QStringLiteral("PIC Upgrade not done: no PIC file"));
         msgBox(QStringLiteral("Unable to find PIC binary in home directory ") + strHomeDir + QStringLiteral(".") +
                    zing::kCrLf + QStringLiteral("Please copy PIC file into ") + strHomeDir,
@@ -134,7 +134,7 @@ void frmMain::UPG_StandalonePICUpgrade()
     // The file may have changed since start-up: it is checked again before it goes out.
     const qint64 bytes = Files::size(strHomeDir + strLocalPicFile);
     if (bytes < pic::kMinFileBytes) {
-        picAttemptEnds(QStringLiteral("PIC Upgrade not done: the PIC file is missing or too short"));
+        picAttemptEnds(QStringLiteral("PIC Upgrade not done: the PIC file is too short"));
         setStatusText(QStringLiteral("PIC Upgrade cancelled: invalid PIC firmware file."));
         msgBox(QStringLiteral("Invalid PIC firmware file ") + strHomeDir + strLocalPicFile +
                    (bytes < 0 ? QStringLiteral(": it cannot be read.") : QStringLiteral(": it holds only %1 bytes.").arg(bytes)) +

@@ -46,12 +46,17 @@ void frmMain::sendTelnet(const QByteArray& line, bool secret)
 void frmMain::noteShellLeftOut()
 {
     if (const qint64 leftOut = picShell_.restart(); leftOut > 0)
-        WriteLog(qlog::LOG_INF, QStringLiteral("Shell output: %1 bytes of log lines left out").arg(leftOut));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Shell output: %1 bytes not written to the log").arg(leftOut));
 }
 
 void frmMain::logPiece(const QString& prefix, const QByteArray& piece, int level)
 {
-    const QString line = prefix + Util_PrintableBytes(piece, int(piece.size()));
+    logShell(level, prefix + Util_PrintableBytes(piece, int(piece.size())));
+}
+
+// A line written for each piece of the shell's output: within the step's share of the log.
+void frmMain::logShell(int level, const QString& line)
+{
     if (picShell_.mayLog(line.size()))
         WriteLog(level, line);
 }
@@ -75,7 +80,7 @@ void frmMain::telnetPiece(const QByteArray& piece)
     }
     // The shell may echo the password: what answers it is counted, not shown.
     if (state == PIC_UPG_STATE_PREP_PASSWD_SENT || state == PIC_UPG_STATE_PASSWD_SENT)
-        WriteLog(qlog::LOG_DET, pic::pieceLogPrefix(state) + QStringLiteral("%1 bytes").arg(piece.size()));
+        logShell(qlog::LOG_DET, pic::pieceLogPrefix(state) + QStringLiteral("%1 bytes").arg(piece.size()));
     else
         logPiece(pic::pieceLogPrefix(state), piece);
     picStepOn(state, picShell_.text());
@@ -157,7 +162,7 @@ void frmMain::picStepOn(int32_t state, const QString& text)
             WriteLog(qlog::LOG_INF, QStringLiteral("uimage.txt on the terminal: ") + pic::shownName(picBackupShown_));
             picStep(pic::cmd::showDescriptor(), PIC_UPG_STATE_CHK_IMG, QStringLiteral("Recovering Image."));
         } else {
-            WriteLog(qlog::LOG_INF, QStringLiteral("Waiting for response..."));
+            logShell(qlog::LOG_INF, QStringLiteral("Waiting for response..."));
         }
         break;
     case PIC_UPG_STATE_CHK_IMG:
@@ -279,11 +284,11 @@ void frmMain::picPrepBattery(const QString& text, const pic::Answer& answer)
     }
     // The rest of the answer may still say the battery is there.
     if (!answer.complete) {
-        WriteLog(qlog::LOG_DET, QStringLiteral("Just waiting for PIC info."));
+        logShell(qlog::LOG_DET, QStringLiteral("Just waiting for PIC info."));
         return;
     }
     if (verdict == pic::Battery::Absent) {
-        WriteLog(qlog::LOG_DET, QStringLiteral("cd outcome: ") + answer.value);
+        WriteLog(qlog::LOG_DET, QStringLiteral("cd outcome: ") + Util_PrintableBytes(answer.value.toLatin1(), 80));
         picStep(pic::cmd::showDescriptor(), PIC_UPG_STATE_PREP_CHK_IMG, QStringLiteral("Continuing with PIC Upgrade."));
         return;
     }
@@ -456,7 +461,7 @@ void frmMain::picReflashOutput(const QString& text, const pic::Answer& answer)
         WriteLog(qlog::LOG_DET, QStringLiteral("Recovery-Mode: picUpgradeState = ") + Util_PicUpgStateName(picUpgradeState));
         setStatusText(QStringLiteral("Continuing PIC reflash..."));
     } else {
-        WriteLog(qlog::LOG_VRB, QStringLiteral("PIC Upgrade progressing..."));
+        logShell(qlog::LOG_VRB, QStringLiteral("PIC Upgrade progressing..."));
     }
 }
 

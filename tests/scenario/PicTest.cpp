@@ -9,6 +9,7 @@
 #include "platform/Timer.h"
 
 #include <QAction>
+#include <QFile>
 
 #include <functional>
 
@@ -83,10 +84,29 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
         EXPECT_FALSE(log.contains(text)) << text.toStdString();
     }
     EXPECT_EQ(w().txtTermPICVersion->text(), row.pic);
-    EXPECT_EQ(w().currUpgradeState == UPG_STATE_IDLE || w().currUpgradeState == UPG_STATE_PIC_DONE, true);
+    EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
+    // However much the shell said, the log holds a bounded share of it.
+    EXPECT_LT(log.size(), 3 * 1024 * 1024);
+    // Nothing goes to the shell after the command that restarts the terminal.
+    QStringList shell;
+    for (const qsim::Record& r : sim->records(qsim::Service::Telnet))
+        shell << r.line;
+    if (shell.contains("pwd;sleep(4);reboot")) {
+        EXPECT_EQ(shell.last(), "pwd;sleep(4);reboot");
+    }
+
+    // The attempt is over: another operation's FTP close starts nothing of it.
+    sim->clearFaults();
+    const qsizetype shellLines = shell.size();
+    const qsizetype picPuts = sim.ftpCommands().count("STOR /tffs0/pic.s19");
+    w().Form_KeyPress(7);
+    w().Form_KeyPress(12);
+    ASSERT_TRUE(waitUntil([&] { return w().statusText() == "Log downloaded" && w().nothingRunning(); }, 5000));
+    serveEventsFor(100);
+    EXPECT_EQ(sim->records(qsim::Service::Telnet).size(), shellLines);
+    EXPECT_EQ(sim.ftpCommands().count("STOR /tffs0/pic.s19"), picPuts);
 
     // Whatever happened, the descriptor is the terminal's own again.
-    sim->clearFaults();
     sim->powerOff();
     sim->powerOn();
     ASSERT_TRUE(sim->waitUntilUp(3000));
@@ -172,6 +192,22 @@ INSTANTIATE_TEST_SUITE_P(
         PicRow{"no greeting", "5_7_2_0", [](M&, F& f) { f.telnet.mode = qsim::ServiceMode::Silent; }, false, nullptr,
                "", "Telnet Connection failed.", {">> tmrTelnetConnect_Timer()"}, {}, "3.02"},
         // The reflash runs on and on: the watchdog gives up after eleven ticks.
+        // Pieces of two bytes: every prompt and answer arrives split.
+        PicRow{"shell output in pieces of two bytes", "5_7_2_0",
+               [](M&, F& f) {
+                   f.telnetSplitBytes = 2;
+                   f.telnetSplitGapMs = 1;
+               },
+               false, nullptr, "", kTook, {kDone}, {}, "3.05"},
+        // A battery reported anywhere in the answer stops it, whatever else is there.
+        PicRow{"ERROR and a battery in one answer", "5_7_2_0",
+               [](M&, F& f) { f.picDataShowText = QByteArray("ERROR: poll\r\nBATT_PRESENT=1\r\n"); }, false, nullptr,
+               kBattery + kNot + ".\r\n", "Battery Present.  PIC Upgrade prevented.",
+               {"PIC UPGRADE FAILURE (BATT_PRESENT): "}, {"copy \"pic.s19\""}, "3.02"},
+        // A shell that never stops talking: the watchdog ends it, the log stays small.
+        PicRow{"endless output", "5_7_2_0", [](M&, F& f) { f.telnetEndlessAfter = "pic_data_show"; }, false, nullptr,
+               kNoConnect + "\r\nClick OK and try again.", "", {"bytes not written to the log"}, {"copy \"image.txt\""},
+               "3.02"},
         PicRow{"reflash without end", "5_9_2_0",
                [](M& m, F&) { m.platformVersion = "5.9.0.0"; m.reflashMs = 100000000; }, false, nullptr,
                kNoConnect + "\r\nClick OK and try again.", "", {"PIC Upgrade progressing..."}, {}, "3.02"}),
@@ -200,6 +236,73 @@ TEST(ItemUpload, AFailureAfterTheSoftwareEndsTheStepIdle)
         EXPECT_FALSE(b.sim.zingCodes().contains(0x90));
         EXPECT_TRUE(b.sim->records(qsim::Service::Telnet).isEmpty());
     }
+}
+
+// The PIC item runs once, whatever its upload meets; a file spoilt after
+// start-up never leaves this PC.
+TEST(PicItem, RunsOnceWhateverItsUploadMeets)
+{
+    const struct { const char* name; std::function<void(SimBench&)> spoil; const char* box; } rows[] = {
+        {"upload refused", [](SimBench& b) { b.sim->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "pic.s19"; }); },
+         "An unexpected FTP error occurred.  Operation cancelled."},
+        {"upload never confirmed",
+         [](SimBench& b) { b.sim->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "STOR"; }); }, "FTP timeout."},
+        {"file emptied", [](SimBench& b) { b.home.writeFile("PIC_3_05.s19", QByteArray(99, 'S')); },
+         "Invalid PIC firmware file "},
+        {"file removed", [](SimBench& b) { QFile::remove(b.home.file("PIC_3_05.s19")); },
+         "Unable to find PIC binary in home directory "},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        SimBench b;
+        b.home.writePackage("5_7_2_0", 2, 20 * 1024);
+        b.home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
+        ASSERT_TRUE(b.startUpgrader());
+        r.spoil(b);
+        b.w().chkPICUpg->setChecked(true);
+        b.u->dialogs.queueAnswer(MsgResult::Yes);
+        b.w().cmdUpgrade->click();
+        ASSERT_TRUE(waitUntil([&] { return b.u->dialogs.boxes().size() >= 2 && b.w().nothingRunning(); }, 10000))
+            << b.w().statusText().toStdString();
+        serveEventsFor(1000);
+        const QList<MsgRecord> boxes = b.u->dialogs.boxes();
+        EXPECT_EQ(boxes.size(), 2);
+        EXPECT_TRUE(boxes.last().text.startsWith(r.box)) << boxes.last().text.toStdString();
+        EXPECT_LE(b.sim.ftpCommands().count("STOR /tffs0/pic.s19"), 1);
+        EXPECT_TRUE(b.sim->records(qsim::Service::Telnet).isEmpty());
+        EXPECT_EQ(b.w().currUpgradeState, UPG_STATE_IDLE);
+        EXPECT_FALSE(b.home.logText().contains("Upgrade Complete"));
+    }
+}
+
+// After a reflash FAIL the Boot ROM is reset at the address it answers at,
+// not at the application's.
+TEST(PicFail, TheResetGoesWhereTheBootRomAnswers)
+{
+    SimHarness sim(QStringLiteral("127.0.0.2"));
+    TestHome home;
+    home.writePackage("5_9_2_0", 2, 20 * 1024);
+    home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
+    sim->updateModel([](qsim::Model& m) {
+        m.platformVersion = "5.9.0.0";
+        m.reflash = qsim::ReflashOutcome::Fail;
+        m.restartMs = 5000;
+    });
+    Upgrader u;
+    u.w().txtIPAddress->setText("127.0.0.2");
+    ASSERT_TRUE(u.load());
+    ASSERT_TRUE(waitUntil([&] { return u.w().statusText() == kReleaseInfoDone; }, 8000)) << u.w().statusText().toStdString();
+    u.dialogs.queueAnswer(MsgResult::Yes);
+    u.w().cmdPicUpgradeMenu->trigger();
+    ASSERT_TRUE(waitUntil([&] { return u.w().statusText() == kFailSaid && u.w().nothingRunning(); }, 15000))
+        << u.w().statusText().toStdString();
+    QStringList resets;
+    for (const qsim::Record& r : sim->records(qsim::Service::Zing)) {
+        if (r.zingCode == 0xd)
+            resets << r.address;
+    }
+    EXPECT_EQ(resets, QStringList({"127.0.0.2", "127.0.0.1"}));
+    EXPECT_EQ(sim->runningVersion(), "5.7.1.12");
 }
 
 }  // namespace

@@ -7,12 +7,12 @@
 
 #include <stdexcept>
 
-SimHarness::SimHarness()
+SimHarness::SimHarness(const QString& appAddress)
 {
     const QString address = QStringLiteral("127.0.0.1");
     qsim::Config cfg;
     cfg.flashDir = flashDir_.path();
-    cfg.appAddress = QHostAddress(address);
+    cfg.appAddress = QHostAddress(appAddress);
     cfg.defaultAddress = QHostAddress(address);
     cfg.timeScale = 0.01;
     terminal_ = std::make_unique<qsim::Terminal>(cfg);

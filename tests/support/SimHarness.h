@@ -13,7 +13,9 @@
 // A simulated terminal on 127.0.0.1 for scenario tests, at time scale 0.01,
 // booted from a flash seeded with 5.7.1.12; the upgrader's settings point at it.
 struct SimHarness {
-    SimHarness();
+    // appAddress: where the application answers; the Boot ROM always
+    // answers at 127.0.0.1, the upgrader's default address.
+    explicit SimHarness(const QString& appAddress = QStringLiteral("127.0.0.1"));
     ~SimHarness();
 
     qsim::Terminal& terminal() { return *terminal_; }
