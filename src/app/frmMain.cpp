@@ -106,6 +106,13 @@ void frmMain::wireEvents()
     tmrPicUpgrCnt->onTick = [this] { tmrPicUpgrCnt_Timer(); };
     tmrPicUpgResetDelay->onTick = [this] { tmrPicUpgResetDelay_Timer(); };
     telnetShell->onDataArrival = [this](const QByteArray& bytes) { telnetShell_DataArrival(bytes); };
+    telnetShell->onClose = [this] { telnetShell_Close(); };
+    telnetShell->onError = [this](int number, const QString&) {
+        // A session that breaks off ends like one the terminal closed; a
+        // connection that never came is the greeting watchdog's.
+        if (number == TcpClient::sckConnectAborted || number == TcpClient::sckConnectionReset)
+            telnetShell_Close();
+    };
 }
 
 MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)

@@ -210,6 +210,7 @@ public:
     void UI_CheckLocalPICFirmware();
     void UPG_AbortPICUpgrade(const QString& reason);
     void telnetShell_DataArrival(const QByteArray& bytes);
+    void telnetShell_Close();
     void tmrTelnetConnect_Timer();
     void tmrPicUpgrCnt_Timer();
     void tmrPicUpgResetDelay_Timer();

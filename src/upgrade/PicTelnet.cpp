@@ -33,6 +33,28 @@ void frmMain::telnetShell_DataArrival(const QByteArray& bytes)
         telnetPiece(bytes.mid(at, kPieceChars));
 }
 
+void frmMain::telnetShell_Close()
+{
+    if (!isPicShellListening_)
+        return;
+    WriteLog(qlog::LOG_INF, QStringLiteral("The Satellite IP Modem closed the shell session in ") +
+                                Util_PicUpgStateName(picUpgradeState) + QLatin1Char('.'));
+    switch (picUpgradeState) {
+    case PIC_UPG_STATE_PREP_INIT_CONNECT:
+    case PIC_UPG_STATE_INIT_CONNECT:
+        tmrTelnetConnect_Timer();
+        break;
+    case PIC_UPG_STATE_REFLASH_SENT:
+        // The reflash restarts or switches off the terminal; what it did is
+        // read back once the terminal is up again.
+        picReflashDone(QStringLiteral("Modem will Restart after PIC Upgrade.  Please DO NOT Interrupt !"));
+        break;
+    default:
+        picStopped(QStringLiteral("PIC Upgrade failed: the Satellite IP Modem closed the shell session."));
+        break;
+    }
+}
+
 void frmMain::sendTelnet(const QByteArray& line, bool secret)
 {
     // The next step reads only what answers this line.
