@@ -7,7 +7,8 @@
 // - after a power cycle and at most one more run of the PIC upgrade (the
 //   front end after a kill or a power cut; the window's menu entry, as its
 //   box advises, after a shell that failed), the terminal starts the software
-//   it ran before and holds no uimage.txt.
+//   it ran before and holds no uimage.txt; after a kill, a retry at once,
+//   with no power cycle before it, does the same.
 #include "ReliabilitySupport.h"
 
 #include "support/CliProcess.h"
@@ -146,18 +147,20 @@ QString retryInWindow(PicBench& b)
     return QStringLiteral("retried in the window: \"") + b.w().statusText() + QLatin1Char('"');
 }
 
-// After a power cycle: a terminal in its Boot ROM is offered the PIC upgrade
-// by the front end, which puts it right.
-QString retryFromTheFrontEnd(PicBench& b)
+// The front end run once more: a terminal in its Boot ROM is offered the
+// PIC upgrade, which puts it right. After a power cycle a terminal running
+// its software needs no retry.
+QString retryFromTheFrontEnd(PicBench& b, bool always)
 {
-    if (b.sim->status().mode != qsim::Mode::BootRom)
+    if (!always && b.sim->status().mode != qsim::Mode::BootRom)
         return QStringLiteral("starts ") + b.sim->status().version;
+    const QString before = b.sim->status().mode == qsim::Mode::BootRom ? QStringLiteral("Boot ROM") : b.sim->status().version;
     QProcess cli;
     startCli(cli, {QStringLiteral("--upgrade"), QStringLiteral("pic")}, Settings::get());
     const CliRun r = finished(cli, kRunLimitMs);
     EXPECT_EQ(r.exitCode, 0) << "the front end's retry from the Boot ROM:\n" << r.all().toStdString();
     EXPECT_TRUE(r.lines.contains(QStringLiteral("status: ") + kTook)) << r.all().toStdString();
-    return QStringLiteral("Boot ROM, retried by the front end (exit %1)").arg(r.exitCode);
+    return QStringLiteral("%1, retried by the front end (exit %2)").arg(before).arg(r.exitCode);
 }
 
 QString runCut(const Item& item, Cut cut, qint64 afterBytes)
@@ -180,8 +183,16 @@ QString runCut(const Item& item, Cut cut, qint64 afterBytes)
         b.u.reset();
         expectCompleteLogs(b.home);
     }
-    powerCycle(b);
-    said += (said.isEmpty() ? QString() : QStringLiteral("; ")) + retryFromTheFrontEnd(b);
+    if (cut == Cut::Kill) {
+        // Run again at once, with the terminal as the killed run left it,
+        // once what it was doing by itself (a reflash, a restart) is over.
+        serveEventsFor(300);
+        EXPECT_TRUE(b.sim->waitUntilUp(3000));
+        said = retryFromTheFrontEnd(b, true);
+    } else {
+        powerCycle(b);
+        said += (said.isEmpty() ? QString() : QStringLiteral("; ")) + retryFromTheFrontEnd(b, false);
+    }
     powerCycle(b);
     EXPECT_EQ(b.sim->status().version, kRan) << "after at most one retry";
     EXPECT_EQ(b.flashFile("/tffs0/image.txt"), kExecutable);
