@@ -43,8 +43,23 @@ second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0)) { @@
 antenna-fit-open @@ src/upgrade/AntennaLogic.cpp @@     if (terminal != CLASS_11_IAC)\n        return terminal == files.atb || terminal == files.hpa; @@     if (terminal != CLASS_11_IAC)\n        return true; @@ Antenna
 antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna|ItemUpload
 pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ ItemUpload
-reflash-fail-as-success @@ src/zing/ZingResponses.cpp @@ if (picUpgradeState == PIC_UPG_STATE_WAIT_RESET && isPicReflashFailed) { @@ if (false) { @@ Pic
-battery-ignored @@ src/upgrade/PicLogic.cpp @@ if (piece.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Present; @@ if (piece.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Absent; @@ Pic
+pic-fail-as-success @@ src/upgrade/PicLogic.cpp @@ } else if (reflash == Reflash::Failed) { @@ } else if (false) { @@ PicVerdict|Pic
+pic-battery-beside-error @@ src/upgrade/PicLogic.cpp @@     if (answer.contains(QLatin1String("BATT_PRESENT=1")))\n        return Battery::Present;\n    if @@     if @@ PicShell|Pic
+pic-verdict-by-version @@ src/upgrade/PicLogic.cpp @@ } else if (ident::sameVersion(reportedPic, fileVersion)) { @@ } else if (true) { @@ PicVerdict|Pic
+pic-verdict-ignores-boot-rom @@ src/upgrade/PicLogic.cpp @@     } else if (bootRom) { @@     } else if (false) { @@ PicVerdict|Pic
+pic-stale-backup-overwritten @@ src/upgrade/PicLogic.cpp @@ return backup == Shown::Missing ? PrepAction::BackUp : PrepAction::StaleBackup; @@ return PrepAction::BackUp; @@ PicShell
+pic-backup-overwritten-on-retry @@ src/upgrade/PicLogic.cpp @@     case Shown::PicCopy:\n        return PrepAction::AlreadySwapped; @@     case Shown::PicCopy:\n        return PrepAction::BackUp; @@ PicShell|ReliabilityPic
+pic-good-descriptor-removed @@ src/upgrade/PicLogic.cpp @@ return image == Shown::PicCopy ? RestoreAction::Remove : RestoreAction::Nothing; @@ return RestoreAction::Remove; @@ PicShell|ReliabilityPic
+pic-answer-before-its-end @@ src/upgrade/PicLogic.cpp @@         const qsizetype end = text.indexOf(QLatin1Char('\n'), start); @@         const qsizetype end = text.size(); @@ PicShell|Pic
+pic-pieces-not-joined @@ src/upgrade/PicTelnet.cpp @@     picShell_.add(piece); @@     picShell_.restart();\n    picShell_.add(piece); @@ Pic
+pic-log-unbounded @@ src/upgrade/PicLogic.cpp @@     if (logged_ + lineBytes > kLogBytes) { @@     if (false) { @@ PicShell|Pic
+pic-state-not-at-rest @@ src/upgrade/PicTelnet.cpp @@     if (picUpgradeState != PIC_UPG_STATE_INIT_CONNECT)\n        setPicState(PIC_UPG_STATE_INIT_CONNECT);\n    WriteLog(qlog::LOG_INF, why @@     WriteLog(qlog::LOG_INF, why @@ Pic
+pic-upload-failure-completes @@ src/upgrade/PicFirmware.cpp @@ the PIC file was not uploaded.  Upgrade ended."));\n    currUpgradeState = UPG_STATE_IDLE; @@ the PIC file was not uploaded.  Upgrade ended.")); @@ PicItem
+pic-file-unchecked @@ src/upgrade/PicFirmware.cpp @@     if (bytes < pic::kMinFileBytes) { @@     if (false) { @@ PicItem
+pic-reset-at-app-address @@ src/zing/ZingRequests.cpp @@     if (std::exchange(isResetAtDefaultIp_, false)) @@     if (false) @@ PicFail
+pic-retry-not-offered @@ src/upgrade/PicFirmware.cpp @@     if (!found.ok() || found.absent) { @@     if (true) { @@ ReliabilityPic
+antenna-class2-standalone @@ src/upgrade/AntennaLogic.cpp @@     const int32_t atb = files.atb == kNoFile ? 0 : files.atb; @@     const int32_t atb = files.atb; @@ AntennaFit
+antenna-no-status-silent @@ src/zing/ZingResponses.cpp @@         antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status.")); @@  @@ Antenna
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
 cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
 EOF

@@ -85,6 +85,8 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
     }
     EXPECT_EQ(w().txtTermPICVersion->text(), row.pic);
     EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
+    // At rest: only the user starts a PIC upgrade again.
+    EXPECT_EQ(w().picUpgradeState, PIC_UPG_STATE_INIT_CONNECT);
     // However much the shell said, the log holds a bounded share of it.
     EXPECT_LT(log.size(), 3 * 1024 * 1024);
     // Nothing goes to the shell after the command that restarts the terminal.
