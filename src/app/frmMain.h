@@ -428,6 +428,7 @@ private:
     // shell is still listened to, and what became of the descriptor.
     pic::ShellText picShell_;
     bool isPicShellListening_ = false;
+    bool isPicAskingUser_ = false;
     bool isPicUploadClosing_ = false;
     bool isPicImageSwapped_ = false;
     pic::Shown picImageShown_ = pic::Shown::Missing;

@@ -89,10 +89,8 @@ void frmMain::telnetPiece(const QByteArray& piece)
     // Once an attempt is over, whatever the shell still says starts nothing.
     if (!isPicShellListening_)
         return;
-    if (state == PIC_UPG_STATE_PREP_REBOOT || pic::pieceLogPrefix(state).isNull()) {
-        SetMouseCursor(1);
+    if (pic::pieceLogPrefix(state).isNull())
         return;
-    }
     picShell_.add(piece);
     const QString header = QString(42, QLatin1Char('_'));
     if (picShell_.mayLog(header.size() + 64)) {
@@ -144,7 +142,9 @@ void frmMain::picStepOn(int32_t state, const QString& text)
                                       "folder /tffs0/."));
         break;
     case PIC_UPG_STATE_PREP_CHECK_BATT:
-        picPrepBattery(text, answer);
+        // The rest of an answer that came while the user decides asks nothing twice.
+        if (!isPicAskingUser_)
+            picPrepBattery(text, answer);
         break;
     case PIC_UPG_STATE_PREP_CHK_IMG:
         SetMouseCursor(1);
@@ -318,10 +318,12 @@ void frmMain::picPrepBattery(const QString& text, const pic::Answer& answer)
     // The watchdog must not give up while the user decides, and an answer
     // that comes after the upgrade moved on changes nothing.
     tmrPicUpgrCnt->disable();
+    isPicAskingUser_ = true;
     const MsgResult choice =
         msgBox(QStringLiteral("Battery Presence Could NOT Be Determined!\r\n\r\nUpgrading PIC with battery present may "
                               "damage the terminal.\r\n\r\nDo you want to proceed upgrading the PIC anyway?"),
                MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction);
+    isPicAskingUser_ = false;
     if (unloaded_ || !isPicShellListening_ || picUpgradeState != PIC_UPG_STATE_PREP_CHECK_BATT)
         return;
     if (choice != MsgResult::Yes) {
