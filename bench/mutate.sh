@@ -50,7 +50,7 @@ pic-verdict-ignores-boot-rom @@ src/upgrade/PicLogic.cpp @@     } else if (bootR
 pic-stale-backup-overwritten @@ src/upgrade/PicLogic.cpp @@ return backup == Shown::Missing ? PrepAction::BackUp : PrepAction::StaleBackup; @@ return PrepAction::BackUp; @@ PicShell
 pic-backup-overwritten-on-retry @@ src/upgrade/PicLogic.cpp @@     case Shown::PicCopy:\n        return PrepAction::AlreadySwapped; @@     case Shown::PicCopy:\n        return PrepAction::BackUp; @@ PicShell|ReliabilityPic
 pic-good-descriptor-removed @@ src/upgrade/PicLogic.cpp @@ return image == Shown::PicCopy ? RestoreAction::Remove : RestoreAction::Nothing; @@ return RestoreAction::Remove; @@ PicShell|ReliabilityPic
-pic-answer-before-its-end @@ src/upgrade/PicLogic.cpp @@         const qsizetype end = text.indexOf(QLatin1Char('\n'), start); @@         const qsizetype end = text.size(); @@ PicShell|Pic
+pic-answer-before-its-end @@ src/upgrade/PicLogic.cpp @@ const qsizetype end = text.indexOf(QLatin1Char( @@ const qsizetype end = text.size() + 0 * text.indexOf(QLatin1Char( @@ PicShell|Pic
 pic-pieces-not-joined @@ src/upgrade/PicTelnet.cpp @@     picShell_.add(piece); @@     picShell_.restart();\n    picShell_.add(piece); @@ Pic
 pic-log-unbounded @@ src/upgrade/PicLogic.cpp @@     if (logged_ + lineBytes > kLogBytes) { @@     if (false) { @@ PicShell|Pic
 pic-state-not-at-rest @@ src/upgrade/PicTelnet.cpp @@     if (picUpgradeState != PIC_UPG_STATE_INIT_CONNECT)\n        setPicState(PIC_UPG_STATE_INIT_CONNECT);\n    WriteLog(qlog::LOG_INF, why @@     WriteLog(qlog::LOG_INF, why @@ Pic
