@@ -196,6 +196,8 @@ void frmMain::endOfProgram()
 void frmMain::mnuFileExit_Click()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> mnuFileExit_Click()"));
+    if (!mayCloseNow())
+        return;
     QThread::msleep(10);
     closeMainWindow();
 }

@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "platform/InetFtp.h"
+#include "platform/Settings.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
@@ -8,6 +9,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLockFile>
+#include <QTimer>
+
+#include <algorithm>
 
 frmMain::frmMain(Dialogs& dialogs, const QString& commandLine, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), commandLine_(commandLine)
@@ -54,6 +58,10 @@ void frmMain::createTimersAndSockets()
     telnetShell = new TcpClient(QStringLiteral("telnetShell"), this);
     for (TcpClient* s : {sckZING, sckTest, telnetShell})
         s->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+
+    workGuard_ = new QTimer(this);
+    workGuard_->setInterval(std::max(20, Settings::scaled(500)));
+    connect(workGuard_, &QTimer::timeout, this, [this] { workGuard_Timer(); });
 }
 
 QList<Timer*> frmMain::allTimers() const
@@ -115,16 +123,21 @@ void frmMain::wireEvents()
     };
 }
 
-MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)
+MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                          MsgResult defaultAnswer)
 {
     // Once the window is unloaded the program has ended: nobody sees a box.
     if (unloaded_)
         return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::OK;
-    return dialogs_.msgBox(this, text, buttons, icon, title);
+    return dialogs_.msgBox(this, text, buttons, icon, title, defaultAnswer);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (!unloaded_ && !mayCloseNow()) {
+        event->ignore();
+        return;
+    }
     if (!unloaded_)
         closeMainWindow();
     event->accept();

@@ -90,7 +90,9 @@ public:
     // What takes time now (a transfer, a fixed wait), for the window and the front end.
     const progress::Info& progressInfo() const { return progress_; }
     // One message box, through the dialogs service.
-    MsgResult msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title);
+    // defaultAnswer: what Enter chooses in a Yes/No box.
+    MsgResult msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                     MsgResult defaultAnswer = MsgResult::Yes);
 
     // ---- ui: secondary windows and menu handlers ----
     void UpdateModemIPAddress(const QString& address);
@@ -393,6 +395,9 @@ private:
     bool ftpExecuting() const;
 
     // ---- app ----
+    // Closing by the user while the terminal is at work asks first; false
+    // when the user keeps the upgrader open.
+    bool mayCloseNow();
     // False when another upgrader holds the home folder.
     bool lockHomeFolder();
     void removeStalePartialDownloads();
@@ -403,6 +408,13 @@ private:
     void endOfProgram();
 
     // ---- ui ----
+    // The terminal is being changed (from the first step that changes it
+    // until nothing of that operation runs any more): the window keeps the
+    // commands that would interfere disabled between the busy steps.
+    void beginTerminalWork();
+    bool terminalAtWork() const;
+    void keepTerminalAtWork();
+    void workGuard_Timer();
     void setupProgress();
     void refreshProgress();
     QString transferName() const;
@@ -421,6 +433,8 @@ private:
     QElapsedTimer transferClock_;
     QElapsedTimer reflashClock_;
     QTimer* progressTicker_ = nullptr;
+    QTimer* workGuard_ = nullptr;
+    bool isTerminalWorkStarted_ = false;
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
     BackupNote lastBackup_;

@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
     // quietly: the default address is a real terminal's.
     if (const QStringList problems = Settings::environmentProblems(); !problems.isEmpty()) {
         dialogs.msgBox(nullptr, problems.join(QStringLiteral("\r\n")), MsgButtons::OK, MsgIcon::Critical,
-                       QStringLiteral("Upgrader: FAULT"));
+                       QStringLiteral("Upgrader: FAULT"), MsgResult::OK);
         return 1;
     }
     frmMain window(dialogs, commandLine);

@@ -65,6 +65,7 @@ void frmMain::cmdRestore_Click()
         setStatusText(text);
         return;
     }
+    beginTerminalWork();
     SetMouseCursor(1);
     setStatusText(QStringLiteral("Restoring Satellite IP Modem with version ") + strRestoreVersion + QStringLiteral("..."));
     setFtpState(ftp::PUT_RESTORE_BIN_CMD);

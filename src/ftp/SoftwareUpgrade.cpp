@@ -42,6 +42,7 @@ void frmMain::UPG_UpgradeSoftware()
         return;
     }
     Util_CleanUpHomeDirectory();
+    beginTerminalWork();
     upgPrepState = isBootRomMode ? UPG_PREP_STACK_READY : UPG_PREP_IDLE;
     WriteLog(qlog::LOG_DET, QStringLiteral("upgPrepState = ") + upgPrepStateName(upgPrepState));
     UPG_HandleSwUpgradePreparation();

@@ -19,6 +19,8 @@ struct MsgRecord {
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::OK;
     MsgResult answer = MsgResult::OK;
+    // What Enter chooses in a Yes/No box: No where Yes could harm the terminal.
+    MsgResult defaultAnswer = MsgResult::OK;
 };
 
 // Message boxes and modal windows. The window uses QtDialogs; tests and the
@@ -27,7 +29,7 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
-                             const QString& title) = 0;
+                             const QString& title, MsgResult defaultAnswer) = 0;
     // Shows a modal window and returns when it has closed.
     virtual void showModal(QDialog& dialog) = 0;
 };

@@ -87,7 +87,7 @@ QPoint QtDialogs::placeInside(const QRect& ownerFrame, const QSize& box, const Q
 }
 
 MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
-                            const QString& title)
+                            const QString& title, MsgResult defaultAnswer)
 {
     PlacedMessageBox box(parent);
     box.setWindowModality(Qt::ApplicationModal);
@@ -115,7 +115,8 @@ MsgResult QtDialogs::msgBox(QWidget* parent, const QString& text, MsgButtons but
     }
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(defaultAnswer == MsgResult::No ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

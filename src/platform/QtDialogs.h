@@ -11,7 +11,7 @@
 class QtDialogs : public Dialogs {
 public:
     MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
-                     const QString& title) override;
+                     const QString& title, MsgResult defaultAnswer) override;
     void showModal(QDialog& dialog) override;
 
     // Top-left corner of a box of the given size: centred over the owner's

@@ -5,9 +5,10 @@
 #include <QDialog>
 
 MsgResult ScriptedDialogs::msgBox(QWidget*, const QString& text, MsgButtons buttons, MsgIcon icon,
-                                  const QString& title)
+                                  const QString& title, MsgResult defaultAnswer)
 {
     MsgRecord rec;
+    rec.defaultAnswer = buttons == MsgButtons::YesNo ? defaultAnswer : MsgResult::OK;
     rec.title = title;
     rec.text = text;
     rec.icon = icon;

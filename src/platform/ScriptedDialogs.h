@@ -15,7 +15,7 @@ public:
     using WindowScript = std::function<void(QDialog&)>;
 
     MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
-                     const QString& title) override;
+                     const QString& title, MsgResult defaultAnswer) override;
     void showModal(QDialog& dialog) override;
 
     // Next Yes/No answers, used before the policy.

@@ -2,7 +2,11 @@
 // status line and frame colours.
 #include "app/frmMain.h"
 
+#include "ftp/FtpLogic.h"
+#include "platform/Timer.h"
 #include "ui/StatusLight.h"
+#include "ui/TerminalWork.h"
+#include "zing/ZingTexts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +16,7 @@
 #include <QMenu>
 #include <QPalette>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 // Mouse pointer codes of the original: default and arrow with hourglass.
@@ -75,6 +80,71 @@ void frmMain::EnableButtons()
     setMenuEnabled(mnuHelp, true);
     mnuFileExit->setEnabled(true);
     setEnabled(true);
+    if (terminalAtWork())
+        keepTerminalAtWork();
+}
+
+void frmMain::beginTerminalWork()
+{
+    isTerminalWorkStarted_ = true;
+    workGuard_->start();
+}
+
+bool frmMain::terminalAtWork() const
+{
+    return isTerminalWorkStarted_ && !unloaded_;
+}
+
+// Between the busy steps of a change to the terminal, nothing that would
+// interfere with it may be started; Help stays, and closing asks first.
+void frmMain::keepTerminalAtWork()
+{
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem, cmdUpgradeMenu,
+                       cmdRestoreMenu, cmdAntUpgradeMenu, cmdPicUpgradeMenu})
+        a->setEnabled(false);
+    cmdUpgrade->setEnabled(false);
+    cmdRestore->setEnabled(false);
+    txtIPAddress->setEnabled(false);
+    for (QCheckBox* c : {chkBinUpg, chkAntUpg, chkPICUpg})
+        c->setEnabled(false);
+    setMenuEnabled(mnuTools, false);
+    workGuard_->start();
+    // Looked at again as soon as this handler is done, when it was the work's last step.
+    QTimer::singleShot(0, this, [this] { workGuard_Timer(); });
+}
+
+bool frmMain::mayCloseNow()
+{
+    if (!terminalAtWork() || nothingRunning())
+        return true;
+    work::Doing doing = work::Doing::Restart;
+    const int32_t ftp = isFtpDone ? 0 : currFtpState;
+    if (isPicShellListening_ || isPicVerdictDue_ || ftp == ftp::UPGRADE_PIC_SA_CMD || tmrPicUpgrCnt->enabled() ||
+        tmrTelnetConnect->enabled() || tmrPicUpgResetDelay->enabled() ||
+        (picUpgradeState > 0 && picUpgradeState < PIC_UPG_STATE_INIT_CONNECT))
+        doing = work::Doing::Pic;
+    else if (isAntUpgRespPending || tmrAntUpgDelay->enabled() || ftp == ftp::UPGRADE_ANTENNA_ATB_CMD ||
+             ftp == ftp::UPGRADE_ANTENNA_HPA_CMD || ftp == ftp::UPGRADE_ANTENNA_IAC_CMD)
+        doing = work::Doing::Antenna;
+    else if (ftp != 0 || tmrDelayedSwUpgIgnite->enabled() || tmrImagePutTrig->enabled() ||
+             upgPrepState == UPG_PREP_FS_READY || upgPrepState == UPG_PREP_STACK_READY)
+        doing = work::Doing::Software;
+    return msgBox(work::closeQuestion(doing), MsgButtons::YesNo, MsgIcon::Exclamation, zing::kTitleUserAction,
+                  MsgResult::No) == MsgResult::Yes;
+}
+
+// Looked at from the event loop only: inside a handler, the next step of the
+// work may not be armed yet.
+void frmMain::workGuard_Timer()
+{
+    // The work is over once nothing of it runs any more.
+    if (isTerminalWorkStarted_ && !nothingRunning())
+        return;
+    isTerminalWorkStarted_ = false;
+    workGuard_->stop();
+    // The controls come back as the end of the work left them.
+    if (mousePointer_ == 0 && !unloaded_)
+        EnableButtons();
 }
 
 void frmMain::DisableButtons()

@@ -231,6 +231,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         return QMainWindow::eventFilter(watched, event);
 
     auto* ke = static_cast<QKeyEvent*>(event);
+    // A text box keeps its editing keys: Ctrl+X there cuts, it does not exit.
+    if (qobject_cast<QLineEdit*>(w) &&
+        (ke->matches(QKeySequence::Cut) || ke->matches(QKeySequence::Copy) || ke->matches(QKeySequence::Paste) ||
+         ke->matches(QKeySequence::SelectAll) || ke->matches(QKeySequence::Undo) || ke->matches(QKeySequence::Redo)))
+        return QMainWindow::eventFilter(watched, event);
     int code = -1;
     if ((ke->modifiers() & Qt::ControlModifier) && ke->key() >= Qt::Key_A && ke->key() <= Qt::Key_Z)
         code = ke->key() - Qt::Key_A + 1;

@@ -40,7 +40,7 @@ void frmMain::setupProgress()
     progressTicker_->setInterval(kTickMs);
     QObject::connect(progressTicker_, &QTimer::timeout, this, [this] { refreshProgress(); });
     for (Timer* t : {tmrDelayedSwUpgIgnite, tmrFiveSecDelayedReset, tmr40SecDelay, tmrAntUpgDelay, tmrPicUpgResetDelay,
-                     tmrResponse})
+                     tmrResponse, tmrConnect, tmrConneTest, tmrTelnetConnect})
         t->onEnabledChanged = [this](bool) { refreshProgress(); };
     inetFTP->onTransferProgress = [this](qint64 done, qint64 total) {
         if (transfer_.kind != progress::Info::Transfer)
@@ -108,6 +108,17 @@ void frmMain::refreshProgress()
             const qint64 period = tmrResponse->scaledInterval();
             const qint64 waited = antRespRetryCount * period + period - tmrResponse->remainingMs();
             now = {progress::Info::Wait, QStringLiteral("Upgrading the antenna"), waited, 7 * period, 0};
+        }
+        // A terminal that does not answer: the user sees how long before the upgrader gives up.
+        const Wait silences[] = {{tmrResponse, "Waiting for the terminal's answer"},
+                                 {tmrConnect, "Connecting to the terminal"},
+                                 {tmrConneTest, "Checking the connection"},
+                                 {tmrTelnetConnect, "Connecting to the terminal's shell"}};
+        for (const Wait& w : silences) {
+            if (now.kind != progress::Info::None || !w.timer->enabled())
+                continue;
+            const qint64 total = w.timer->scaledInterval();
+            now = {progress::Info::Wait, QLatin1String(w.what), total - w.timer->remainingMs(), total, 0};
         }
     }
     // Only a wait needs the clock; a transfer reports itself.

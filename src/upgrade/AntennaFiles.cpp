@@ -188,6 +188,7 @@ void frmMain::Antenna_SpawnUpgrade()
 void frmMain::UPG_StandaloneAntennaUpgrade()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_StandaloneAntennaUpgrade()"));
+    beginTerminalWork();
     struct Image {
         const QString& file;
         int32_t state;

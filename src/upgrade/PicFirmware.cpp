@@ -98,7 +98,9 @@ void frmMain::cmdPicUpgradeMenu_Click()
 {
     const QString question = QStringLiteral("Do you want to proceed with the Standalone PIC upgrade ?") + zing::kCrLf +
                              zing::kCrLf + upg::picWarning(connectedPlatformId, packagedPlatformId);
-    if (msgBox(question, MsgButtons::YesNo, MsgIcon::Exclamation, zing::kTitleUserAction) != MsgResult::Yes) {
+    // A fitted battery makes Yes harmful: Enter must not mean it.
+    if (msgBox(question, MsgButtons::YesNo, MsgIcon::Exclamation, zing::kTitleUserAction, MsgResult::No) !=
+        MsgResult::Yes) {
         SetMouseCursor(0);
         return;
     }
@@ -142,6 +144,7 @@ void frmMain::UPG_StandalonePICUpgrade()
                MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
         return;
     }
+    beginTerminalWork();
     // Nothing of an earlier attempt counts for this one.
     tmrTelnetConnect->disable();
     tmrPicUpgrCnt->disable();

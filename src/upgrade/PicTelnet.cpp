@@ -322,7 +322,7 @@ void frmMain::picPrepBattery(const QString& text, const pic::Answer& answer)
     const MsgResult choice =
         msgBox(QStringLiteral("Battery Presence Could NOT Be Determined!\r\n\r\nUpgrading PIC with battery present may "
                               "damage the terminal.\r\n\r\nDo you want to proceed upgrading the PIC anyway?"),
-               MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction);
+               MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No);
     isPicAskingUser_ = false;
     if (unloaded_ || !isPicShellListening_ || picUpgradeState != PIC_UPG_STATE_PREP_CHECK_BATT)
         return;

@@ -38,7 +38,9 @@ void frmMain::cmdUpgrade_Click()
 
     const QString question = upg::confirmationText(isUpgSwSelected, isUpgAntSelected, isUpgPicSelected,
                                                    connectedPlatformId, packagedPlatformId);
-    if (msgBox(question, MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction) != MsgResult::Yes) {
+    // With the PIC chosen, a fitted battery makes Yes harmful: Enter must not mean it.
+    if (msgBox(question, MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction,
+               isUpgPicSelected ? MsgResult::No : MsgResult::Yes) != MsgResult::Yes) {
         WriteLog(qlog::LOG_VRB, QStringLiteral("Upgrade Cancelled by User"));
         isUpgSwSelected = false;
         isUpgPicSelected = false;

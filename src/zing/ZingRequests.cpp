@@ -103,6 +103,7 @@ void frmMain::ZingReq_GetCurrentSoftwareVersion()
 void frmMain::ZingReq_RestoreFactoryDefaults()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> ZingReq_RestoreFactoryDefaults()"));
+    beginTerminalWork();
     closeZingIfOpen();
     SetMouseCursor(1);
     setStatusText(kRetrievingVersion);
@@ -113,6 +114,7 @@ void frmMain::ZingReq_RestoreFactoryDefaults()
 void frmMain::ResetTerminal()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> ResetTerminal()"));
+    beginTerminalWork();
     WriteLog(qlog::LOG_VRB, QString(38, QLatin1Char('-')));
     closeZingIfOpen();
     txtCurrentSoftwareVersion->setText(QStringLiteral("UNKNOWN"));
@@ -142,11 +144,21 @@ void frmMain::cmdGetSoftwareVersion_Click()
 
 void frmMain::cmdRestoreDefaults_Click()
 {
+    // Nothing that wipes the terminal's configuration runs on one key press.
+    if (msgBox(QStringLiteral("Restore the Satellite IP Modem's factory defaults?") + zing::kCrLf + zing::kCrLf +
+                   QStringLiteral("Its configuration is set back to the factory state, and it restarts."),
+               MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No) != MsgResult::Yes)
+        return;
     ZingReq_RestoreFactoryDefaults();
 }
 
 void frmMain::cmdResetModem_Click()
 {
+    if (!strIPAddress.isEmpty() &&
+        msgBox(QStringLiteral("Reset the Satellite IP Modem?") + zing::kCrLf + zing::kCrLf +
+                   QStringLiteral("It restarts, and does not answer for about 40 seconds."),
+               MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No) != MsgResult::Yes)
+        return;
     if (!strIPAddress.isEmpty()) {
         setStatusText(QStringLiteral("Resetting Satellite IP Modem..."));
         ResetTerminal();

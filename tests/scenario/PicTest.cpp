@@ -59,9 +59,10 @@ TEST_P(Pic, EveryWayOutLeavesTheTerminalBootableAndSaysWhatHappened)
     u->dialogs.setPolicy([&](const MsgRecord& r) {
         if (r.buttons != MsgButtons::YesNo)
             return MsgResult::OK;
-        // The watchdog does not give up while the user decides.
+        // The watchdog does not give up while the user decides, and Enter means No.
         if (r.text.startsWith("Battery Presence")) {
             EXPECT_FALSE(w().tmrPicUpgrCnt->enabled());
+            EXPECT_EQ(r.defaultAnswer, MsgResult::No);
         }
         return row.answer ? row.answer(r) : MsgResult::Yes;
     });

@@ -224,7 +224,7 @@ void runBadAnswer(const ZingTarget& t, const qsim::ZingFault& fault, QString* ou
     arm();
     HangGuard guard(b.w(), kRunLimitMs);
     if (t.when == When::Tools)
-        b.w().cmdRestoreDefaults->trigger();
+        b.pressMenu(b.w().cmdRestoreDefaults);
     else
         b.upgradeSoftware();
     const RunEnd end = finishRun(b, guard, before, 1);

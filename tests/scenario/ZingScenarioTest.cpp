@@ -214,7 +214,17 @@ TEST_F(ZingScenario, MaintenanceCommandsWaitForTheRestartAndReadTheVersionAgain)
         sim->updateModel([&](qsim::Model& m) { m.restartMs = row.restartMs; });
         sim->clearRecords();
         const int resets = sim->resetCount();
-        (row.request == hex("0000000D") ? w().cmdResetModem : w().cmdRestoreDefaults)->trigger();
+        QAction* command = row.request == hex("0000000D") ? w().cmdResetModem : w().cmdRestoreDefaults;
+        // Asked first, No by default: Enter, or No, sends nothing.
+        u->dialogs.clear();
+        ASSERT_TRUE(waitUntil([&] { return command->isEnabled(); }, 1000));
+        command->trigger();
+        serveEventsFor(50);
+        ASSERT_EQ(u->dialogs.boxes().size(), 1);
+        EXPECT_EQ(u->dialogs.boxes()[0].defaultAnswer, MsgResult::No);
+        EXPECT_TRUE(sim->records().isEmpty());
+        u->dialogs.queueAnswer(MsgResult::Yes);
+        command->trigger();
         ASSERT_TRUE(waitForStatus(row.during));
         ASSERT_TRUE(waitUntil([&] { return sim->resetCount() == resets + 1; }));
         EXPECT_EQ(w().statusLedColour(), 255);
@@ -225,7 +235,7 @@ TEST_F(ZingScenario, MaintenanceCommandsWaitForTheRestartAndReadTheVersionAgain)
         EXPECT_EQ(codes.mid(0, 2) + codes.mid(codes.size() - 2), row.codes.mid(0, 2) + row.codes.mid(row.codes.size() - 2));
         for (const QString& line : row.logLines)
             EXPECT_TRUE(home.logEntries().contains(line)) << line.toStdString();
-        EXPECT_TRUE(u->dialogs.boxes().isEmpty());
+        EXPECT_EQ(u->dialogs.boxes().size(), 2);
     }
 }
 
