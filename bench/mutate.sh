@@ -54,7 +54,7 @@ pic-answer-before-its-end @@ src/upgrade/PicLogic.cpp @@ const qsizetype end = t
 pic-pieces-not-joined @@ src/upgrade/PicTelnet.cpp @@     picShell_.add(piece); @@     picShell_.restart();\n    picShell_.add(piece); @@ Pic
 pic-log-unbounded @@ src/upgrade/PicLogic.cpp @@     if (logged_ + lineBytes > kLogBytes) { @@     if (false) { @@ PicShell|Pic
 pic-state-not-at-rest @@ src/upgrade/PicTelnet.cpp @@     if (picUpgradeState != PIC_UPG_STATE_INIT_CONNECT)\n        setPicState(PIC_UPG_STATE_INIT_CONNECT);\n    WriteLog(qlog::LOG_INF, why @@     WriteLog(qlog::LOG_INF, why @@ Pic
-pic-upload-failure-completes @@ src/upgrade/PicFirmware.cpp @@ the PIC file was not uploaded.  Upgrade ended."));\n    currUpgradeState = UPG_STATE_IDLE; @@ the PIC file was not uploaded.  Upgrade ended.")); @@ PicItem
+pic-upload-failure-completes @@ src/upgrade/PicFirmware.cpp @@ its file was not uploaded.  Upgrade ended."));\n    currUpgradeState = UPG_STATE_IDLE; @@ its file was not uploaded.  Upgrade ended.")); @@ PicItem|ItemUpload
 pic-file-unchecked @@ src/upgrade/PicFirmware.cpp @@     if (bytes < pic::kMinFileBytes) { @@     if (false) { @@ PicItem
 pic-reset-at-app-address @@ src/zing/ZingRequests.cpp @@     if (std::exchange(isResetAtDefaultIp_, false)) @@     if (false) @@ PicFail
 pic-retry-not-offered @@ src/upgrade/PicFirmware.cpp @@     if (!found.ok() || found.absent) { @@     if (true) { @@ ReliabilityPic

@@ -60,6 +60,8 @@ public:
         QString why;        // why there is none
     };
     const BackupNote& lastBackup() const { return lastBackup_; }
+    // An upgrade or restore whose verdict is still to come.
+    bool verdictPending() const { return report_.has_value() && isTerminalWorkStarted_; }
     const QString& commandLine() const { return commandLine_; }
     Dialogs& dialogs() { return dialogs_; }
     // Where "/TermDiag" looks for the diagnostics tool, relative to the home folder.
@@ -383,8 +385,8 @@ private:
     void checkForInterruptedPic();
     // Added to the boxes of an attempt that stopped with the descriptor swapped.
     QString picInterruptedNote() const;
-    // An upload of the PIC file that failed ends the PIC item.
-    void endPicItemIfUploading();
+    // An antenna or PIC upload that failed ends its item and the sequence.
+    void endItemIfUploading();
 
     // The operation text that puts a home-folder antenna file under its name on the terminal.
     QString antennaPut(const QString& localFile, const QString& target) const;
@@ -415,6 +417,10 @@ private:
     bool terminalAtWork() const;
     void keepTerminalAtWork();
     void workGuard_Timer();
+    // The verdict of an upgrade or restore: the versions before are noted at
+    // its start, and what the terminal reports when its work is over decides.
+    void startReport(const QString& action, bool software, bool antenna, bool pic, const QString& newVersion);
+    void concludeReport();
     void setupProgress();
     void refreshProgress();
     QString transferName() const;
@@ -435,6 +441,15 @@ private:
     QTimer* progressTicker_ = nullptr;
     QTimer* workGuard_ = nullptr;
     bool isTerminalWorkStarted_ = false;
+    struct PendingReport {
+        QString action;
+        bool software = false, antenna = false, pic = false;
+        QString softwareBefore, antennaBefore, picBefore;
+        QString softwareExpected;  // dotted
+        QString picWhy;            // what the PIC upgrade's own verdict said
+        QString advice;            // and what it advised
+    };
+    std::optional<PendingReport> report_;
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
     BackupNote lastBackup_;

@@ -260,7 +260,7 @@ void frmMain::ftpDisconnected()
         }
     } else if (currFtpState != ftp::CLOSE_CONN_IMAGE_PUT) {
         WriteLog(qlog::LOG_ERR, QStringLiteral("FTP connection was suddenly closed."));
-        endPicItemIfUploading();
+        endItemIfUploading();
         setStatusText(QString());
     } else {
         tmrImagePutTrig->enable();
@@ -281,7 +281,7 @@ void frmMain::ftpFailed()
                         QStringLiteral(" ftp command: ") + QString::number(currFtpState));
     if (isFtpDone)
         return;
-    endPicItemIfUploading();
+    endItemIfUploading();
 
     switch (code) {
     case InetFtp::errLocalFile:
@@ -500,7 +500,7 @@ void frmMain::fatalImagePut()
 void frmMain::tmrFTPReq_Timer()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> tmrFTPReq_Timer()"));
-    endPicItemIfUploading();
+    endItemIfUploading();
     isFtpDone = true;
     tmrFTPReq->disable();
     inetFTP->cancel();

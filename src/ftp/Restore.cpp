@@ -65,6 +65,7 @@ void frmMain::cmdRestore_Click()
         setStatusText(text);
         return;
     }
+    startReport(QStringLiteral("Restore"), true, false, false, strRestoreVersion);
     beginTerminalWork();
     SetMouseCursor(1);
     setStatusText(QStringLiteral("Restoring Satellite IP Modem with version ") + strRestoreVersion + QStringLiteral("..."));

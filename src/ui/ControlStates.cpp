@@ -142,6 +142,7 @@ void frmMain::workGuard_Timer()
         return;
     isTerminalWorkStarted_ = false;
     workGuard_->stop();
+    concludeReport();
     // The controls come back as the end of the work left them.
     if (mousePointer_ == 0 && !unloaded_)
         EnableButtons();

@@ -161,6 +161,7 @@ void frmMain::cmdAntUpgradeMenu_Click()
         return;
     }
     if (antennaFilesFit(true)) {
+        startReport(QStringLiteral("Upgrade"), false, true, false, QString());
         Antenna_SpawnUpgrade();
         return;
     }

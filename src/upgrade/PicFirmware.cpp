@@ -109,6 +109,7 @@ void frmMain::cmdPicUpgradeMenu_Click()
                zing::kTitleFault);
         return;
     }
+    startReport(QStringLiteral("Upgrade"), false, false, true, QString());
     UPG_StandalonePICUpgrade();
 }
 
@@ -165,14 +166,22 @@ void frmMain::UPG_StandalonePICUpgrade()
     UI_UpdateUIUpgState(4);
 }
 
-void frmMain::endPicItemIfUploading()
+void frmMain::endItemIfUploading()
 {
-    isUpgPicSelected = false;
-    if (currFtpState != ftp::UPGRADE_PIC_SA_CMD || currUpgradeState != UPG_STATE_UPG_PIC)
+    const bool pic = currFtpState == ftp::UPGRADE_PIC_SA_CMD;
+    const bool antenna = currFtpState == ftp::UPGRADE_ANTENNA_ATB_CMD || currFtpState == ftp::UPGRADE_ANTENNA_HPA_CMD ||
+                         currFtpState == ftp::UPGRADE_ANTENNA_IAC_CMD;
+    if (!pic && !antenna)
         return;
-    WriteLog(qlog::LOG_ERR, QStringLiteral("PIC Upgrade not done: the PIC file was not uploaded.  Upgrade ended."));
+    isUpgPicSelected = false;
+    if (currUpgradeState == UPG_STATE_IDLE)
+        return;
+    // The items after it are not started: the sequence ends here.
+    WriteLog(qlog::LOG_ERR, (pic ? QStringLiteral("PIC") : QStringLiteral("Antenna")) +
+                                QStringLiteral(" Upgrade not done: its file was not uploaded.  Upgrade ended."));
     currUpgradeState = UPG_STATE_IDLE;
     WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
+    UI_UpdateUIUpgState(1);
 }
 
 void frmMain::openTelnet(const QString& host)
@@ -298,6 +307,14 @@ void frmMain::picVerdict(bool answered)
     }
     UI_UpdateUIUpgState(1);
     setStatusText(v.status);
+    if (report_) {
+        // Said once, in the report that ends the action.
+        if (!v.took) {
+            report_->picWhy = v.logLine;
+            report_->advice = v.box.mid(v.logLine.size()).trimmed();
+        }
+        return;
+    }
     if (!v.box.isEmpty())
         msgBox(v.box, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
 }

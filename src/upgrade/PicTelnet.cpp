@@ -231,6 +231,8 @@ void frmMain::closePicShell()
 // nothing starts the chain again unless the user asks.
 void frmMain::picAttemptEnds(const QString& why)
 {
+    if (report_ && report_->picWhy.isEmpty())
+        report_->picWhy = why;
     closePicShell();
     tmrTelnetConnect->disable();
     tmrPicUpgrCnt->disable();
@@ -249,6 +251,8 @@ void frmMain::picStopped(const QString& reason)
 {
     const bool prep = picUpgradeState < PIC_UPG_STATE_PREP_REBOOT || picUpgradeState == PIC_UPG_STATE_PREP_CHK_BKUP_IMG;
     WriteLog(qlog::LOG_ERR, reason);
+    if (report_)
+        report_->picWhy = reason;
     picAttemptEnds(QStringLiteral("PIC Upgrade stopped"));
     setStatusText(QStringLiteral("PIC Upgrade Failed !"));
     QString box = reason;

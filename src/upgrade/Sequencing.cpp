@@ -68,7 +68,7 @@ NextStep nextStep(int32_t state, bool isUpgAntSelected, bool isAntennaFwOk, bool
             n.action = NextStep::StartPic;
             n.newState = UPG_STATE_UPG_PIC;
             n.clearPicPending = true;
-            n.logLine = QStringLiteral("Skipped Antenna Upgrade.  Attempting pending PIC Upgrade...");
+            n.logLine = QStringLiteral("Antenna Upgrade done.  Attempting pending PIC Upgrade...");
         } else {
             n.newState = UPG_STATE_IDLE;
             n.logLine = QStringLiteral("No Antenna or PIC Upgrades left to perform.  Upgrade Complete.");

@@ -4,10 +4,14 @@
 
 #include "platform/EventPump.h"
 #include "upgrade/Sequencing.h"
+#include "upgrade/Verdict.h"
 #include "zing/ZingTexts.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLineEdit>
+
+#include <utility>
 
 namespace {
 const QString kStatePrefix = QStringLiteral("currUpgradeState = ");
@@ -48,6 +52,7 @@ void frmMain::cmdUpgrade_Click()
         return;
     }
 
+    startReport(QStringLiteral("Upgrade"), isUpgSwSelected, isUpgAntSelected, isUpgPicSelected, strNewVersion);
     if (isUpgSwSelected) {
         currUpgradeState = UPG_STATE_IDLE;
         WriteLog(qlog::LOG_INF, kStatePrefix + upgStateName(currUpgradeState));
@@ -154,4 +159,59 @@ void frmMain::UI_UpdateUIUpgState(int displayState)
         isUpgPicSelected = false;
         break;
     }
+}
+
+namespace {
+QString dottedVersion(const QString& underscored)
+{
+    return QString(underscored).replace(QLatin1Char('_'), QLatin1Char('.'));
+}
+}  // namespace
+
+void frmMain::startReport(const QString& action, bool software, bool antenna, bool pic, const QString& newVersion)
+{
+    report_ = PendingReport{action,
+                            software,
+                            antenna,
+                            pic,
+                            txtCurrentSoftwareVersion->text(),
+                            QStringLiteral("ATB ") + txtAntATBver->text() + QStringLiteral(", HPA ") + txtAntHPAver->text(),
+                            txtTermPICVersion->text(),
+                            dottedVersion(newVersion),
+                            QString()};
+}
+
+void frmMain::concludeReport()
+{
+    if (!report_ || unloaded_)
+        return;
+    const PendingReport r = *std::exchange(report_, std::nullopt);
+    QList<verdict::Item> items;
+    if (r.software)
+        items << verdict::software(r.softwareBefore, txtCurrentSoftwareVersion->text(), r.softwareExpected,
+                                   isBootRomMode);
+    if (r.antenna) {
+        const verdict::AntennaFiles files{strLocAtbFile.isEmpty() ? QString() : strLocAtbVer,
+                                          strLocHpaFile.isEmpty() ? QString() : strLocHpaVer,
+                                          strLocIacFile.isEmpty() ? QString() : strLocIacVer};
+        items << verdict::antenna(r.antennaBefore, txtAntATBver->text(), txtAntHPAver->text(), files, isBootRomMode);
+    }
+    if (r.pic) {
+        verdict::Item i =
+            verdict::pic(r.picBefore, txtTermPICVersion->text(), dottedVersion(strLocalPicVersion), isBootRomMode);
+        if (!i.took && !r.picWhy.isEmpty())
+            i.why = r.picWhy;
+        items << i;
+    }
+    verdict::Summary s = verdict::summarize(r.action, items);
+    if (!r.advice.isEmpty())
+        s.box += zing::kCrLf + zing::kCrLf + r.advice;
+    for (const QString& line : s.box.split(zing::kCrLf, Qt::SkipEmptyParts))
+        WriteLog(s.took ? qlog::LOG_INF : qlog::LOG_ERR, line);
+    setStatusText(s.status);
+    // A terminal left in its Boot ROM is not ready, whatever FTP can still do.
+    if (!s.took && isBootRomMode)
+        setStatusLedColour(255);
+    msgBox(s.box, MsgButtons::OK, s.took ? MsgIcon::Information : MsgIcon::Exclamation,
+           s.took ? strWindowTitle : zing::kTitleFault);
 }

@@ -137,6 +137,7 @@ void frmMain::tmrFiveSecDelayedReset_Timer()
 
 void frmMain::cmdGetSoftwareVersion_Click()
 {
+    report_.reset();
     currUpgradeState = UPG_STATE_IDLE;
     WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     ZingReq_GetCurrentSoftwareVersion();
@@ -144,6 +145,7 @@ void frmMain::cmdGetSoftwareVersion_Click()
 
 void frmMain::cmdRestoreDefaults_Click()
 {
+    report_.reset();
     // Nothing that wipes the terminal's configuration runs on one key press.
     if (msgBox(QStringLiteral("Restore the Satellite IP Modem's factory defaults?") + zing::kCrLf + zing::kCrLf +
                    QStringLiteral("Its configuration is set back to the factory state, and it restarts."),
@@ -154,6 +156,7 @@ void frmMain::cmdRestoreDefaults_Click()
 
 void frmMain::cmdResetModem_Click()
 {
+    report_.reset();
     if (!strIPAddress.isEmpty() &&
         msgBox(QStringLiteral("Reset the Satellite IP Modem?") + zing::kCrLf + zing::kCrLf +
                    QStringLiteral("It restarts, and does not answer for about 40 seconds."),

@@ -89,6 +89,11 @@ TEST_P(AntennaRun, UploadsAsksAndComesBack)
     const RunRow& row = GetParam();
     home.writePackage("5_7_2_0", 2, 50 * 1024);
     putFiles(row.files);
+    // An accepted upgrade leaves the antenna reporting the files' versions.
+    sim->updateModel([](qsim::Model& m) {
+        m.atbAfterUpgrade = "1.5";
+        m.hpaAfterUpgrade = "1.3";
+    });
     if (row.model)
         sim->updateModel(row.model);
     startUpgrader();
@@ -101,12 +106,7 @@ TEST_P(AntennaRun, UploadsAsksAndComesBack)
         w().chkBinUpg->setChecked(row.start == Start::SoftwareAndAntenna);
         w().cmdUpgrade->click();
     }
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return w().statusText() == row.endStatus && w().nothingRunning() && w().mousePointer() == 0 &&
-                   w().currUpgradeState == UPG_STATE_IDLE;
-        },
-        20000))
+    ASSERT_TRUE(waitUntil([&] { return w().statusText() == row.endStatus && actionOver(); }, 20000))
         << w().statusText().toStdString();
 
     // What the terminal received: the uploads in order, then the close, then the request.
@@ -118,8 +118,12 @@ TEST_P(AntennaRun, UploadsAsksAndComesBack)
         const QString target = "/tffs0/" + f.left(3).toLower() + ".sxm";
         EXPECT_EQ(flashFile(target), readFile(home.file(f))) << target.toStdString();
     }
-    const QList<MsgRecord> boxes = u->dialogs.boxes().mid(1);
+    // Between the question and the verdict.
+    const QList<MsgRecord> all = u->dialogs.boxes();
+    ASSERT_GE(all.size(), 2);
+    const QList<MsgRecord> boxes = all.mid(1, all.size() - 2);
     EXPECT_EQ(boxes.isEmpty() ? QString() : boxes.last().text, row.box);
+    EXPECT_TRUE(all.last().text.startsWith(row.endStatus == kUpgradeTook ? "Upgrade Successful" : "Upgrade Failed"));
     for (const QString& line : row.logLines) {
         EXPECT_TRUE(home.logText().contains(line)) << line.toStdString();
     }
@@ -139,25 +143,26 @@ INSTANTIATE_TEST_SUITE_P(
         RunRow{"ATB then HPA from the menu", kBoth, nullptr, Start::Menu, kBothStores, "",
                {"Uploaded ATB file Successfully ! Continue with HPA.", "Uploaded HPA file Successfully !",
                 "Ant Upgrade Status Response: 0", ">> tmrAntUpgDelay_Timer()", kLeft},
-               kReleaseInfoDone, "5.7.1.12"},
-        RunRow{"IAC alone, ticked", {"IAC_03829_11.sxm"}, [](M& m) { m.ahv = "03829"; }, Start::AntennaTicked,
-               {"STOR iac.sxm"}, "", {"Uploaded IAC file Successfully !", kLeft}, kReleaseInfoDone, "5.7.1.12"},
+               kUpgradeTook, "5.7.1.12"},
+        RunRow{"IAC alone, ticked", {"IAC_03829_11.sxm"}, [](M& m) { m.ahv = "03829"; m.atbAfterUpgrade = "1.1"; },
+               Start::AntennaTicked,
+               {"STOR iac.sxm"}, "", {"Uploaded IAC file Successfully !", kLeft}, kUpgradeTook, "5.7.1.12"},
         RunRow{"status 2 is accepted", kBoth, [](M& m) { m.antennaUpgradeStatus = 2; }, Start::Menu, kBothStores, "",
-               {"Ant Upgrade Status Response: 2", kLeft}, kReleaseInfoDone, "5.7.1.12"},
+               {"Ant Upgrade Status Response: 2", kLeft}, kUpgradeTook, "5.7.1.12"},
         RunRow{"status 3 fails and the sequence ends", kBoth,
                [](M& m) { m.antennaUpgradeStatus = 3; m.antennaUpgradeText = "flash error"; }, Start::AntennaTicked,
                kBothStores, "Antenna Upgrade failed (Error Code 3).  Check documentation and try again.\r\n",
                {"Antenna Upgrade Status response indicates ERROR has occurred (3)",
                 "Ant Upgrade Data Response: flash error", kLeft},
-               "Antenna Upgrade Failed !", "5.7.1.12"},
+               "Upgrade Failed !  Did not take: antenna.", "5.7.1.12"},
         // Six more response periods after the first one, then the answer.
         RunRow{"confirmation after six response periods", kBoth, [](M& m) { m.antennaFlashMs = 6 * 40000 + 20000; },
                Start::Menu, kBothStores, "",
                {"Waiting a little longer for Antenna Response.  Retry #6", "Antenna FW Upgrade response has arrived"},
-               kReleaseInfoDone, "5.7.1.12"},
+               kUpgradeTook, "5.7.1.12"},
         RunRow{"software then antenna", kBoth, nullptr, Start::SoftwareAndAntenna,
                {"STOR /tffs0/bin/qorax_5_7_2_0.bin", "STOR image.txt", "STOR atb.sxm", "STOR hpa.sxm"}, "",
-               {"Attempting pending Antenna Upgrade...", kLeft}, kReleaseInfoDone, "5.7.2.0"}),
+               {"Attempting pending Antenna Upgrade...", kLeft}, kUpgradeTook, "5.7.2.0"}),
     tablerows::RowName());
 
 // No confirmation within seven response periods, or one too short to hold
@@ -180,10 +185,11 @@ TEST_F(Antenna, AnUnconfirmedUpgradeStopsAndSaysSo)
         u->dialogs.clear();
         u->dialogs.queueAnswer(MsgResult::Yes);
         w().cmdAntUpgradeMenu->trigger();
-        ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().nothingRunning(); }, 10000))
+        ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 3 && actionOver(); }, 10000))
             << w().statusText().toStdString();
         EXPECT_TRUE(u->dialogs.boxes()[1].text.startsWith("The Satellite IP Modem did not confirm the Antenna Upgrade."));
-        EXPECT_EQ(w().statusText(), "Antenna Upgrade not confirmed !");
+        EXPECT_TRUE(u->dialogs.boxes()[2].text.startsWith("Upgrade Failed: antenna did not take."));
+        EXPECT_EQ(w().statusText(), "Upgrade Failed !  Did not take: antenna.");
         EXPECT_EQ(w().currUpgradeState, UPG_STATE_IDLE);
         EXPECT_EQ(w().mousePointer(), 0);
         EXPECT_TRUE(home.logText().contains(r.log));

@@ -31,8 +31,12 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     ASSERT_TRUE(waitForVersion("5.7.2.0")) << w().statusText().toStdString();
     EXPECT_TRUE(w().barProgress->isHidden());
 
-    // The user saw one question and no other box.
-    ASSERT_EQ(u->dialogs.boxes().size(), 1);
+    // The user saw one question, then the verdict.
+    ASSERT_EQ(u->dialogs.boxes().size(), 2);
+    EXPECT_EQ(w().statusText(), kUpgradeTook);
+    EXPECT_EQ(u->dialogs.boxes()[1].text, "Upgrade Successful: every item took.\r\n\r\n - Software: 5.7.1.12 -> 5.7.2.0 "
+                                          "(took)");
+    EXPECT_EQ(u->dialogs.boxes()[1].icon, MsgIcon::Information);
     const MsgRecord& ask = u->dialogs.boxes().first();
     EXPECT_EQ(ask.title, "Upgrader: user action required");
     EXPECT_EQ(ask.icon, MsgIcon::Question);
@@ -203,18 +207,25 @@ TEST_P(FtpFault, TheTerminalKeepsABootableExecutable)
     startUpgrader();
     sim->updateFaults(row.fault);
     upgradeSoftware();
+    // The question, the box on the way, and the verdict unless the program ended.
+    const qsizetype boxes = 1 + (row.box.isEmpty() ? 0 : 1) + (row.ends == Ends::ProgramEnded ? 0 : 1);
     if (row.ends == Ends::Upgraded) {
         ASSERT_TRUE(waitForVersion("5.7.2.0"));
     } else if (row.ends == Ends::Stopped) {
-        ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == 2 && w().mousePointer() == 0; }, 25000));
+        ASSERT_TRUE(waitUntil([&] { return u->dialogs.boxes().size() == boxes && actionOver(); }, 25000));
     } else {
         ASSERT_TRUE(waitUntil([&] { return w().isUnloaded(); }, 10000));
         EXPECT_TRUE(home.logText().contains("Close logging."));
     }
-    ASSERT_EQ(u->dialogs.boxes().size(), row.box.isEmpty() ? 1 : 2);
+    ASSERT_EQ(u->dialogs.boxes().size(), boxes);
     if (!row.box.isEmpty()) {
         const QString text = u->dialogs.boxes()[1].text;
         EXPECT_TRUE(row.wholeBox ? text == row.box : text.startsWith(row.box)) << text.toStdString();
+    }
+    if (row.ends != Ends::ProgramEnded) {
+        EXPECT_TRUE(u->dialogs.boxes().last().text.startsWith(row.ends == Ends::Upgraded
+                                                                  ? "Upgrade Successful: every item took."
+                                                                  : "Upgrade Failed: software did not take."));
     }
     if (*row.logLine) {
         EXPECT_TRUE(home.logText().contains(row.logLine)) << row.logLine;

@@ -17,6 +17,8 @@
 
 inline const QString kReleaseInfoDone = QStringLiteral("Operation Successful.  Release Info retrieved!");
 inline const QString kVersionDone = QStringLiteral("Operation Successful.  Software version retrieved!");
+// The verdict of an upgrade or a restore in which every item took.
+inline const QString kUpgradeTook = QStringLiteral("Upgrade Successful.  Versions read back: every item took.");
 
 // The simulated terminal, a home folder and the upgrader pointed at them.
 struct SimBench {
@@ -43,16 +45,21 @@ struct SimBench {
         w().cmdUpgrade->click();
     }
 
-    // The terminal runs this version, the upgrader has read it back and is idle.
+    // The terminal runs this version, the upgrader has read it back, its
+    // action is over (its verdict given) and it is idle.
     bool waitForVersion(const QString& dotted, int ms = 15000)
     {
         return waitUntil(
             [&] {
                 return sim->runningVersion() == dotted && w().txtCurrentSoftwareVersion->text() == dotted &&
-                       w().statusText() == kReleaseInfoDone && w().mousePointer() == 0 &&
-                       w().currUpgradeState == UPG_STATE_IDLE;
+                       actionOver();
             },
             ms);
+    }
+    bool actionOver()
+    {
+        return w().mousePointer() == 0 && w().currUpgradeState == UPG_STATE_IDLE && w().nothingRunning() &&
+               !w().verdictPending();
     }
 
     QByteArray flashFile(const QString& path) { return sim.terminal().flash().read(path).value_or("<missing>"); }
