@@ -83,7 +83,8 @@ TEST(ReliabilityCycle, UpgradeRestoreUpgradeWithCutsBetween)
             // The upgrader reads the new version back itself.
             ASSERT_TRUE(waitUntil(
                 [&] {
-                    return b.w().txtCurrentSoftwareVersion->text() == step.runs && b.w().statusText() == kReleaseInfoDone &&
+                    return b.w().txtCurrentSoftwareVersion->text() == step.runs &&
+                           b.w().statusText().endsWith("Versions read back: every item took.") &&
                            settled(b.w()) && b.w().mousePointer() == 0;
                 },
                 kRunLimitMs))

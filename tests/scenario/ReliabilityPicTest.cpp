@@ -23,7 +23,7 @@ using namespace reliability;
 
 const QString kRan = QStringLiteral("5.7.1.12");
 const QByteArray kExecutable = "/bin/qorax_5_7_1_12.bin";
-const QString kTook = QStringLiteral("PIC Upgrade Successful.  Software version retrieved!");
+const QString kPicTook = QStringLiteral("PIC Upgrade Successful.  Software version retrieved!");
 
 // The terminal with a PIC that takes the package's file when it is reflashed.
 struct PicBench : Bench {
@@ -64,7 +64,8 @@ QList<Item> recordGoodRun()
     const quint64 base = b.lastSeq();
     startUpItems = base - before;
     b.pressMenu(b.w().cmdPicUpgradeMenu);
-    if (!waitUntil([&] { return b.w().statusText() == kTook && settled(b.w()) && b.w().mousePointer() == 0; }, 15000)) {
+    if (!waitUntil([&] { return b.w().statusText() == kUpgradeTook && settled(b.w()) && b.w().mousePointer() == 0; },
+                   15000)) {
         ADD_FAILURE() << "the good run did not complete: " << b.w().statusText().toStdString();
         return {};
     }
@@ -143,7 +144,7 @@ QString retryInWindow(PicBench& b)
     b.u->dialogs.clear();
     b.pressMenu(b.w().cmdPicUpgradeMenu);
     EXPECT_TRUE(waitUntil([&] { return settled(b.w()) && b.w().mousePointer() == 0; }, kRunLimitMs));
-    EXPECT_EQ(b.w().statusText(), kTook) << "the retry in the same window";
+    EXPECT_EQ(b.w().statusText(), kUpgradeTook) << "the retry in the same window";
     return QStringLiteral("retried in the window: \"") + b.w().statusText() + QLatin1Char('"');
 }
 
@@ -159,7 +160,7 @@ QString retryFromTheFrontEnd(PicBench& b, bool always)
     startCli(cli, {QStringLiteral("--upgrade"), QStringLiteral("pic")}, Settings::get());
     const CliRun r = finished(cli, kRunLimitMs);
     EXPECT_EQ(r.exitCode, 0) << "the front end's retry from the Boot ROM:\n" << r.all().toStdString();
-    EXPECT_TRUE(r.lines.contains(QStringLiteral("status: ") + kTook)) << r.all().toStdString();
+    EXPECT_TRUE(r.lines.contains(QStringLiteral("status: ") + kPicTook)) << r.all().toStdString();
     return QStringLiteral("%1, retried by the front end (exit %2)").arg(before).arg(r.exitCode);
 }
 

@@ -60,8 +60,13 @@ void prepare(Bench& b, const Variant& v)
         b.reinstallRunningVersion();
     else if (v.kind == Variant::Restore)
         b.backUpRunningVersion();
-    else if (v.kind == Variant::Antenna)
+    else if (v.kind == Variant::Antenna) {
         b.putOwnFiles({QStringLiteral("ATB_02409_15.sxm"), QStringLiteral("HPA_2407_13.sxm")});
+        b.sim->updateModel([](qsim::Model& m) {
+            m.atbAfterUpgrade = QStringLiteral("1.5");
+            m.hpaAfterUpgrade = QStringLiteral("1.3");
+        });
+    }
 }
 
 void start(Bench& b, const Variant& v)
@@ -93,7 +98,7 @@ QList<Operation> recordGoodRun(const Variant& v)
     const bool done = waitUntil(
         [&] {
             return b.sim->resetCount() > resets && b.sim->runningVersion() == v.target &&
-                   b.w().statusText() == kReleaseInfoDone && settled(b.w()) &&
+                   b.w().statusText().endsWith("Versions read back: every item took.") && settled(b.w()) &&
                    b.w().mousePointer() == 0 && b.w().currUpgradeState == UPG_STATE_IDLE;
         },
         15000);

@@ -59,7 +59,7 @@ inline const char* cutName(CutKind k)
 // being made. From here on only the user could make something happen.
 inline bool settled(frmMain& w)
 {
-    return w.isUnloaded() || w.nothingRunning();
+    return w.isUnloaded() || (w.nothingRunning() && !w.verdictPending());
 }
 
 inline QString runningTimers(frmMain& w)
