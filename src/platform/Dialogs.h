@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QDialog;
 class QWidget;
 
@@ -30,4 +32,6 @@ public:
                              const QString& title) = 0;
     // Shows a modal window and returns when it has closed.
     virtual void showModal(QDialog& dialog) = 0;
+    // A folder the user picks, starting in startDir; nullopt when cancelled.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title, const QString& startDir) = 0;
 };
