@@ -1,5 +1,7 @@
 #include "app/frmMain.h"
 
+#include "log/LogFormat.h"
+#include "platform/FtpPut.h"
 #include "platform/InetFtp.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
@@ -49,11 +51,22 @@ void frmMain::createTimersAndSockets()
     inetFTP = new InetFtp(this);
     inetFTP->setObjectName(QStringLiteral("inetFTP"));
     inetFTP->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    inetFTP->onConnectLog = [this](const QString& line) { WriteLog(qlog::LOG_DET, line); };
     sckZING = new TcpClient(QStringLiteral("sckZING"), this);
     sckTest = new TcpClient(QStringLiteral("sckTest"), this);
     telnetShell = new TcpClient(QStringLiteral("telnetShell"), this);
-    for (TcpClient* s : {sckZING, sckTest, telnetShell})
+    for (TcpClient* s : {sckZING, sckTest, telnetShell}) {
         s->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+        s->onConnectLog = [this](const QString& line) { WriteLog(qlog::LOG_DET, line); };
+    }
+}
+
+FtpPut frmMain::oneShotFtp()
+{
+    FtpPut ftp(strIPAddress);
+    ftp.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    ftp.onConnectLog = [this](const QString& line) { WriteLog(qlog::LOG_DET, line); };
+    return ftp;
 }
 
 QList<Timer*> frmMain::allTimers() const
@@ -120,7 +133,12 @@ MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
     // Once the window is unloaded the program has ended: nobody sees a box.
     if (unloaded_)
         return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::OK;
-    return dialogs_.msgBox(this, text, buttons, icon, title);
+    // Support reads what the user was told, and answered, from the log alone.
+    WriteLog(qlog::LOG_INF, qlog::boxLine(title, text));
+    const MsgResult answer = dialogs_.msgBox(this, text, buttons, icon, title);
+    if (buttons == MsgButtons::YesNo)
+        WriteLog(qlog::LOG_INF, answer == MsgResult::Yes ? QStringLiteral("Answered Yes") : QStringLiteral("Answered No"));
+    return answer;
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

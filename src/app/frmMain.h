@@ -26,6 +26,7 @@ class QPushButton;
 class QTimer;
 class StatusLight;
 class InetFtp;
+class FtpPut;
 class TcpClient;
 class Timer;
 class frmUpgrade;
@@ -393,6 +394,8 @@ private:
     bool ftpExecuting() const;
 
     // ---- app ----
+    // The one-shot FTP session to the terminal, its connections logged.
+    FtpPut oneShotFtp();
     // False when another upgrader holds the home folder.
     bool lockHomeFolder();
     void removeStalePartialDownloads();

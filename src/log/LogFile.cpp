@@ -8,6 +8,12 @@
 
 #include <QDateTime>
 
+namespace {
+// Runs of one second in one folder; never reached, as the folder's lock and a
+// start-up take longer, but a bound all the same.
+constexpr int kMaxRunsPerSecond = 100;
+}  // namespace
+
 void frmMain::InitLogging()
 {
     const QString home = Files::currentDirWithSeparator();
@@ -17,13 +23,14 @@ void frmMain::InitLogging()
     strLogDir = Files::withSeparator(strLogDir);
 
     const QDateTime now = QDateTime::currentDateTime();
-    strLogFileName = qlog::logFileName(now);
-    strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
-    // Two runs started within the same second share the file: append then.
-    if (Files::isFile(strLogFilePath))
-        Files::append(strLogFilePath, qlog::headerBlock(now));
-    else
-        Files::writeAll(strLogFilePath, qlog::headerBlock(now));
+    const QByteArray start = qlog::headerBlock(now);
+    // A run never writes into an earlier run's file, also within one second.
+    for (int run = 1; run <= kMaxRunsPerSecond; ++run) {
+        strLogFileName = qlog::logFileName(now, run);
+        strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
+        if (Files::createNew(strLogFilePath, start) != Files::NewFile::Exists)
+            break;
+    }
 }
 
 QString frmMain::GetLogFileName() const

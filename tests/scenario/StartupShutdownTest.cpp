@@ -1,5 +1,6 @@
 #include "support/SimUpgrade.h"
 
+#include "log/LogFormat.h"
 #include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
 
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace {
@@ -176,6 +178,49 @@ TEST_F(OneUpgraderPerHome, ASecondOneIsRefusedAndAKilledOnesLeftoversGo)
     Upgrader next;
     EXPECT_TRUE(next.load());
     EXPECT_TRUE(next.dialogs.boxes().isEmpty());
+}
+
+class RunLog : public SimUpgrade {};
+
+// Support reads a run from a file of its own, also for a second run in the
+// same second; the boxes the user saw and the address of every connection
+// are in it.
+TEST_F(RunLog, OneFilePerRunWithTheBoxesSeenAndTheAddressesContacted)
+{
+    home.writePackage("5_7_2_0");
+    // Earlier runs' files for every second this run may start in.
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList earlier;
+    for (int s = 0; s < 4; ++s) {
+        earlier << qlog::logFileName(now.addSecs(s));
+        home.writeFile("logs/" + earlier.last(), "an earlier run\r\n");
+    }
+    ASSERT_TRUE(startUpgrader());
+    upgradeSoftware();
+    ASSERT_TRUE(waitForVersion("5.7.2.0")) << w().statusText().toStdString();
+
+    QStringList ours = home.logFiles();
+    for (const QString& f : earlier) {
+        EXPECT_EQ(readFile(home.file("logs/" + f)), "an earlier run\r\n") << f.toStdString();
+        ours.removeOne(f);
+        QFile::remove(home.file("logs/" + f));
+    }
+    ASSERT_EQ(ours.size(), 1);
+    EXPECT_TRUE(earlier.contains(QString(ours[0]).replace("_Upgrader_log_2.txt", "_Upgrader_log.txt"))) << ours[0].toStdString();
+
+    const QStringList entries = home.logEntries();
+    const QString sim127 = "127.0.0.1 port ";
+    for (const QString& line :
+         {QString("INF: \tMessage box \"Upgrader: user action required\": Please Confirm your selections. | Do you want to "
+                  "proceed upgrading the following items ? |  |  - Software | "),
+          QString("INF: \tAnswered Yes"), "DET: \tsckZING: connecting to " + sim127 + QString::number(sim->zingPort()),
+          "DET: \tinetFTP: connecting to " + sim127 + QString::number(sim->ftpPort()),
+          "DET: \tFtpPut: connecting to " + sim127 + QString::number(sim->ftpPort())})
+        EXPECT_TRUE(entries.contains(line)) << line.toStdString();
+    // The data connections go to the port the terminal gave.
+    for (const char* who : {"inetFTP data", "FtpPut data"})
+        EXPECT_FALSE(entries.filter(QRegularExpression(QString("^DET: \t") + who + ": connecting to 127\\.0\\.0\\.1 port [1-9]")).isEmpty())
+            << who;
 }
 
 }  // namespace
