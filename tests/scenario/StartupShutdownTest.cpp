@@ -100,7 +100,7 @@ TEST_F(StartupTest, TermDiagStartsTheSiblingToolOnlyAtUnload)
     QFile::remove(home.file("qorax_5_7_1_12.bin"));
     Upgrader noPackage("/TermDiag");
     EXPECT_FALSE(noPackage.load());
-    EXPECT_EQ(noPackage.dialogs.boxes().size(), 1);
+    EXPECT_EQ(noPackage.dialogs.folderChoosersStartedIn().size(), 1);
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 5000));
 }
 
@@ -178,6 +178,77 @@ TEST_F(OneUpgraderPerHome, ASecondOneIsRefusedAndAKilledOnesLeftoversGo)
     Upgrader next;
     EXPECT_TRUE(next.load());
     EXPECT_TRUE(next.dialogs.boxes().isEmpty());
+}
+
+// Everything in a folder, hidden files included.
+QStringList entriesOf(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+class StartupPackageFolder : public SimUpgrade {};
+
+// Started from the menu (in the home folder, no package there) or given a
+// folder: the window works only in a folder named or chosen that holds a
+// package, and writes nothing anywhere before it has one.
+TEST_F(StartupPackageFolder, WithoutAPackageTheWindowAsksForTheFolder)
+{
+    const QString pkg = home.parentPath() + "pkg/", empty = home.parentPath() + "empty/",
+                  missing = home.parentPath() + "missing/";
+    QDir().mkpath(empty);
+    QDir().mkpath(pkg);
+    const QString package = home.writePackage("5_7_1_12");
+    ASSERT_TRUE(QFile::rename(home.file(package), pkg + package));
+    const QString noPackageIn = "Unable to find binary file in: " + empty + "qorax_*.bin";
+    const struct {
+        const char* name;
+        QString startIn, named;
+        QStringList chosen;  // in turn, then Cancel
+        QStringList boxes;
+        QStringList choosersIn;
+        bool loads;  // in pkg
+    } rows[] = {
+        {"from the menu, cancelled", home.path(), "", {}, {}, {home.path()}, false},
+        {"a folder without a package, then the package's", home.path(), "", {empty, pkg}, {noPackageIn},
+         {home.path(), empty}, true},
+        {"the package folder named", home.path(), pkg, {}, {}, {}, true},
+        {"a folder named without a package", home.path(), empty, {pkg}, {noPackageIn}, {empty}, true},
+        // Then not even the package of the folder it started in is taken.
+        {"a folder named that does not exist", pkg, missing, {}, {"Unable to open the folder: " + missing}, {pkg}, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir::setCurrent(row.startIn);
+        const QStringList inPkg = entriesOf(pkg);
+        sim->clearRecords();
+        Upgrader u;
+        u.w().setStartFolder(row.named);
+        for (const QString& folder : row.chosen)
+            u.dialogs.queueFolder(folder);
+        EXPECT_EQ(u.load(), row.loads);
+        EXPECT_EQ(u.dialogs.folderChoosersStartedIn(), row.choosersIn);
+        QStringList boxes;
+        for (const MsgRecord& box : u.dialogs.boxes())
+            boxes << box.text;
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(entriesOf(home.path()), QStringList());
+        EXPECT_EQ(entriesOf(empty), QStringList());
+        if (!row.loads) {
+            EXPECT_EQ(entriesOf(pkg), inPkg);
+            serveEventsFor(100);
+            EXPECT_TRUE(sim->records().isEmpty());
+            continue;
+        }
+        EXPECT_EQ(u.w().strHomeDir, pkg);
+        // The log, in the package folder, tells what was said on the way there.
+        const QStringList logs = QDir(pkg + "logs").entryList({"*_Upgrader_log*.txt"}, QDir::Files, QDir::Name);
+        ASSERT_FALSE(logs.isEmpty());
+        const QString log = QString::fromLatin1(readFile(pkg + "logs/" + logs.last()));
+        for (const QString& text : row.boxes)
+            EXPECT_TRUE(log.contains("INF: \tMessage box \"Upgrader: FAULT\": " + text)) << log.toStdString();
+        EXPECT_EQ(log.contains("INF: \tPackage folder chosen: " + pkg), !row.chosen.isEmpty());
+        u.w().closeMainWindow();
+    }
 }
 
 class RunLog : public SimUpgrade {};
