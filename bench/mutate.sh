@@ -62,6 +62,23 @@ antenna-class2-standalone @@ src/upgrade/AntennaLogic.cpp @@     const int32_t a
 antenna-no-status-silent @@ src/zing/ZingResponses.cpp @@         antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status.")); @@  @@ Antenna
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
 cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
+package-folder-not-asked @@ src/ident/PackageFiles.cpp @@ while (!entered || Files::find(Files::currentDirWithSeparator(), kPackagePattern).isEmpty()) { @@ while (!entered) { @@ StartupPackageFolder
+named-folder-ignored @@ src/ident/PackageFiles.cpp @@ bool entered = startFolder_.isEmpty() || enterFolder(startFolder_); @@ bool entered = true; @@ StartupPackageFolder
+unopened-folder-falls-back @@ src/ident/PackageFiles.cpp @@ while (!entered || Files::find( @@ while (Files::find( @@ StartupPackageFolder
+log-before-package-folder @@ src/app/Startup.cpp @@ if (!enterPackageFolder()) { @@ InitLogging();\n    if (!enterPackageFolder()) { @@ StartupPackageFolder
+early-log-dropped @@ src/log/LogFile.cpp @@ qlog::headerBlock(now) + std::exchange(earlyLog_, {}); @@ qlog::headerBlock(now); @@ StartupPackageFolder
+cli-asks-for-folder @@ src/app/CliRunner.cpp @@ w.setPackageFolderChooser(false); @@ w.setPackageFolderChooser(true); @@ Cli
+toolkit-option-as-folder @@ src/app/CommandLine.cpp @@ || leftByToolkit.last() != last) @@ ) @@ StartupCommandLine
+desktop-entry-no-folder @@ data/qora-upgrader.desktop @@ Exec=qora-upgrader %f @@ Exec=qora-upgrader @@ install.desktop
+log-shared-in-same-second @@ src/log/LogFile.cpp @@ if (Files::createNew(strLogFilePath, start) != Files::NewFile::Exists) @@ if (Files::append(strLogFilePath, start)) @@ RunLog
+box-not-logged @@ src/app/frmMain.cpp @@ WriteLog(qlog::LOG_INF, qlog::boxLine(title, text)); @@ (void)0; @@ RunLog|StartupPackageFolder
+box-answer-inverted @@ src/app/frmMain.cpp @@ answer == MsgResult::Yes ? QStringLiteral("Answered Yes") @@ answer != MsgResult::Yes ? QStringLiteral("Answered Yes") @@ RunLog
+box-text-raw @@ src/log/LogFormat.cpp @@ QStringLiteral("\": ") + printableText(text); @@ QStringLiteral("\": ") + text; @@ LogPrintableText
+connection-not-logged @@ src/platform/TcpClient.cpp @@ onConnectLog(qlog::connectionLine(name_, remoteHost, remotePort)); @@ (void)0; @@ RunLog
+ftp-connection-not-logged @@ src/platform/InetFtp.cpp @@ onConnectLog(qlog::connectionLine(QStringLiteral("inetFTP"), host_, port)); @@ (void)0; @@ RunLog
+ftp-data-connection-not-logged @@ src/platform/InetFtp.cpp @@ onConnectLog(qlog::connectionLine(QStringLiteral("inetFTP data"), peer_.toString(), port)); @@ (void)0; @@ RunLog
+oneshot-connection-not-logged @@ src/platform/FtpPut.cpp @@ owner_.logConnection(QStringLiteral("FtpPut"), owner_.host_, port); @@ (void)0; @@ RunLog
+oneshot-data-connection-not-logged @@ src/platform/FtpPut.cpp @@ owner_.logConnection(QStringLiteral("FtpPut data"), control_.peerAddress().toString(), *dataPort); @@ (void)0; @@ RunLog
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

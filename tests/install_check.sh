@@ -22,10 +22,12 @@ entry=$prefix/share/applications/qora-upgrader.desktop
 icon=$prefix/share/icons/hicolor/scalable/apps/qora-upgrader.svg
 [ -f "$entry" ] || fail "no menu entry"
 [ -f "$icon" ] || fail "no icon"
-for line in Type=Application Exec=qora-upgrader Icon=qora-upgrader Terminal=false 'Categories=Utility;Network;'; do
+# A folder opened with it from a file manager arrives as its one argument.
+for line in Type=Application 'Exec=qora-upgrader %f' Icon=qora-upgrader Terminal=false 'Categories=Utility;Network;' \
+    'MimeType=inode/directory;'; do
   grep -qx "$line" "$entry" || fail "the menu entry lacks $line"
 done
-# The program works in the folder it is started from, the one holding the package.
+# The program works in the folder it is given or started from, the one holding the package.
 if grep -q '^Path=' "$entry"; then fail "the menu entry sets a working folder"; fi
 if command -v desktop-file-validate >/dev/null 2>&1; then
   desktop-file-validate "$entry" || fail "desktop-file-validate refuses the menu entry"

@@ -161,6 +161,8 @@ public:
         frmMain w(dialogs_, QString());
         w_ = &w;
         w.setPackageOptional(!needsPackage(o_.action));
+        // Nobody is there to choose a folder: without a package it refuses.
+        w.setPackageFolderChooser(false);
         if (!o_.address.isEmpty())
             w.txtIPAddress->setText(o_.address);
         QObject::connect(w.sbUpgrade, &QLineEdit::textChanged,

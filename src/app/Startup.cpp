@@ -26,6 +26,12 @@ const QString kHomeLockName = QStringLiteral(".qora-upgrader.lock");
 
 bool frmMain::Form_Load()
 {
+    // The package folder first: nothing is written anywhere until there is one.
+    if (!enterPackageFolder()) {
+        closeMainWindow();
+        return false;
+    }
+
     // 0. One upgrader per home folder, before anything is written: a second
     // one would run the same upgrade against the terminal and share the log.
     if (!lockHomeFolder()) {

@@ -1,5 +1,7 @@
 #include "app/frmMain.h"
 
+#include "log/LogFormat.h"
+#include "platform/FtpPut.h"
 #include "platform/InetFtp.h"
 #include "platform/Settings.h"
 #include "platform/TcpClient.h"
@@ -53,15 +55,26 @@ void frmMain::createTimersAndSockets()
     inetFTP = new InetFtp(this);
     inetFTP->setObjectName(QStringLiteral("inetFTP"));
     inetFTP->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    inetFTP->onConnectLog = [this](const QString& line) { WriteLog(qlog::LOG_DET, line); };
     sckZING = new TcpClient(QStringLiteral("sckZING"), this);
     sckTest = new TcpClient(QStringLiteral("sckTest"), this);
     telnetShell = new TcpClient(QStringLiteral("telnetShell"), this);
-    for (TcpClient* s : {sckZING, sckTest, telnetShell})
+    for (TcpClient* s : {sckZING, sckTest, telnetShell}) {
         s->onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+        s->onConnectLog = [this](const QString& line) { WriteLog(qlog::LOG_DET, line); };
+    }
 
     workGuard_ = new QTimer(this);
     workGuard_->setInterval(std::max(20, Settings::scaled(500)));
     connect(workGuard_, &QTimer::timeout, this, [this] { workGuard_Timer(); });
+}
+
+FtpPut frmMain::oneShotFtp()
+{
+    FtpPut ftp(strIPAddress);
+    ftp.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    ftp.onConnectLog = [this](const QString& line) { WriteLog(qlog::LOG_DET, line); };
+    return ftp;
 }
 
 QList<Timer*> frmMain::allTimers() const
@@ -129,7 +142,12 @@ MsgResult frmMain::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
     // Once the window is unloaded the program has ended: nobody sees a box.
     if (unloaded_)
         return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::OK;
-    return dialogs_.msgBox(this, text, buttons, icon, title, defaultAnswer);
+    // Support reads what the user was told, and answered, from the log alone.
+    WriteLog(qlog::LOG_INF, qlog::boxLine(title, text));
+    const MsgResult answer = dialogs_.msgBox(this, text, buttons, icon, title, defaultAnswer);
+    if (buttons == MsgButtons::YesNo)
+        WriteLog(qlog::LOG_INF, answer == MsgResult::Yes ? QStringLiteral("Answered Yes") : QStringLiteral("Answered No"));
+    return answer;
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -26,6 +26,7 @@ class QPushButton;
 class QTimer;
 class StatusLight;
 class InetFtp;
+class FtpPut;
 class TcpClient;
 class Timer;
 class frmUpgrade;
@@ -52,6 +53,12 @@ public:
     // For actions that install nothing: start-up goes on when the home folder
     // holds no package at all. Set before Form_Load.
     void setPackageOptional(bool optional) { packageOptional_ = optional; }
+    // The folder named on the command line: start-up works there, as if
+    // started from it. Set before Form_Load.
+    void setStartFolder(const QString& folder) { startFolder_ = folder; }
+    // Without a package in its folder the window asks for the package folder;
+    // the unattended front end refuses instead. Set before Form_Load.
+    void setPackageFolderChooser(bool ask) { isPackageFolderChooser_ = ask; }
 
     // What the last software upgrade saved of the terminal's running software.
     struct BackupNote {
@@ -400,6 +407,13 @@ private:
     // Closing by the user while the terminal is at work asks first; false
     // when the user keeps the upgrader open.
     bool mayCloseNow();
+    // Makes the package folder the current one: the one named on the command
+    // line, or the one the user chooses. False when the user gave up.
+    bool enterPackageFolder();
+    bool enterFolder(const QString& folder);
+    void noPackageIn(const QString& dir);
+    // The one-shot FTP session to the terminal, its connections logged.
+    FtpPut oneShotFtp();
     // False when another upgrader holds the home folder.
     bool lockHomeFolder();
     void removeStalePartialDownloads();
@@ -452,6 +466,10 @@ private:
     std::optional<PendingReport> report_;
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
+    QString startFolder_;
+    bool isPackageFolderChooser_ = true;
+    // Log lines of the time before the log file exists.
+    QByteArray earlyLog_;
     BackupNote lastBackup_;
     // The PIC dialogue: what the current step has received, whether the
     // shell is still listened to, and what became of the descriptor.

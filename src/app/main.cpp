@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/frmMain.h"
 #include "platform/QtDialogs.h"
 #include "platform/Settings.h"
@@ -7,13 +8,13 @@
 
 int main(int argc, char* argv[])
 {
-    // The whole command line after the program name, before Qt takes its options out.
+    // The command line after the program name, before Qt takes its options out.
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const QString commandLine = args.join(QLatin1Char(' '));
 
     QApplication app(argc, argv);
+    const startup::CommandLine commandLine = startup::splitCommandLine(args, QCoreApplication::arguments().mid(1));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("qora-upgrader"));
     QtDialogs dialogs;
@@ -24,7 +25,8 @@ int main(int argc, char* argv[])
                        QStringLiteral("Upgrader: FAULT"), MsgResult::OK);
         return 1;
     }
-    frmMain window(dialogs, commandLine);
+    frmMain window(dialogs, commandLine.switches);
+    window.setStartFolder(commandLine.folder);
     QObject::connect(&window, &frmMain::unloaded, &app, [&app] { app.quit(); });
     if (!window.Form_Load())
         return 0;

@@ -66,8 +66,7 @@ void frmMain::createAndSendImageFile()
     if (!writeImageDescriptor(ftp::imageContent(strNewVersion)))
         return;
 
-    FtpPut put(strIPAddress);
-    put.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    FtpPut put = oneShotFtp();
     const FtpPutResult r = put.put(strImageFilePath, QStringLiteral("image.txt"));
     if (r.failure == FtpPutResult::Failure::Local) {
         imageDescriptorNotSent(r.reply);
@@ -101,8 +100,7 @@ void frmMain::createAndSendRestoreImageFile()
     if (!writeImageDescriptor(ftp::imageContent(strRestoreVersion)))
         return;
 
-    FtpPut put(strIPAddress);
-    put.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
+    FtpPut put = oneShotFtp();
     const FtpPutResult r = put.put(strImageFilePath, QStringLiteral("image.txt"));
     if (r.failure == FtpPutResult::Failure::Local) {
         imageDescriptorNotSent(r.reply);

@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "zing/ZingTexts.h"
 
+#include <QDir>
 #include <QLineEdit>
 
 namespace {
@@ -16,13 +17,51 @@ const QString kPackagePattern = QStringLiteral("*qorax_*.bin");
 constexpr qint64 kTailLength = 18;
 }  // namespace
 
+void frmMain::noPackageIn(const QString& dir)
+{
+    WriteLog(qlog::LOG_ERR, QStringLiteral("No .bin files found in: ") + dir + kPackagePrefix + QStringLiteral("*.bin"));
+    msgBox(QStringLiteral("Unable to find binary file in: ") + dir + kPackagePrefix + QStringLiteral("*.bin"), MsgButtons::OK,
+           MsgIcon::Exclamation, zing::kTitleFault);
+}
+
+bool frmMain::enterFolder(const QString& folder)
+{
+    if (QDir::setCurrent(folder))
+        return true;
+    msgBox(QStringLiteral("Unable to open the folder: ") + folder, MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+    return false;
+}
+
+bool frmMain::enterPackageFolder()
+{
+    bool entered = startFolder_.isEmpty() || enterFolder(startFolder_);
+    if (!isPackageFolderChooser_ || packageOptional_)
+        return entered;
+    // Only a folder the user named or chose is used: after one that could not
+    // be opened, not the one the program happened to start in either. A
+    // package missing from such a folder is said before asking again.
+    bool named = !startFolder_.isEmpty();
+    bool asked = false;
+    while (!entered || Files::find(Files::currentDirWithSeparator(), kPackagePattern).isEmpty()) {
+        if (entered && named)
+            noPackageIn(Files::currentDirWithSeparator());
+        const std::optional<QString> folder = dialogs_.chooseFolder(
+            this, QStringLiteral("Choose the folder of the release package (qorax_*.bin)"), Files::currentDirWithSeparator());
+        if (!folder)
+            return false;
+        entered = enterFolder(*folder);
+        named = asked = true;
+    }
+    if (asked)
+        WriteLog(qlog::LOG_INF, QStringLiteral("Package folder chosen: ") + Files::currentDirWithSeparator());
+    return true;
+}
+
 bool frmMain::Util_LocatePackagedBin()
 {
     const QStringList found = Files::find(strHomeDir, kPackagePattern);
     if (found.isEmpty()) {
-        WriteLog(qlog::LOG_ERR, QStringLiteral("No .bin files found in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"));
-        msgBox(QStringLiteral("Unable to find binary file in: ") + strHomeDir + kPackagePrefix + QStringLiteral("*.bin"),
-               MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+        noPackageIn(strHomeDir);
         return false;
     }
     strLocalBinFile = found.first();

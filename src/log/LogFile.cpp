@@ -8,6 +8,14 @@
 
 #include <QDateTime>
 
+#include <utility>
+
+namespace {
+// Runs of one second in one folder; never reached, as the folder's lock and a
+// start-up take longer, but a bound all the same.
+constexpr int kMaxRunsPerSecond = 100;
+}  // namespace
+
 void frmMain::InitLogging()
 {
     const QString home = Files::currentDirWithSeparator();
@@ -17,13 +25,16 @@ void frmMain::InitLogging()
     strLogDir = Files::withSeparator(strLogDir);
 
     const QDateTime now = QDateTime::currentDateTime();
-    strLogFileName = qlog::logFileName(now);
-    strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
-    // Two runs started within the same second share the file: append then.
-    if (Files::isFile(strLogFilePath))
-        Files::append(strLogFilePath, qlog::headerBlock(now));
-    else
-        Files::writeAll(strLogFilePath, qlog::headerBlock(now));
+    // What was logged before the file existed (the package folder being
+    // chosen) follows the header, with the times it happened.
+    const QByteArray start = qlog::headerBlock(now) + std::exchange(earlyLog_, {});
+    // A run never writes into an earlier run's file, also within one second.
+    for (int run = 1; run <= kMaxRunsPerSecond; ++run) {
+        strLogFileName = qlog::logFileName(now, run);
+        strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
+        if (Files::createNew(strLogFilePath, start) != Files::NewFile::Exists)
+            break;
+    }
 }
 
 QString frmMain::GetLogFileName() const
@@ -34,8 +45,13 @@ QString frmMain::GetLogFileName() const
 void frmMain::WriteLog(int level, const QString& text)
 {
     // After the closing block the program has ended; nothing more belongs in the file.
-    if (unloaded_ || strLogDir.isEmpty())
+    if (unloaded_)
         return;
+    if (strLogDir.isEmpty()) {
+        if (level <= logLevel)
+            earlyLog_ += qlog::formatLine(QTime::currentTime(), level, text);
+        return;
+    }
     strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
     if (level > logLevel)
         return;

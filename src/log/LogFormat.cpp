@@ -50,9 +50,10 @@ QByteArray closingBlock(const QDateTime& now)
            kCrLf + kRule.toLatin1() + kCrLf;
 }
 
-QString logFileName(const QDateTime& now)
+QString logFileName(const QDateTime& now, int run)
 {
-    return now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QStringLiteral("_Upgrader_log.txt");
+    const QString stamp = now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QStringLiteral("_Upgrader_log");
+    return run > 1 ? stamp + QLatin1Char('_') + QString::number(run) + QStringLiteral(".txt") : stamp + QStringLiteral(".txt");
 }
 
 QString logFilePath(const QString& dirWithSeparator, const QString& fileName)
@@ -75,6 +76,34 @@ QString printableBytes(const QByteArray& bytes, int length)
             out.append(QStringLiteral(" /x") + QString::number(code, 16).toUpper() + QLatin1Char(' '));
     }
     return out;
+}
+
+QString printableText(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t code = text.at(i).unicode();
+        if (code == u'\r' && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+            out.append(QStringLiteral(" | "));
+            ++i;
+        } else if (code >= 32 && code <= 126) {
+            out.append(QChar(code));
+        } else {
+            out.append(QStringLiteral(" /x") + QString::number(code, 16).toUpper() + QLatin1Char(' '));
+        }
+    }
+    return out;
+}
+
+QString boxLine(const QString& title, const QString& text)
+{
+    return QStringLiteral("Message box \"") + printableText(title) + QStringLiteral("\": ") + printableText(text);
+}
+
+QString connectionLine(const QString& who, const QString& host, quint16 port)
+{
+    return who + QStringLiteral(": connecting to ") + printableText(host) + QStringLiteral(" port ") + QString::number(port);
 }
 
 }  // namespace qlog

@@ -15,13 +15,23 @@ QByteArray formatLine(const QTime& time, int level, const QString& text);
 QByteArray headerBlock(const QDateTime& now);
 // The four lines written once at shutdown.
 QByteArray closingBlock(const QDateTime& now);
-// year-month-day_hour-minute-second_Upgrader_log.txt
-QString logFileName(const QDateTime& now);
+// year-month-day_hour-minute-second_Upgrader_log.txt for the first run of
+// a second; a later run of the same second gets "_Upgrader_log_<run>.txt",
+// which sorts after the first by name.
+QString logFileName(const QDateTime& now, int run = 1);
 // Folder plus file name; a "/" inside the file name becomes "_" so a name
 // can never leave the folder.
 QString logFilePath(const QString& dirWithSeparator, const QString& fileName);
 // The first length bytes, printable characters as they are, any other byte as
 // " /x" + upper-case hex without leading zeros + " ".
 QString printableBytes(const QByteArray& bytes, int length);
+// A text of the program's own (a box, an address typed by the user) as one
+// printable line: CR LF as " | ", any other character outside 32..126 in
+// the form above.
+QString printableText(const QString& text);
+// The line that records a message box the user is shown.
+QString boxLine(const QString& title, const QString& text);
+// The line that records the address of a connection being opened.
+QString connectionLine(const QString& who, const QString& host, quint16 port);
 
 }  // namespace qlog

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QDialog;
 class QWidget;
 
@@ -32,4 +34,6 @@ public:
                              const QString& title, MsgResult defaultAnswer) = 0;
     // Shows a modal window and returns when it has closed.
     virtual void showModal(QDialog& dialog) = 0;
+    // A folder the user picks, starting in startDir; nullopt when cancelled.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title, const QString& startDir) = 0;
 };

@@ -163,6 +163,16 @@ bool append(const QString& path, const QByteArray& bytes)
     return ok && f.error() == QFile::NoError;
 }
 
+NewFile createNew(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return QFileInfo::exists(path) ? NewFile::Exists : NewFile::Failed;
+    const bool ok = f.write(bytes) == bytes.size();
+    f.close();
+    return ok && f.error() == QFile::NoError ? NewFile::Created : NewFile::Failed;
+}
+
 QString withSeparator(const QString& dir)
 {
     if (dir.endsWith(QLatin1Char('/')))

@@ -35,6 +35,10 @@ std::optional<QByteArray> readTail(const QString& path, qint64 len, QString* err
 bool writeAll(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 // Appends, creating the file when missing.
 bool append(const QString& path, const QByteArray& bytes);
+enum class NewFile { Created, Exists, Failed };
+// Creates the file with the bytes only when no file of that name exists, in
+// one step, so two writers never end up in the same file.
+NewFile createNew(const QString& path, const QByteArray& bytes);
 
 // The current folder with the separator appended, as the program's home.
 // Not trimmed: on this platform a blank may end a folder name.

@@ -1,5 +1,6 @@
 #include "platform/FtpPut.h"
 
+#include "log/LogFormat.h"
 #include "platform/FtpReply.h"
 #include "platform/InetFtp.h"
 #include "platform/Settings.h"
@@ -100,6 +101,12 @@ void FtpPut::setCredentials(const QString& user, const QString& password)
     password_ = password;
 }
 
+void FtpPut::logConnection(const QString& who, const QString& host, quint16 port) const
+{
+    if (onConnectLog)
+        onConnectLog(qlog::connectionLine(who, host, port));
+}
+
 // One session of the one-shot calls: the control connection logged in, in
 // the given type, with a passive data connection open. Each failure fills
 // the result as the original call reported it.
@@ -134,6 +141,7 @@ public:
             return failed(Failure::Connect, InetFtp::errCannotConnect,
                           QStringLiteral("Cannot connect to %1 port %2: not a loopback address").arg(owner_.host_).arg(port));
         }
+        owner_.logConnection(QStringLiteral("FtpPut"), owner_.host_, port);
         quint32 literal = 0;
         if (Settings::parseIPv4(owner_.host_, &literal))
             control_.connectToHost(QHostAddress(literal), port);
@@ -190,6 +198,7 @@ public:
             return failed(Failure::Put, refusedCode(*passive));
 
         // As in InetFtp: data goes to the control connection's peer only.
+        owner_.logConnection(QStringLiteral("FtpPut data"), control_.peerAddress().toString(), *dataPort);
         data_.connectToHost(control_.peerAddress(), *dataPort);
         if (!data_.waitForConnected(session_.left()))
             return failed(Failure::Put, session_.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect,

@@ -44,10 +44,13 @@ public:
     FtpFetchResult fetch(const QString& remoteName, qint64 maxBytes);
 
     std::function<void(const QString&)> onGuardLog;
+    // Receives the line naming the address of each connection opened, control and data.
+    std::function<void(const QString&)> onConnectLog;
 
 private:
     class Session;
     int limitMs() const;
+    void logConnection(const QString& who, const QString& host, quint16 port) const;
 
     QString host_;
     quint16 port_ = 0;

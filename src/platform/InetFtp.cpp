@@ -1,5 +1,6 @@
 #include "platform/InetFtp.h"
 
+#include "log/LogFormat.h"
 #include "platform/Settings.h"
 
 #include <QDir>
@@ -415,6 +416,8 @@ void InetFtp::connectControl()
     }
 
     dropControl();
+    if (onConnectLog)
+        onConnectLog(qlog::connectionLine(QStringLiteral("inetFTP"), host_, port));
     auto* s = new QTcpSocket(this);
     control_ = s;
     const quint64 gen = controlGeneration_;
@@ -726,6 +729,8 @@ void InetFtp::openData(quint16 port)
         if (d == data_)
             onDataGone(false);
     });
+    if (onConnectLog)
+        onConnectLog(qlog::connectionLine(QStringLiteral("inetFTP data"), peer_.toString(), port));
     d->connectToHost(peer_, port);
 }
 

@@ -134,6 +134,8 @@ public:
     std::function<void(int state)> onStateChanged;
     // Receives the line explaining a connection refused by the loopback guard.
     std::function<void(const QString&)> onGuardLog;
+    // Receives the line naming the address of each connection opened, control and data.
+    std::function<void(const QString&)> onConnectLog;
     // Protocol lines as sent ("> ") and received ("< "); the password is masked.
     std::function<void(const QString&)> onTrace;
     // Bytes of the current GET or PUT so far, and of the whole (0 when the

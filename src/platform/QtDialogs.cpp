@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -133,4 +134,21 @@ void QtDialogs::showModal(QDialog& dialog)
     dialog.installEventFilter(&placer);
     dialog.exec();
     dialog.removeEventFilter(&placer);
+}
+
+std::optional<QString> QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& startDir)
+{
+    // Parentless for the same reason as the boxes; asked before the main
+    // window is shown, so it is placed on the screen rather than over it.
+    QFileDialog chooser(nullptr, title, startDir);
+    chooser.setFileMode(QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly);
+    chooser.setWindowModality(Qt::ApplicationModal);
+    PlaceOnShow placer(parent && parent->isVisible() ? parent : nullptr);
+    chooser.installEventFilter(&placer);
+    const bool chosen = chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty();
+    chooser.removeEventFilter(&placer);
+    if (!chosen)
+        return std::nullopt;
+    return chooser.selectedFiles().constFirst();
 }

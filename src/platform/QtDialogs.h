@@ -13,6 +13,7 @@ public:
     MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
                      const QString& title, MsgResult defaultAnswer) override;
     void showModal(QDialog& dialog) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& title, const QString& startDir) override;
 
     // Top-left corner of a box of the given size: centred over the owner's
     // frame, then moved into the screen's available area. A box larger than

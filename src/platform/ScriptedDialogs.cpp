@@ -47,3 +47,15 @@ void ScriptedDialogs::showModal(QDialog& dialog)
     if (dialog.isVisible())
         dialog.reject();
 }
+
+std::optional<QString> ScriptedDialogs::chooseFolder(QWidget*, const QString&, const QString& startDir)
+{
+    choosersStartedIn_.append(startDir);
+    if (folders_.empty())
+        return std::nullopt;
+    const QString folder = folders_.front();
+    folders_.pop_front();
+    if (folder.isNull())
+        return std::nullopt;
+    return folder;
+}

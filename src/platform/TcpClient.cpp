@@ -1,5 +1,6 @@
 #include "platform/TcpClient.h"
 
+#include "log/LogFormat.h"
 #include "platform/Settings.h"
 
 #include <QHostAddress>
@@ -101,6 +102,8 @@ int TcpClient::connectToHost()
         return 0;
     }
 
+    if (onConnectLog)
+        onConnectLog(qlog::connectionLine(name_, remoteHost, remotePort));
     auto* s = new QTcpSocket(this);
     socket_ = s;
     state_ = sckConnecting;

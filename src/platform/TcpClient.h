@@ -57,6 +57,8 @@ public:
     std::function<void(int number, const QString& description)> onError;
     // Receives the line explaining a connection refused by the loopback guard.
     std::function<void(const QString&)> onGuardLog;
+    // Receives the line naming the address of each connection opened.
+    std::function<void(const QString&)> onConnectLog;
 
     static QString describeError(int number);
 

@@ -327,9 +327,8 @@ void frmMain::checkForInterruptedPic()
         return;
     // The backup descriptor exists only between the preparation and the
     // reflash phase: a terminal left with it starts its Boot ROM.
-    FtpPut probe(strIPAddress);
+    FtpPut probe = oneShotFtp();
     probe.setTimeoutMs(Settings::scaled(5000));
-    probe.onGuardLog = [this](const QString& line) { WriteLog(qlog::LOG_ERR, line); };
     const FtpFetchResult found = probe.fetch(QStringLiteral("uimage.txt"), 4096);
     if (!found.ok() || found.absent) {
         WriteLog(qlog::LOG_DET, QStringLiteral("No interrupted PIC Upgrade on the terminal (uimage.txt: ") +

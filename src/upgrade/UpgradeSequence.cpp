@@ -170,15 +170,16 @@ QString dottedVersion(const QString& underscored)
 
 void frmMain::startReport(const QString& action, bool software, bool antenna, bool pic, const QString& newVersion)
 {
-    report_ = PendingReport{action,
-                            software,
-                            antenna,
-                            pic,
-                            txtCurrentSoftwareVersion->text(),
-                            QStringLiteral("ATB ") + txtAntATBver->text() + QStringLiteral(", HPA ") + txtAntHPAver->text(),
-                            txtTermPICVersion->text(),
-                            dottedVersion(newVersion),
-                            QString()};
+    PendingReport r;
+    r.action = action;
+    r.software = software;
+    r.antenna = antenna;
+    r.pic = pic;
+    r.softwareBefore = txtCurrentSoftwareVersion->text();
+    r.antennaBefore = QStringLiteral("ATB ") + txtAntATBver->text() + QStringLiteral(", HPA ") + txtAntHPAver->text();
+    r.picBefore = txtTermPICVersion->text();
+    r.softwareExpected = dottedVersion(newVersion);
+    report_ = r;
 }
 
 void frmMain::concludeReport()

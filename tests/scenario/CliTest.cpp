@@ -152,6 +152,9 @@ TEST_F(Cli, OutcomesAsAScriptSeesThem)
         {"PIC reflashed", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Success), 0, "outcome: success", true},
         {"software, antenna and PIC", {"--upgrade", "sw,ant,pic"},
          pic(qsim::ReflashOutcome::Success, {"ATB_02409_15.sxm", "HPA_2407_13.sxm"}), 0, "version: 5.7.2.0", true},
+        // Last, as it takes the package away: nobody can choose a folder, so the front end refuses.
+        {"no package", {"--upgrade", "sw"}, [](SimHarness&, TestHome& h) { QFile::remove(h.file("qorax_5_7_2_0.bin")); },
+         1, "box: Upgrader: FAULT: Unable to find binary file in: ", false},
     };
     sim->updateModel([](qsim::Model& m) {
         m.atbAfterUpgrade = "1.5";

@@ -1,5 +1,6 @@
 #include "support/SimUpgrade.h"
 
+#include "log/LogFormat.h"
 #include "platform/Timer.h"
 #include "ui/SecondaryWindows.h"
 
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace {
@@ -98,7 +100,7 @@ TEST_F(StartupTest, TermDiagStartsTheSiblingToolOnlyAtUnload)
     QFile::remove(home.file("qorax_5_7_1_12.bin"));
     Upgrader noPackage("/TermDiag");
     EXPECT_FALSE(noPackage.load());
-    EXPECT_EQ(noPackage.dialogs.boxes().size(), 1);
+    EXPECT_EQ(noPackage.dialogs.folderChoosersStartedIn().size(), 1);
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 5000));
 }
 
@@ -176,6 +178,120 @@ TEST_F(OneUpgraderPerHome, ASecondOneIsRefusedAndAKilledOnesLeftoversGo)
     Upgrader next;
     EXPECT_TRUE(next.load());
     EXPECT_TRUE(next.dialogs.boxes().isEmpty());
+}
+
+// Everything in a folder, hidden files included.
+QStringList entriesOf(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+class StartupPackageFolder : public SimUpgrade {};
+
+// Started from the menu (in the home folder, no package there) or given a
+// folder: the window works only in a folder named or chosen that holds a
+// package, and writes nothing anywhere before it has one.
+TEST_F(StartupPackageFolder, WithoutAPackageTheWindowAsksForTheFolder)
+{
+    const QString pkg = home.parentPath() + "pkg/", empty = home.parentPath() + "empty/",
+                  missing = home.parentPath() + "missing/";
+    QDir().mkpath(empty);
+    QDir().mkpath(pkg);
+    const QString package = home.writePackage("5_7_1_12");
+    ASSERT_TRUE(QFile::rename(home.file(package), pkg + package));
+    const QString noPackageIn = "Unable to find binary file in: " + empty + "qorax_*.bin";
+    const struct {
+        const char* name;
+        QString startIn, named;
+        QStringList chosen;  // in turn, then Cancel
+        QStringList boxes;
+        QStringList choosersIn;
+        bool loads;  // in pkg
+    } rows[] = {
+        {"from the menu, cancelled", home.path(), "", {}, {}, {home.path()}, false},
+        {"a folder without a package, then the package's", home.path(), "", {empty, pkg}, {noPackageIn},
+         {home.path(), empty}, true},
+        {"the package folder named", home.path(), pkg, {}, {}, {}, true},
+        {"a folder named without a package", home.path(), empty, {pkg}, {noPackageIn}, {empty}, true},
+        // Then not even the package of the folder it started in is taken.
+        {"a folder named that does not exist", pkg, missing, {}, {"Unable to open the folder: " + missing}, {pkg}, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QDir::setCurrent(row.startIn);
+        const QStringList inPkg = entriesOf(pkg);
+        sim->clearRecords();
+        Upgrader u;
+        u.w().setStartFolder(row.named);
+        for (const QString& folder : row.chosen)
+            u.dialogs.queueFolder(folder);
+        EXPECT_EQ(u.load(), row.loads);
+        EXPECT_EQ(u.dialogs.folderChoosersStartedIn(), row.choosersIn);
+        QStringList boxes;
+        for (const MsgRecord& box : u.dialogs.boxes())
+            boxes << box.text;
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(entriesOf(home.path()), QStringList());
+        EXPECT_EQ(entriesOf(empty), QStringList());
+        if (!row.loads) {
+            EXPECT_EQ(entriesOf(pkg), inPkg);
+            serveEventsFor(100);
+            EXPECT_TRUE(sim->records().isEmpty());
+            continue;
+        }
+        EXPECT_EQ(u.w().strHomeDir, pkg);
+        // The log, in the package folder, tells what was said on the way there.
+        const QStringList logs = QDir(pkg + "logs").entryList({"*_Upgrader_log*.txt"}, QDir::Files, QDir::Name);
+        ASSERT_FALSE(logs.isEmpty());
+        const QString log = QString::fromLatin1(readFile(pkg + "logs/" + logs.last()));
+        for (const QString& text : row.boxes)
+            EXPECT_TRUE(log.contains("INF: \tMessage box \"Upgrader: FAULT\": " + text)) << log.toStdString();
+        EXPECT_EQ(log.contains("INF: \tPackage folder chosen: " + pkg), !row.chosen.isEmpty());
+        u.w().closeMainWindow();
+    }
+}
+
+class RunLog : public SimUpgrade {};
+
+// Support reads a run from a file of its own, also for a second run in the
+// same second; the boxes the user saw and the address of every connection
+// are in it.
+TEST_F(RunLog, OneFilePerRunWithTheBoxesSeenAndTheAddressesContacted)
+{
+    home.writePackage("5_7_2_0");
+    // Earlier runs' files for every second this run may start in.
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList earlier;
+    for (int s = 0; s < 4; ++s) {
+        earlier << qlog::logFileName(now.addSecs(s));
+        home.writeFile("logs/" + earlier.last(), "an earlier run\r\n");
+    }
+    ASSERT_TRUE(startUpgrader());
+    upgradeSoftware();
+    ASSERT_TRUE(waitForVersion("5.7.2.0")) << w().statusText().toStdString();
+
+    QStringList ours = home.logFiles();
+    for (const QString& f : earlier) {
+        EXPECT_EQ(readFile(home.file("logs/" + f)), "an earlier run\r\n") << f.toStdString();
+        ours.removeOne(f);
+        QFile::remove(home.file("logs/" + f));
+    }
+    ASSERT_EQ(ours.size(), 1);
+    EXPECT_TRUE(earlier.contains(QString(ours[0]).replace("_Upgrader_log_2.txt", "_Upgrader_log.txt"))) << ours[0].toStdString();
+
+    const QStringList entries = home.logEntries();
+    const QString sim127 = "127.0.0.1 port ";
+    for (const QString& line :
+         {QString("INF: \tMessage box \"Upgrader: user action required\": Please Confirm your selections. | Do you want to "
+                  "proceed upgrading the following items ? |  |  - Software | "),
+          QString("INF: \tAnswered Yes"), "DET: \tsckZING: connecting to " + sim127 + QString::number(sim->zingPort()),
+          "DET: \tinetFTP: connecting to " + sim127 + QString::number(sim->ftpPort()),
+          "DET: \tFtpPut: connecting to " + sim127 + QString::number(sim->ftpPort())})
+        EXPECT_TRUE(entries.contains(line)) << line.toStdString();
+    // The data connections go to the port the terminal gave.
+    for (const char* who : {"inetFTP data", "FtpPut data"})
+        EXPECT_FALSE(entries.filter(QRegularExpression(QString("^DET: \t") + who + ": connecting to 127\\.0\\.0\\.1 port [1-9]")).isEmpty())
+            << who;
 }
 
 }  // namespace

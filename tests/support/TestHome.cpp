@@ -66,7 +66,7 @@ QString TestHome::writePackage(const QString& underscoredVersion, int level, int
 QStringList TestHome::logFiles() const
 {
     QDir d(home_ + QStringLiteral("logs"));
-    return d.entryList({QStringLiteral("*_Upgrader_log.txt")}, QDir::Files, QDir::Name);
+    return d.entryList({QStringLiteral("*_Upgrader_log*.txt")}, QDir::Files, QDir::Name);
 }
 
 QString TestHome::logText() const

@@ -37,6 +37,10 @@ TEST(LogFile, HeaderAndClosingBlocksAndTheFileName)
         EXPECT_EQ(qlog::closingBlock(r.when), "\r\n" + rule + r.stampLine + "\r\n" + rule);
     // The file name: a zero-padded stamp; slashes are replaced in the name only.
     EXPECT_EQ(qlog::logFileName(QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5))), "2027-01-02_03-04-05_Upgrader_log.txt");
+    // A later run of the same second: a name of its own that sorts after the first.
+    const QString second = qlog::logFileName(QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5)), 2);
+    EXPECT_EQ(second, "2027-01-02_03-04-05_Upgrader_log_2.txt");
+    EXPECT_GT(second.compare("2027-01-02_03-04-05_Upgrader_log.txt", Qt::CaseInsensitive), 0);
     EXPECT_EQ(qlog::logFilePath("/home/u/pkg/logs/", "12/05/2026_log.txt"), "/home/u/pkg/logs/12_05_2026_log.txt");
 }
 
@@ -49,6 +53,23 @@ TEST(LogPrintableBytes, RendersControlBytesAsHexNeverPastTheEnd)
     };
     for (const auto& r : rows)
         EXPECT_EQ(qlog::printableBytes(r.bytes, r.length), r.expected) << r.bytes.toHex().toStdString() << " / " << r.length;
+}
+
+// Box texts and addresses come from the program and the user, and may carry
+// anything: one line, nothing raw but printable ASCII.
+TEST(LogPrintableText, BoxesAndAddressesStayOnePrintableLine)
+{
+    const struct { QString title, text, expected; } boxes[] = {
+        {"Upgrader: FAULT", "Multiple (2) binary files found in /p/\r\nPlease make sure there is only one.",
+         "Message box \"Upgrader: FAULT\": Multiple (2) binary files found in /p/ | Please make sure there is only one."},
+        {"t", "a\r\n\r\n - Software\r\n", "Message box \"t\": a |  |  - Software | "},
+        // A lone CR or LF, a tab, ESC, a C1 control and letters the log cannot hold.
+        {"t\n", "x\ry\tz\x1b[2J\u0085\u00e9\u65e5", "Message box \"t /xA \": x /xD y /x9 z /x1B [2J /x85  /xE9  /x65E5 "},
+    };
+    for (const auto& b : boxes)
+        EXPECT_EQ(qlog::boxLine(b.title, b.text), b.expected);
+    EXPECT_EQ(qlog::connectionLine("sckZING", "127.0.0.1", 1827), "sckZING: connecting to 127.0.0.1 port 1827");
+    EXPECT_EQ(qlog::connectionLine("inetFTP", "10.0.0.1\r\nERR: x", 21), "inetFTP: connecting to 10.0.0.1 | ERR: x port 21");
 }
 
 }  // namespace
