@@ -62,6 +62,10 @@ antenna-class2-standalone @@ src/upgrade/AntennaLogic.cpp @@     const int32_t a
 antenna-no-status-silent @@ src/zing/ZingResponses.cpp @@         antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status.")); @@  @@ Antenna
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
 cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
+earlier-log-replaced @@ src/ftp/TerminalLog.cpp @@     if (!setEarlierLogAside(local, &aside))\n        return; @@     Files::remove(local); @@ TerminalLog|ReliabilityPcSide|Cli
+earlier-log-not-put-back @@ src/ftp/TerminalLog.cpp @@     if (aside.isEmpty() || Files::exists(local))\n        return; @@     return; @@ TerminalLog|ReliabilityPcSide
+earlier-log-name-taken @@ src/ftp/TerminalLog.cpp @@         if (Files::exists(name))\n            continue;\n @@  @@ TerminalLog
+log-entry-live-when-busy @@ src/ui/ControlStates.cpp @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@ WindowTest
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -48,7 +48,7 @@ bool frmMain::SetMouseCursor(int mode)
 void frmMain::EnableButtons()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> EnableButtons()"));
-    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})
         a->setEnabled(true);
     cmdUpgrade->setEnabled(true);
     cmdRestore->setEnabled(true);
@@ -80,7 +80,7 @@ void frmMain::EnableButtons()
 void frmMain::DisableButtons()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> DisableButtons()"));
-    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})
         a->setEnabled(false);
     cmdUpgrade->setEnabled(false);
     cmdRestore->setEnabled(false);

@@ -172,6 +172,8 @@ void frmMain::buildMenus()
                           &frmMain::cmdSetModemIP_Click);
     cmdGetSoftwareVersion = entry(mnuTools, "cmdGetSoftwareVersion", QStringLiteral("&Get Software Version\tCtrl+G"),
                                   &frmMain::cmdGetSoftwareVersion_Click);
+    cmdDownloadLog = entry(mnuTools, "cmdDownloadLog", QStringLiteral("Download Terminal &Log\tCtrl+G, Ctrl+L"),
+                           &frmMain::DownloadTerminalLog);
     cmdRestoreDefaults = entry(mnuTools, "cmdRestoreDefaults", QStringLiteral("Restore &Factory Defaults\tCtrl+F"),
                                &frmMain::cmdRestoreDefaults_Click);
     cmdSeperator2 = mnuTools->addSeparator();

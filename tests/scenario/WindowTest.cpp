@@ -31,7 +31,7 @@ protected:
     // Everything the busy state switches.
     QList<QObject*> busyControls()
     {
-        return {w().cmdSetModemIP, w().cmdGetSoftwareVersion, w().cmdRestoreDefaults, w().cmdResetModem,
+        return {w().cmdSetModemIP, w().cmdGetSoftwareVersion, w().cmdDownloadLog, w().cmdRestoreDefaults, w().cmdResetModem,
                 w().cmdUpgrade, w().cmdRestore, w().cmdUpgradeMenu, w().cmdRestoreMenu, w().mnuFileExit,
                 w().mnuHelpAbout, w().txtIPAddress, w().chkBinUpg, w().mnuFile->menuAction(),
                 w().mnuTools->menuAction(), w().mnuHelp->menuAction(), &w()};
