@@ -66,6 +66,7 @@ earlier-log-replaced @@ src/ftp/TerminalLog.cpp @@     if (!setEarlierLogAside(l
 earlier-log-not-put-back @@ src/ftp/TerminalLog.cpp @@     if (aside.isEmpty() || Files::exists(local))\n        return; @@     return; @@ TerminalLog|ReliabilityPcSide
 earlier-log-name-taken @@ src/ftp/TerminalLog.cpp @@         if (Files::exists(name))\n            continue;\n @@  @@ TerminalLog
 log-entry-live-when-busy @@ src/ui/ControlStates.cpp @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@ WindowTest
+upgrade-selections-dead @@ src/ui/MainWindowLayout.cpp @@ QStringLiteral("&Upgrade Selections\tCtrl+U"),\n                           &frmMain::cmdUpgrade_Click); @@ QStringLiteral("&Upgrade Selections\tCtrl+U"), nullptr); @@ RefusedPresses
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

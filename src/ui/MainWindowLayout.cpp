@@ -154,8 +154,9 @@ void frmMain::buildMenus()
 
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    // No procedure is attached to "Upgrade Selections".
-    cmdUpgradeMenu = entry(mnuFile, "cmdUpgradeMenu", QStringLiteral("&Upgrade Selections\tCtrl+U"), nullptr);
+    // The same as the Upgrade button, and enabled with it.
+    cmdUpgradeMenu = entry(mnuFile, "cmdUpgradeMenu", QStringLiteral("&Upgrade Selections\tCtrl+U"),
+                           &frmMain::cmdUpgrade_Click);
     cmdRestoreMenu = entry(mnuFile, "cmdRestoreMenu", QStringLiteral("&Restore Software\tCtrl+R"),
                            &frmMain::cmdRestoreMenu_Click);
     cmdAntUpgradeMenu = entry(mnuFile, "cmdAntUpgradeMenu", QStringLiteral("Upgrade A&ntenna (Standalone)"),
