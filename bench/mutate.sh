@@ -67,6 +67,11 @@ earlier-log-not-put-back @@ src/ftp/TerminalLog.cpp @@     if (aside.isEmpty() |
 earlier-log-name-taken @@ src/ftp/TerminalLog.cpp @@         if (Files::exists(name))\n            continue;\n @@  @@ TerminalLog
 log-entry-live-when-busy @@ src/ui/ControlStates.cpp @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@ WindowTest
 upgrade-selections-dead @@ src/ui/MainWindowLayout.cpp @@ QStringLiteral("&Upgrade Selections\tCtrl+U"),\n                           &frmMain::cmdUpgrade_Click); @@ QStringLiteral("&Upgrade Selections\tCtrl+U"), nullptr); @@ RefusedPresses
+address-box-editable @@ src/ui/MainWindowLayout.cpp @@     e->setReadOnly(true); @@     e->setReadOnly(false); @@ WindowTest
+octet-over-255 @@ src/ui/AddressOctets.cpp @@ return value <= kMaxOctet ? QValidator::Acceptable : QValidator::Invalid; @@ return QValidator::Acceptable; @@ AddressOctets|WindowTest
+octet-dot-stays @@ src/ui/SecondaryWindows.cpp @@         boxes[i + 1]->setFocus(Qt::TabFocusReason);\n @@  @@ WindowTest
+octet-enter-ignored @@ src/ui/SecondaryWindows.cpp @@     cmdUpdate->setDefault(true); @@     cmdUpdate->setDefault(false); @@ WindowTest
+octet-empty-taken @@ src/ui/SecondaryWindows.cpp @@     if (address.isEmpty()) {\n        lblProblem @@     if (false) {\n        lblProblem @@ WindowTest
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -47,11 +47,12 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, int lef
     return place(new QLabel(caption, parent), name, tw(left, top, width, height));
 }
 
+// Every text box of the window only shows: none takes typing.
 QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width = kBoxWidth,
-                   int height = kBoxHeight, bool readOnly = true)
+                   int height = kBoxHeight)
 {
     auto* e = place(new QLineEdit(parent), name, tw(left, top, width, height));
-    e->setReadOnly(readOnly);
+    e->setReadOnly(true);
     return e;
 }
 
@@ -85,8 +86,12 @@ void frmMain::buildControls()
     setCentralWidget(client);
 
     lblIPAddress = label(client, "lblIPAddress", QStringLiteral("IP Address:"), 240, 120, 975, 255);
-    txtIPAddress = textBox(client, "txtIPAddress", 1440, 120, 2175, 315, false);
+    // Shown, not typed: the address shown is always the one contacted, and
+    // the Configure window checks what it takes.
+    txtIPAddress = textBox(client, "txtIPAddress", 1440, 120, 2175, 315);
     txtIPAddress->setText(Settings::get().defaultTerminalIp);
+    txtIPAddress->setToolTip(QStringLiteral("The address the upgrader talks to. "
+                                            "Change it with Tools > Configure Modem Interface."));
     statusLED = place(new StatusLight(client), "statusLED", tw(5280, 0, 375, 375));
 
     frameBin = frame(client, "frameBin", QStringLiteral("Software"), tw(120, 480, 5535, 1095));
