@@ -72,6 +72,9 @@ octet-over-255 @@ src/ui/AddressOctets.cpp @@ return value <= kMaxOctet ? QValid
 octet-dot-stays @@ src/ui/SecondaryWindows.cpp @@         boxes[i + 1]->setFocus(Qt::TabFocusReason);\n @@  @@ WindowTest
 octet-enter-ignored @@ src/ui/SecondaryWindows.cpp @@     cmdUpdate->setDefault(true); @@     cmdUpdate->setDefault(false); @@ WindowTest
 octet-empty-taken @@ src/ui/SecondaryWindows.cpp @@     if (address.isEmpty()) {\n        lblProblem @@     if (false) {\n        lblProblem @@ WindowTest
+status-line-greyed-when-disabled @@ src/ui/MainWindowLayout.cpp @@     sbUpgrade->setPalette(ui::readableWhenDisabled(sbUpgrade->palette()));\n @@  @@ WindowTest
+status-line-shows-its-end @@ src/ui/ControlStates.cpp @@     sbUpgrade->setCursorPosition(0);\n @@  @@ WindowTest
+status-line-whole-text-hidden @@ src/ui/ControlStates.cpp @@     sbUpgrade->setToolTip(text);\n @@  @@ WindowTest
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -134,6 +134,10 @@ bool frmMain::isFrameActive(const QGroupBox* frame)
 void frmMain::setStatusText(const QString& text)
 {
     sbUpgrade->setText(text);
+    // A text longer than the line shows its beginning, where it says what
+    // happened; the whole of it is in the tool tip.
+    sbUpgrade->setCursorPosition(0);
+    sbUpgrade->setToolTip(text);
 }
 
 QString frmMain::statusText() const

@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 
 #include "platform/Settings.h"
+#include "ui/ReadableWhenDisabled.h"
 #include "ui/StatusLight.h"
 
 #include <QAction>
@@ -135,6 +136,7 @@ void frmMain::buildControls()
     cmdUpgrade = place(new QPushButton(QStringLiteral("&Upgrade"), client), "cmdUpgrade", tw(3600, 5160, 1935, 375));
     cmdUpgrade->setToolTip(QStringLiteral("Upgrade software"));
     sbUpgrade = textBox(client, "sbUpgrade", 120, 5640, 5535, 288);
+    sbUpgrade->setPalette(ui::readableWhenDisabled(sbUpgrade->palette()));
     sbUpgrade->setText(QStringLiteral("Status Text"));
 
     for (QGroupBox* f : {frameBin, framePIC, frameAntenna})

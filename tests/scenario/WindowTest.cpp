@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -59,6 +60,24 @@ TEST_F(WindowTest, BusyDisablesEverythingAndIdleRestoresIt)
         EXPECT_TRUE(c->property("enabled").toBool()) << busyControls().indexOf(c) << " " << c->objectName().toStdString();
     EXPECT_FALSE(w().SetMouseCursor(2));
     EXPECT_EQ(w().mousePointer(), 0);
+}
+
+// The status line is read while the window works and is disabled: it looks
+// the same then. A text longer than the line shows its beginning, and the
+// whole of it in the tool tip.
+TEST_F(WindowTest, TheStatusLineIsReadableInEveryState)
+{
+    const QString text = "Log downloaded to /home/field-engineer/releases/qora-release-5.7.2/Backup/sylog.log";
+    w().setStatusText(text);
+    const QImage enabled = w().sbUpgrade->grab().toImage();
+    w().SetMouseCursor(1);
+    EXPECT_TRUE(w().sbUpgrade->grab().toImage() == enabled) << "the status line changes when the window is disabled";
+    w().SetMouseCursor(0);
+
+    QLineEdit& line = *w().sbUpgrade;
+    ASSERT_GT(line.fontMetrics().horizontalAdvance(text), line.width()) << "the text fits: nothing to check";
+    EXPECT_EQ(line.cursorPositionAt(QPoint(line.contentsRect().left() + 4, line.height() / 2)), 0);
+    EXPECT_EQ(line.toolTip(), text);
 }
 
 // Keys as a user types them on the focused control: '\r' is Enter, '\b' Backspace.
