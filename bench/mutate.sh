@@ -79,6 +79,19 @@ ftp-connection-not-logged @@ src/platform/InetFtp.cpp @@ onConnectLog(qlog::conn
 ftp-data-connection-not-logged @@ src/platform/InetFtp.cpp @@ onConnectLog(qlog::connectionLine(QStringLiteral("inetFTP data"), peer_.toString(), port)); @@ (void)0; @@ RunLog
 oneshot-connection-not-logged @@ src/platform/FtpPut.cpp @@ owner_.logConnection(QStringLiteral("FtpPut"), owner_.host_, port); @@ (void)0; @@ RunLog
 oneshot-data-connection-not-logged @@ src/platform/FtpPut.cpp @@ owner_.logConnection(QStringLiteral("FtpPut data"), control_.peerAddress().toString(), *dataPort); @@ (void)0; @@ RunLog
+earlier-log-replaced @@ src/ftp/TerminalLog.cpp @@     if (!setEarlierLogAside(local, &aside))\n        return; @@     Files::remove(local); @@ TerminalLog|ReliabilityPcSide|Cli
+earlier-log-not-put-back @@ src/ftp/TerminalLog.cpp @@     if (aside.isEmpty() || Files::exists(local))\n        return; @@     return; @@ TerminalLog|ReliabilityPcSide
+earlier-log-name-taken @@ src/ftp/TerminalLog.cpp @@         if (Files::exists(name))\n            continue;\n @@  @@ TerminalLog
+log-entry-live-when-busy @@ src/ui/ControlStates.cpp @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@     for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})\n        a->setEnabled(false); @@ WindowTest
+upgrade-selections-dead @@ src/ui/MainWindowLayout.cpp @@ QStringLiteral("&Upgrade Selections\tCtrl+U"),\n                           &frmMain::cmdUpgrade_Click); @@ QStringLiteral("&Upgrade Selections\tCtrl+U"), nullptr); @@ RefusedPresses
+address-box-editable @@ src/ui/MainWindowLayout.cpp @@     e->setReadOnly(true); @@     e->setReadOnly(false); @@ WindowTest
+octet-over-255 @@ src/ui/AddressOctets.cpp @@ return value <= kMaxOctet ? QValidator::Acceptable : QValidator::Invalid; @@ return QValidator::Acceptable; @@ AddressOctets|WindowTest
+octet-dot-stays @@ src/ui/SecondaryWindows.cpp @@         boxes[i + 1]->setFocus(Qt::TabFocusReason);\n @@  @@ WindowTest
+octet-enter-ignored @@ src/ui/SecondaryWindows.cpp @@     cmdUpdate->setDefault(true); @@     cmdUpdate->setDefault(false); @@ WindowTest
+octet-empty-taken @@ src/ui/SecondaryWindows.cpp @@     if (address.isEmpty()) {\n        lblProblem @@     if (false) {\n        lblProblem @@ WindowTest
+status-line-greyed-when-disabled @@ src/ui/MainWindowLayout.cpp @@     sbUpgrade->setPalette(ui::readableWhenDisabled(sbUpgrade->palette()));\n @@  @@ WindowTest
+status-line-shows-its-end @@ src/ui/ControlStates.cpp @@     sbUpgrade->setCursorPosition(0);\n @@  @@ WindowTest
+status-line-whole-text-hidden @@ src/ui/ControlStates.cpp @@     sbUpgrade->setToolTip(text);\n @@  @@ WindowTest
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

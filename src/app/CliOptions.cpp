@@ -57,7 +57,8 @@ Actions (exactly one):
   --factory-defaults   restore the terminal's factory defaults and reset it
   --reset              reset the terminal and read its version again
   --terminal-version   read the terminal's software version
-  --download-log       fetch the terminal's system log into Backup/sylog.log
+  --download-log       fetch the terminal's system log into Backup/sylog.log;
+                       an earlier one there is kept as sylog_<date>_<time>.log
   --list-backups       list the versions --restore accepts (the terminal is
                        not contacted)
   --version            print this tool's version

@@ -319,12 +319,13 @@ private:
 
     int downloadLog()
     {
-        const QString target = w_->strBackupDir + QStringLiteral("/sylog.log");
-        w_->Form_KeyPress(7);
-        w_->Form_KeyPress(12);
+        const QString target = w_->terminalLogPath();
+        if (!w_->cmdDownloadLog->isEnabled())
+            return finish(false, QStringLiteral("the log download is not available"));
+        w_->cmdDownloadLog->trigger();
         if (!waitQuiet())
             return finish(false, QStringLiteral("the download did not complete"));
-        const bool ok = Files::isFile(target) && w_->statusText() == QLatin1String("Log downloaded");
+        const bool ok = Files::isFile(target) && w_->statusText() == ftp::logDownloadedText(target);
         if (ok)
             say(QStringLiteral("log: ") + target);
         return finish(ok, QStringLiteral("no log was downloaded"));

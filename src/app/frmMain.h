@@ -188,6 +188,8 @@ public:
     void cmdRestore_Click();
     void cmdRestoreMenu_Click();
     void DownloadTerminalLog();
+    // Where the newest terminal log is kept.
+    QString terminalLogPath() const;
 
     // ---- upgrade: sequencing, antenna, PIC ----
     void cmdUpgrade_Click();
@@ -275,6 +277,7 @@ public:
     QMenu* mnuTools = nullptr;
     QAction* cmdSetModemIP = nullptr;
     QAction* cmdGetSoftwareVersion = nullptr;
+    QAction* cmdDownloadLog = nullptr;
     QAction* cmdRestoreDefaults = nullptr;
     QAction* cmdSeperator2 = nullptr;
     QAction* cmdResetModem = nullptr;
@@ -358,6 +361,10 @@ private:
     bool writeImageDescriptor(const QByteArray& content);
     void imageDescriptorNotSent(const QString& why);
     void ftpFatalConnectionReset();
+    // ---- ftp: terminal log (private steps) ----
+    bool setEarlierLogAside(const QString& local, QString* aside);
+    void fetchTerminalLog(const QString& local);
+    void putEarlierLogBack(const QString& local, const QString& aside);
     // ---- upgrade: PIC (private steps) ----
     void openTelnet(const QString& host);
     void setPicState(int32_t state);

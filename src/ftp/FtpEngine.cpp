@@ -185,7 +185,7 @@ void frmMain::ftpCompleted()
         WriteLog(qlog::LOG_DET, QStringLiteral("Closing FTP connection"));
         tmrFTPReq->enable();
         ftpClose();
-        setStatusText(QStringLiteral("Log downloaded"));
+        setStatusText(ftp::logDownloadedText(terminalLogPath()));
         break;
     case ftp::UPGRADE_PIC_SA_CMD:
         isFtpDone = true;

@@ -2,6 +2,8 @@
 
 #include "app/TextUtil.h"
 
+#include <QDir>
+
 #include <algorithm>
 
 namespace ftp {
@@ -177,6 +179,19 @@ QList<BackupFile> restoreCandidates(const QStringList& names)
             same->fileName = name;  // the name the upgrader itself writes wins
     }
     return out;
+}
+
+QString earlierLogName(const QDateTime& fetched, int attempt)
+{
+    QString name = QStringLiteral("sylog_") + fetched.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    if (attempt > 1)
+        name += QLatin1Char('_') + QString::number(attempt);
+    return name + QStringLiteral(".log");
+}
+
+QString logDownloadedText(const QString& path)
+{
+    return QStringLiteral("Log downloaded to ") + QDir::toNativeSeparators(path);
 }
 
 QString operationName(int32_t ftpState)

@@ -2,6 +2,7 @@
 
 #include "log/LogEntry.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -92,6 +93,16 @@ QList<BackupFile> restoreCandidates(const QStringList& names);
 inline constexpr qint64 kMaxImageDownload = kMaxImageBytes;
 inline constexpr qint64 kMaxLogDownload = 16ll << 20;
 inline constexpr qint64 kMaxBackupDownload = 64ll << 20;
+
+// The terminal's system log as it lands in the backup folder; the newest
+// download always has this name.
+inline const QString kTerminalLogName = QStringLiteral("sylog.log");
+// The name an earlier download is kept under: when it was fetched, and a
+// number from 2 on when that name is taken ("sylog_2026-12-07_10-15-02.log",
+// "sylog_2026-12-07_10-15-02_2.log"), so the names sort by age.
+QString earlierLogName(const QDateTime& fetched, int attempt);
+// The status line after a download: the file it went to.
+QString logDownloadedText(const QString& path);
 
 // A negative reply that says the file is not on the terminal. Any other
 // refusal of a download (transfer aborted, server busy) says nothing about it.

@@ -53,7 +53,7 @@ bool frmMain::SetMouseCursor(int mode)
 void frmMain::EnableButtons()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> EnableButtons()"));
-    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})
         a->setEnabled(true);
     cmdUpgrade->setEnabled(true);
     cmdRestore->setEnabled(true);
@@ -151,7 +151,7 @@ void frmMain::workGuard_Timer()
 void frmMain::DisableButtons()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> DisableButtons()"));
-    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdRestoreDefaults, cmdResetModem})
+    for (QAction* a : {cmdSetModemIP, cmdGetSoftwareVersion, cmdDownloadLog, cmdRestoreDefaults, cmdResetModem})
         a->setEnabled(false);
     cmdUpgrade->setEnabled(false);
     cmdRestore->setEnabled(false);
@@ -205,6 +205,10 @@ bool frmMain::isFrameActive(const QGroupBox* frame)
 void frmMain::setStatusText(const QString& text)
 {
     sbUpgrade->setText(text);
+    // A text longer than the line shows its beginning, where it says what
+    // happened; the whole of it is in the tool tip.
+    sbUpgrade->setCursorPosition(0);
+    sbUpgrade->setToolTip(text);
 }
 
 QString frmMain::statusText() const

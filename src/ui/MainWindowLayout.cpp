@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 
 #include "platform/Settings.h"
+#include "ui/ReadableWhenDisabled.h"
 #include "ui/StatusLight.h"
 
 #include <QAction>
@@ -47,11 +48,12 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, int lef
     return place(new QLabel(caption, parent), name, tw(left, top, width, height));
 }
 
+// Every text box of the window only shows: none takes typing.
 QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width = kBoxWidth,
-                   int height = kBoxHeight, bool readOnly = true)
+                   int height = kBoxHeight)
 {
     auto* e = place(new QLineEdit(parent), name, tw(left, top, width, height));
-    e->setReadOnly(readOnly);
+    e->setReadOnly(true);
     return e;
 }
 
@@ -85,8 +87,12 @@ void frmMain::buildControls()
     setCentralWidget(client);
 
     lblIPAddress = label(client, "lblIPAddress", QStringLiteral("IP Address:"), 240, 120, 975, 255);
-    txtIPAddress = textBox(client, "txtIPAddress", 1440, 120, 2175, 315, false);
+    // Shown, not typed: the address shown is always the one contacted, and
+    // the Configure window checks what it takes.
+    txtIPAddress = textBox(client, "txtIPAddress", 1440, 120, 2175, 315);
     txtIPAddress->setText(Settings::get().defaultTerminalIp);
+    txtIPAddress->setToolTip(QStringLiteral("The address the upgrader talks to. "
+                                            "Change it with Tools > Configure Modem Interface."));
     statusLED = place(new StatusLight(client), "statusLED", tw(5280, 0, 375, 375));
 
     frameBin = frame(client, "frameBin", QStringLiteral("Software"), tw(120, 480, 5535, 1095));
@@ -130,6 +136,7 @@ void frmMain::buildControls()
     cmdUpgrade = place(new QPushButton(QStringLiteral("&Upgrade"), client), "cmdUpgrade", tw(3600, 5160, 1935, 375));
     cmdUpgrade->setToolTip(QStringLiteral("Upgrade software"));
     sbUpgrade = textBox(client, "sbUpgrade", 120, 5640, 5535, 288);
+    sbUpgrade->setPalette(ui::readableWhenDisabled(sbUpgrade->palette()));
     sbUpgrade->setText(QStringLiteral("Status Text"));
 
     for (QGroupBox* f : {frameBin, framePIC, frameAntenna})
@@ -154,8 +161,9 @@ void frmMain::buildMenus()
 
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    // No procedure is attached to "Upgrade Selections".
-    cmdUpgradeMenu = entry(mnuFile, "cmdUpgradeMenu", QStringLiteral("&Upgrade Selections\tCtrl+U"), nullptr);
+    // The same as the Upgrade button, and enabled with it.
+    cmdUpgradeMenu = entry(mnuFile, "cmdUpgradeMenu", QStringLiteral("&Upgrade Selections\tCtrl+U"),
+                           &frmMain::cmdUpgrade_Click);
     cmdRestoreMenu = entry(mnuFile, "cmdRestoreMenu", QStringLiteral("&Restore Software\tCtrl+R"),
                            &frmMain::cmdRestoreMenu_Click);
     cmdAntUpgradeMenu = entry(mnuFile, "cmdAntUpgradeMenu", QStringLiteral("Upgrade A&ntenna (Standalone)"),
@@ -172,6 +180,8 @@ void frmMain::buildMenus()
                           &frmMain::cmdSetModemIP_Click);
     cmdGetSoftwareVersion = entry(mnuTools, "cmdGetSoftwareVersion", QStringLiteral("&Get Software Version\tCtrl+G"),
                                   &frmMain::cmdGetSoftwareVersion_Click);
+    cmdDownloadLog = entry(mnuTools, "cmdDownloadLog", QStringLiteral("Download Terminal &Log\tCtrl+G, Ctrl+L"),
+                           &frmMain::DownloadTerminalLog);
     cmdRestoreDefaults = entry(mnuTools, "cmdRestoreDefaults", QStringLiteral("Restore &Factory Defaults\tCtrl+F"),
                                &frmMain::cmdRestoreDefaults_Click);
     cmdSeperator2 = mnuTools->addSeparator();

@@ -7,6 +7,7 @@
 #include "platform/InetFtp.h"
 #include "platform/TcpClient.h"
 #include "platform/Timer.h"
+#include "ui/ReadableWhenDisabled.h"
 #include "zing/ZingMessage.h"
 
 #include <QProgressBar>
@@ -27,13 +28,7 @@ void frmMain::setupProgress()
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setGeometry(120 / 15, kBarTop, 5535 / 15, kBarHeight);
     barProgress->setTextVisible(true);
-    // The window is disabled while it works, which is when the bar matters:
-    // it keeps the colours of an enabled one.
-    QPalette pal = barProgress->palette();
-    for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::Base, QPalette::Text,
-                                     QPalette::Button, QPalette::ButtonText, QPalette::Highlight, QPalette::HighlightedText})
-        pal.setColor(QPalette::Disabled, role, pal.color(QPalette::Active, role));
-    barProgress->setPalette(pal);
+    barProgress->setPalette(ui::readableWhenDisabled(barProgress->palette()));
     barProgress->hide();
 
     progressTicker_ = new QTimer(this);

@@ -2,10 +2,12 @@
 
 #include "app/frmMain.h"
 #include "platform/Settings.h"
+#include "ui/AddressOctets.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,13 +17,13 @@
 
 namespace {
 
-QString leftTrimmed(const QString& s)
-{
-    int i = 0;
-    while (i < s.size() && s.at(i) == QLatin1Char(' '))
-        ++i;
-    return s.mid(i);
-}
+class OctetValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override { return ui::octetState(input); }
+};
+
+const QString kOctetsWanted = QStringLiteral("Type a number from 0 to 255 in each of the four boxes.");
 
 }  // namespace
 
@@ -43,6 +45,8 @@ UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(nullptr), owner_(owner)
         auto* e = new QLineEdit(this);
         e->setObjectName(QStringLiteral("txtIP%1").arg(i + 1));
         e->setFixedWidth(40);
+        e->setValidator(new OctetValidator(e));
+        e->installEventFilter(this);
         *boxes[i] = e;
         row->addWidget(e);
         if (i < 3) {
@@ -61,6 +65,11 @@ UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(nullptr), owner_(owner)
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     for (QPushButton* b : {cmdDefault, cmdUpdate, cmdClose})
         b->setAutoDefault(false);
+    // Enter in an octet box means Update.
+    cmdUpdate->setDefault(true);
+    lblProblem = new QLabel(this);
+    lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    lblProblem->hide();
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdDefault);
     buttons->addStretch();
@@ -70,6 +79,7 @@ UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(nullptr), owner_(owner)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblHeading);
     layout->addLayout(row);
+    layout->addWidget(lblProblem);
     layout->addLayout(buttons);
 
     QObject::connect(cmdDefault, &QPushButton::clicked, this, &UpdateModemIP::cmdDefault_Click);
@@ -81,6 +91,24 @@ UpdateModemIP::UpdateModemIP(frmMain& owner) : QDialog(nullptr), owner_(owner)
     txtIP2->setText(owner_.strIpOctet2);
     txtIP3->setText(owner_.strIpOctet3);
     txtIP4->setText(owner_.strIpOctet4);
+    txtIP1->setFocus();
+    txtIP1->selectAll();
+}
+
+// '.' goes on to the next box, as in any address field; the last box has no next.
+bool UpdateModemIP::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->text() != QLatin1String("."))
+        return QDialog::eventFilter(watched, event);
+    const QList<QLineEdit*> boxes = {txtIP1, txtIP2, txtIP3, txtIP4};
+    const qsizetype i = boxes.indexOf(qobject_cast<QLineEdit*>(watched));
+    if (i < 0)
+        return QDialog::eventFilter(watched, event);
+    if (i + 1 < boxes.size()) {
+        boxes[i + 1]->setFocus(Qt::TabFocusReason);
+        boxes[i + 1]->selectAll();
+    }
+    return true;
 }
 
 void UpdateModemIP::cmdDefault_Click()
@@ -94,13 +122,28 @@ void UpdateModemIP::cmdDefault_Click()
 
 void UpdateModemIP::cmdUpdate_Click()
 {
-    // Not validated: an empty or odd octet is passed on as typed.
-    owner_.strIpOctet1 = leftTrimmed(txtIP1->text());
-    owner_.strIpOctet2 = leftTrimmed(txtIP2->text());
-    owner_.strIpOctet3 = leftTrimmed(txtIP3->text());
-    owner_.strIpOctet4 = leftTrimmed(txtIP4->text());
-    const QString address = owner_.strIpOctet1 + QLatin1Char('.') + owner_.strIpOctet2 + QLatin1Char('.') +
-                            owner_.strIpOctet3 + QLatin1Char('.') + owner_.strIpOctet4;
+    const QList<QLineEdit*> boxes = {txtIP1, txtIP2, txtIP3, txtIP4};
+    QStringList typed;
+    for (const QLineEdit* b : boxes)
+        typed << b->text();
+    const QString address = ui::joinOctets(typed);
+    // An address that cannot be contacted is not taken: the window stays open on the box to fill.
+    if (address.isEmpty()) {
+        lblProblem->setText(kOctetsWanted);
+        lblProblem->show();
+        for (QLineEdit* b : boxes) {
+            if (!b->hasAcceptableInput()) {
+                b->setFocus();
+                break;
+            }
+        }
+        return;
+    }
+    const QStringList octets = address.split(QLatin1Char('.'));
+    owner_.strIpOctet1 = octets[0];
+    owner_.strIpOctet2 = octets[1];
+    owner_.strIpOctet3 = octets[2];
+    owner_.strIpOctet4 = octets[3];
     owner_.UpdateModemIPAddress(address);
     accept();
 }

@@ -22,6 +22,8 @@ public:
     void cmdClose_Click();
 
     QLabel* lblHeading = nullptr;
+    // Says what Update needs when it cannot take the boxes.
+    QLabel* lblProblem = nullptr;
     QLabel* IPlabel = nullptr;
     QLineEdit* txtIP1 = nullptr;
     QLineEdit* txtIP2 = nullptr;
@@ -30,6 +32,9 @@ public:
     QPushButton* cmdDefault = nullptr;
     QPushButton* cmdUpdate = nullptr;
     QPushButton* cmdClose = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     frmMain& owner_;

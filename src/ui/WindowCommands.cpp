@@ -53,6 +53,12 @@ void frmMain::Form_KeyPress(int keyAscii)
     }
     if (keyAscii == kCtrlL && isLogKeyArmed) {
         isLogKeyArmed = false;
+        // The keys work while the window does, but an FTP session of their own
+        // must not cut into a terminal at work.
+        if (terminalAtWork()) {
+            WriteLog(qlog::LOG_INF, QStringLiteral("Terminal log not downloaded: the terminal is at work."));
+            return;
+        }
         DownloadTerminalLog();
         return;
     }

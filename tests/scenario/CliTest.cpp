@@ -80,9 +80,14 @@ TEST_F(Cli, ActionsWithoutAPackage)
     EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
     EXPECT_TRUE(sim.zingCodes().contains(0x13));
 
-    r = runCli({"--download-log"});
-    EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
-    EXPECT_TRUE(QFile::exists(home.file("Backup/sylog.log")));
+    // The second download keeps the first beside it.
+    for (int i = 0; i < 2; ++i) {
+        r = runCli({"--download-log"});
+        EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
+        EXPECT_TRUE(r.lines.contains("log: " + home.file("Backup/sylog.log"))) << r.all().toStdString();
+    }
+    EXPECT_TRUE(r.lines.contains("status: Log downloaded to " + home.file("Backup/sylog.log")));
+    EXPECT_EQ(QDir(home.file("Backup")).entryList({"sylog*.log"}, QDir::Files).size(), 2);
 
     // The tool's own version, not the terminal's.
     r = runCli({"--version"});

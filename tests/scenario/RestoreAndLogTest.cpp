@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QListWidget>
 
@@ -116,11 +117,53 @@ TEST_F(TerminalLog, OnlyTheWholeSequenceDownloads)
         EXPECT_EQ(sim.ftpCommands().contains("RETR /ram0/syslog.log"), row.downloads);
         EXPECT_EQ(readFile(local()), row.downloads ? flashFile("/ram0/syslog.log") : QByteArray("stale"));
         if (row.downloads) {
-            EXPECT_EQ(w().statusText(), "Log downloaded");
+            EXPECT_EQ(w().statusText(), "Log downloaded to " + local());
         }
     }
     EXPECT_TRUE(u->dialogs.boxes().isEmpty());
     EXPECT_EQ(w().mousePointer(), 0);
+}
+
+// Tools > Download Terminal Log: the newest log is always sylog.log, an
+// earlier one moves aside under the time it was fetched (numbered when that
+// name is taken), and a download that fails leaves the earlier one in place.
+TEST_F(TerminalLog, EachDownloadKeepsTheEarlierOnes)
+{
+    startUpgrader();
+    home.writeFile("Backup/sylog_2026-01-02_03-04-05.log", "older");
+    home.writeFile("Backup/sylog.log", "first");
+    QFile first(local());
+    ASSERT_TRUE(first.open(QIODevice::ReadWrite) &&
+                first.setFileTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), QFileDevice::FileModificationTime));
+    first.close();
+    const QByteArray newest = flashFile("/ram0/syslog.log");
+    const QMap<QString, QByteArray> kept = {{"sylog_2026-01-02_03-04-05.log", "older"},
+                                            {"sylog_2026-01-02_03-04-05_2.log", "first"},
+                                            {"sylog.log", newest}};
+    const struct {
+        const char* name;
+        bool onTerminal;
+        QString status;
+        QMap<QString, QByteArray> backup;
+    } rows[] = {
+        {"downloaded", true, "Log downloaded to " + local(), kept},
+        {"none on the terminal", false, "Log file doesn't exist.", kept},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!row.onTerminal)
+            sim.terminal().flash().remove("/ram0/syslog.log");
+        ASSERT_TRUE(w().cmdDownloadLog->isEnabled());
+        w().cmdDownloadLog->trigger();
+        EXPECT_EQ(w().statusText(), row.status);
+        QMap<QString, QByteArray> backup;
+        for (const QString& f : QDir(home.file("Backup")).entryList(QDir::Files))
+            backup.insert(f, readFile(home.file("Backup/" + f)));
+        EXPECT_EQ(backup, row.backup);
+    }
+    EXPECT_TRUE(home.logEntries().contains("INF: \tEarlier terminal log kept as " +
+                                           home.file("Backup/sylog_2026-01-02_03-04-05_2.log")));
+    EXPECT_TRUE(u->dialogs.boxes().isEmpty());
 }
 
 // No log, or more than any log: nothing is kept, and a log too large is said to be.

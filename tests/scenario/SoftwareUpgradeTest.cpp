@@ -129,6 +129,7 @@ TEST(SoftwareUpgradeDescriptor, DecidesCleanupAndBackupOnly)
 }
 
 // Refused before anything reaches the terminal; the last box says why.
+// File > Upgrade Selections is the Upgrade button by another way.
 TEST_F(SoftwareUpgrade, RefusedPressesSendNothing)
 {
     const struct {
@@ -137,9 +138,13 @@ TEST_F(SoftwareUpgrade, RefusedPressesSendNothing)
         MsgResult answer;
         const char* lastBox;
         const char* logLine;
+        bool fromMenu = false;
     } rows[] = {
         {"nothing ticked", false, MsgResult::Yes, "Please Select the Item(s) you wish to Upgrade.", ""},
-        {"answer No", true, MsgResult::No, "Please Confirm your selections.", "VRB: \tUpgrade Cancelled by User"},
+        {"nothing ticked, from the menu", false, MsgResult::Yes, "Please Select the Item(s) you wish to Upgrade.", "",
+         true},
+        {"answer No, from the menu", true, MsgResult::No, "Please Confirm your selections.",
+         "VRB: \tUpgrade Cancelled by User", true},
         // The package is of another release series (the last row: it stays).
         {"release series conflict", true, MsgResult::Yes, "Release Series conflict detected.  Upgrade not possible.",
          "INF: \tUpgrade Not permitted !"},
@@ -151,8 +156,12 @@ TEST_F(SoftwareUpgrade, RefusedPressesSendNothing)
             home.writePackage("5_8_0_1");
         }
         startUpgrader();
-        if (row.tick)
-            upgradeSoftware(row.answer);
+        if (row.tick) {
+            w().chkBinUpg->setChecked(true);
+            u->dialogs.queueAnswer(row.answer);
+        }
+        if (row.fromMenu)
+            w().cmdUpgradeMenu->trigger();
         else
             w().cmdUpgrade->click();
         ASSERT_FALSE(u->dialogs.boxes().isEmpty());
