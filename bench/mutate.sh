@@ -92,6 +92,15 @@ octet-empty-taken @@ src/ui/SecondaryWindows.cpp @@     if (address.isEmpty()) {
 status-line-greyed-when-disabled @@ src/ui/MainWindowLayout.cpp @@     sbUpgrade->setPalette(ui::readableWhenDisabled(sbUpgrade->palette()));\n @@  @@ WindowTest
 status-line-shows-its-end @@ src/ui/ControlStates.cpp @@     sbUpgrade->setCursorPosition(0);\n @@  @@ WindowTest
 status-line-whole-text-hidden @@ src/ui/ControlStates.cpp @@     sbUpgrade->setToolTip(text);\n @@  @@ WindowTest
+work-guard-open @@ src/ui/ControlStates.cpp @@     if (terminalAtWork())\n        keepTerminalAtWork(); @@  @@ TerminalAtWork
+close-unasked @@ src/ui/ControlStates.cpp @@     if (!terminalAtWork() || nothingRunning())\n        return true; @@     return true; @@ TerminalAtWork
+log-keys-during-work @@ src/ui/WindowCommands.cpp @@         if (terminalAtWork()) { @@         if (false) { @@ TerminalAtWork
+factory-defaults-unasked @@ src/zing/ZingRequests.cpp @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No) != MsgResult::Yes)\n        return;\n    ZingReq_RestoreFactoryDefaults(); @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No) != MsgResult::Yes && false)\n        return;\n    ZingReq_RestoreFactoryDefaults(); @@ TerminalAtWork|ZingScenario
+battery-question-yes-by-default @@ src/upgrade/PicTelnet.cpp @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No); @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::Yes); @@ Pic
+edit-keys-to-the-menu @@ src/ui/MainWindowLayout.cpp @@     if (qobject_cast<QLineEdit*>(w) && @@     if (false && @@ TerminalAtWork
+verdict-any-software @@ src/upgrade/Verdict.cpp @@     i.took = !bootRom && !expected.isEmpty() && after == expected; @@     i.took = !bootRom && !expected.isEmpty(); @@ Verdict|SoftwareUpgrade|FtpFault
+verdict-boot-rom-took @@ src/upgrade/Verdict.cpp @@     i.took = !bootRom && ident::sameVersion(after, expected); @@     i.took = ident::sameVersion(after, expected); @@ Verdict
+
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -46,6 +46,11 @@ TEST_F(TerminalAtWork, BetweenItsStepsNothingInterferesAndClosingAsks)
                            w().cmdUpgradeMenu, w().cmdPicUpgradeMenu})
             EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
         EXPECT_FALSE(w().cmdUpgrade->isEnabled());
+        // The log keys start no FTP session of their own either.
+        const qsizetype ftp = sim.ftpCommands().size();
+        w().Form_KeyPress(7);
+        w().Form_KeyPress(12);
+        EXPECT_EQ(sim.ftpCommands().size(), ftp);
         // The user closes the window: asked, No by default, and nothing stops.
         const qsizetype boxes = u->dialogs.boxes().size();
         w().close();
