@@ -73,7 +73,10 @@ void frmMain::noteShellLeftOut()
 
 void frmMain::logPiece(const QString& prefix, const QByteArray& piece, int level)
 {
-    logShell(level, prefix + Util_PrintableBytes(piece, int(piece.size())));
+    // A shell that echoes the password late must not put it in the log either.
+    QByteArray shown = piece;
+    shown.replace(pic::cmd::password().trimmed(), "********");
+    logShell(level, prefix + Util_PrintableBytes(shown, int(shown.size())));
 }
 
 // A line written for each piece of the shell's output: within the step's share of the log.
