@@ -23,7 +23,9 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev googletest curl help2man)
+  libgtest-dev libgmock-dev googletest curl)
+# What the tests need beyond the build: man renders the manual pages.
+TEST_PACKAGES=(man-db groff-base)
 
 # Configures (once) and builds into the given folder.
 build_tree() {
