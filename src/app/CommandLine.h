@@ -25,5 +25,4 @@ enum class Request { Window, Help, Version };
 Request request(const QStringList& args);
 QString helpText();
 
-
 }  // namespace startup
