@@ -20,6 +20,7 @@ fi
 if ! ls "$demo"/home/qorax_*.bin >/dev/null 2>&1; then
   make_demo_package "$demo/home/qorax_5_7_2_0.bin"
 fi
+make_demo_firmware "$demo/home"
 
 # The simulator's trace goes to a file, so that what shows is the upgrader's.
 sim_log=$demo/sim.log

@@ -11,7 +11,7 @@ case "${1:-}" in
   *) echo "usage: $0 [--sanitize]" >&2; exit 2 ;;
 esac
 
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 export_loopback_settings
 if [ "${1:-}" = --sanitize ]; then
   export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"

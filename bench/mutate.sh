@@ -101,6 +101,15 @@ edit-keys-to-the-menu @@ src/ui/MainWindowLayout.cpp @@     if (qobject_cast<QLi
 verdict-any-software @@ src/upgrade/Verdict.cpp @@     i.took = !bootRom && !expected.isEmpty() && after == expected; @@     i.took = !bootRom && !expected.isEmpty(); @@ Verdict|SoftwareUpgrade|FtpFault
 verdict-boot-rom-took @@ src/upgrade/Verdict.cpp @@     i.took = !bootRom && ident::sameVersion(after, expected); @@     i.took = ident::sameVersion(after, expected); @@ Verdict
 
+sim-antenna-tag-ignored @@ sim/ZingService.cpp @@ const QString newAtb = mm.atbAfterUpgrade.isEmpty() ? atb : mm.atbAfterUpgrade; @@ const QString newAtb = mm.atbAfterUpgrade; @@ readme.scripts
+sim-antenna-override-ignored @@ sim/ZingService.cpp @@ const QString newAtb = mm.atbAfterUpgrade.isEmpty() ? atb : mm.atbAfterUpgrade; @@ const QString newAtb = atb; @@ Antenna|Cli
+sim-pic-tag-ignored @@ sim/TelnetService.cpp @@ const QString pic = m.picAfterReflash.isEmpty() ? carried_ : m.picAfterReflash; @@ const QString pic = m.picAfterReflash; @@ readme.scripts
+sim-s0-header-unread @@ sim/TerminalTexts.cpp @@ if (image.startsWith("S0")) { @@ if (false) { @@ readme.scripts
+man-page-option-missing @@ data/man/qora-upgrader-cli.1.in @@ .B \-\-list\-backups\nList the versions @@ .B \-\-list\nList the versions @@ man.pages
+man-page-section-missing @@ data/man/qora-terminal-sim.1.in @@ .SH EXIT STATUS @@ .SS EXIT STATUS @@ man.pages
+man-page-roff-warning @@ data/man/qora-upgrader.1.in @@ .SH SEE ALSO @@ .SH SEE ALSO\n.Sa @@ man.pages
+window-help-opens-window @@ src/app/CommandLine.cpp @@ return Request::Help; @@ return Request::Window; @@ man.pages
+man-pages-not-installed @@ CMakeLists.txt @@   install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)\n @@  @@ install.desktop
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -23,7 +23,9 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev googletest curl help2man)
+  libgtest-dev libgmock-dev googletest curl)
+# What the tests need beyond the build: man renders the manual pages.
+TEST_PACKAGES=(man-db groff-base)
 
 # Configures (once) and builds into the given folder.
 build_tree() {
@@ -75,4 +77,36 @@ start_simulator() {
 # whose tail carries its Boot ROM compatibility level.
 make_demo_package() {
   { head -c "${2:-262144}" /dev/urandom; printf 'bootcomp=2\0\0\0\0\0\0\xAA\xAA'; } >"$1"
+}
+
+# One S-record line of TYPE at the 16-bit ADDRESS (4 hex digits) holding TEXT.
+srecord() {
+  local text=$3 hex="" byte i
+  local count=$((${#text} + 3))
+  local sum=$((count + 0x${2:0:2} + 0x${2:2:2}))
+  for ((i = 0; i < ${#text}; i++)); do
+    printf -v byte '%d' "'${text:i:1}"
+    sum=$((sum + byte))
+    hex+=$(printf '%02X' "$byte")
+  done
+  printf 'S%s%02X%s%s%02X\r\n' "$1" "$count" "$2" "$hex" $((~sum & 0xFF))
+}
+
+# Antenna and PIC firmware for the demo package in DIR, where it has none:
+# files that fit the simulator's class 11 antenna, each carrying the version
+# its name gives in a "version=" tag (a PIC file in its S0 header), which
+# the simulator reports after flashing it: ATB 1.5, HPA 1.3, PIC 3.05.
+make_demo_firmware() {
+  local dir=$1 a
+  if [ -z "$(find "$dir" -maxdepth 1 \( -iname 'ATB*.sxm' -o -iname 'HPA*.sxm' -o -iname 'IAC*.sxm' \) -print -quit)" ]; then
+    { printf 'antenna image ATB_02409_15 version=1.5\0'; head -c 4096 /dev/urandom; } >"$dir/ATB_02409_15.sxm"
+    { printf 'antenna image HPA_2407_13 version=1.3\0'; head -c 4096 /dev/urandom; } >"$dir/HPA_2407_13.sxm"
+  fi
+  if [ -z "$(find "$dir" -maxdepth 1 -iname 'PIC*.s19' -print -quit)" ]; then
+    {
+      srecord 0 0000 'PIC_3_05 version=3.05'
+      for a in 0000 0010 0020 0030 0040 0050 0060 0070; do srecord 1 "$a" "demo PIC code $a"; done
+      srecord 9 0000 ''
+    } >"$dir/PIC_3_05.s19"
+  fi
 }

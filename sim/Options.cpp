@@ -35,7 +35,7 @@ const Opt kOptions[] = {
     {"release-date", "D", "Release date, mm/dd/yyyy. Default: 06/15/2012"},
     {"pic", "V", "PIC version. Default: 3.02"},
     {"fpga", "V", "FPGA version. Default: 1.1"},
-    {"pic-after-reflash", "V", "PIC version after a good reflash. Default: unchanged"},
+    {"pic-after-reflash", "V", "PIC version after a good reflash. Default: the version tag of the flashed pic.s19, else unchanged"},
     {"antenna-class", "S", "CLASS: value of the antenna lines. Default: 11"},
     {"ahv", "S", "AHV: value. Default: 02409"},
     {"atb", "S", "ATB: value. Default: 1.4"},
@@ -43,8 +43,8 @@ const Opt kOptions[] = {
     {"asn", "S", "ASN: value. Default: A1B2C3D4"},
     {"ahw", "S", "AHW: value. Default: 2.0"},
     {"no-antenna-info", nullptr, "Release information without the antenna lines"},
-    {"atb-after-upgrade", "V", "ATB: value after an accepted antenna upgrade. Default: unchanged"},
-    {"hpa-after-upgrade", "V", "HPA: value after an accepted antenna upgrade. Default: unchanged"},
+    {"atb-after-upgrade", "V", "ATB: value after an accepted antenna upgrade. Default: the version tag of the flashed atb.sxm or iac.sxm, else unchanged"},
+    {"hpa-after-upgrade", "V", "HPA: value after an accepted antenna upgrade. Default: the version tag of the flashed hpa.sxm, else unchanged"},
     {"antenna-status", "N", "Status of UPGRADE_ANT_FW_CNF; 0, 1, 2 accept and restart. Default: 0"},
     {"antenna-text", "T", "Text of UPGRADE_ANT_FW_CNF. Default: Antenna upgrade started"},
     {"platform-version", "V", "Version whose first digits give the platform. Default: that of the running application"},
@@ -144,7 +144,9 @@ QString helpText(const QString& program)
                   QStringLiteral("Simulated terminal: ZING, FTP and telnet services over a flash folder, on\n"
                                  "loopback addresses only. Prints its ports on one line, then one line per\n"
                                  "event it serves. Times are terminal milliseconds, multiplied by the time\n"
-                                 "scale.\n\nOptions:\n");
+                                 "scale. After a flash the antenna and the PIC report the version that the\n"
+                                 "flashed image carries in a \"version=V\" tag (an S-record file: in its S0\n"
+                                 "header).\n\nOptions:\n");
     const QString indent(kNameColumn, QLatin1Char(' '));
     const auto entry = [&](const QString& names, const QString& help) {
         QString line = QStringLiteral("  ") + names;

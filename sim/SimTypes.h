@@ -92,7 +92,9 @@ struct Model {
     Battery battery = Battery::Absent;
     ReflashOutcome reflash = ReflashOutcome::Success;
     int recoveryPrompts = 1;   // "Recovery Mode" lines before the reflash goes on
-    QString picAfterReflash;   // PIC version after a good reflash; empty: unchanged
+    // PIC version after a good reflash; empty: the version tag of
+    // /tffs0/pic.s19 (see imageVersion), else unchanged.
+    QString picAfterReflash;
 
     // Login of the application's and of the Boot ROM's shell.
     ShellLogin appShellLogin = ShellLogin::VxWorks;
@@ -103,7 +105,9 @@ struct Model {
     // accepted and the terminal restarts after the confirmation.
     int antennaUpgradeStatus = 0;
     QString antennaUpgradeText = QStringLiteral("Antenna upgrade started");
-    QString atbAfterUpgrade;  // ATB version after an accepted upgrade; empty: unchanged
+    // ATB and HPA versions after an accepted upgrade; empty: the version tag
+    // of atb.sxm (iac.sxm first) and hpa.sxm in /tffs0, else unchanged.
+    QString atbAfterUpgrade;
     QString hpaAfterUpgrade;
 
     // RESTORE_FACTORY_DEFAULTS: the upgrader resets the terminal itself

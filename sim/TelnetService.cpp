@@ -70,6 +70,7 @@ public:
         reporting_ = platformReportsReflash(platform_);
         const auto image = core_->flash().read(QStringLiteral("/tffs0/pic.s19"));
         haveImage_ = image && !image->isEmpty();
+        carried_ = imageVersion(image.value_or(QByteArray())).value_or(QString());
         succeeds_ = haveImage_ && m.reflash != ReflashOutcome::Fail;
         promptsLeft_ = m.reflash == ReflashOutcome::RecoveryMode ? qMax(1, m.recoveryPrompts) : 0;
         core_->event(QStringLiteral("PIC reflash on platform %1 (%2)%3")
@@ -137,9 +138,11 @@ private:
 
     void updatePic()
     {
-        core_->state()->updateModel([](Model& m) {
-            if (!m.picAfterReflash.isEmpty())
-                m.pic = m.picAfterReflash;
+        // The PIC reports the version its image carries, unless the model names one.
+        core_->state()->updateModel([this](Model& m) {
+            const QString pic = m.picAfterReflash.isEmpty() ? carried_ : m.picAfterReflash;
+            if (!pic.isEmpty())
+                m.pic = pic;
         });
         core_->event(QStringLiteral("PIC reflash completed"));
     }
@@ -162,6 +165,7 @@ private:
     int platform_ = 14;
     bool reporting_ = false;
     bool haveImage_ = false;
+    QString carried_;  // the version tag of the image, read when the reflash started
     bool succeeds_ = false;
     int promptsLeft_ = 0;
     bool waitingForEnter_ = false;

@@ -56,6 +56,24 @@ std::optional<QString> descriptorVersion(const QByteArray& content)
     return match.captured(1);
 }
 
+std::optional<QString> imageVersion(const QByteArray& image)
+{
+    QByteArray text = image;
+    if (image.startsWith("S0")) {
+        // S0, byte count, a 16-bit address, the text, a checksum: all in hex.
+        const QByteArray record = image.left(image.indexOf('\n')).trimmed();
+        text = QByteArray::fromHex(record.mid(8, record.size() - 10));
+    }
+    const qsizetype tag = text.indexOf("version=");
+    if (tag < 0)
+        return std::nullopt;
+    static const QRegularExpression re(QStringLiteral("^[0-9A-Za-z._]+"));
+    const auto match = re.match(QString::fromLatin1(text.mid(tag + 8, 64)));
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(0);
+}
+
 namespace {
 struct PlatformRow {
     const char* prefix;

@@ -22,6 +22,12 @@ QString executableName(const QString& version);
 // "/bin/qorax_<version>.bin"; blanks and line ends around it are ignored.
 std::optional<QString> descriptorVersion(const QByteArray& content);
 
+// The version a firmware image carries: the value of its first "version="
+// tag, up to the first character that cannot be part of a version. An
+// S-record file (PIC firmware) carries it in the text of its S0 header
+// record. nullopt when the image has none.
+std::optional<QString> imageVersion(const QByteArray& image);
+
 // Platform number 0..14 of a dotted version: the first prefix of the table
 // that occurs in its first four characters.
 int platformOf(const QString& dottedVersion);

@@ -169,16 +169,25 @@ void ZingSession::serve(quint32 code, const QByteArray& request)
 }
 
 // The terminal flashes the antenna from the images put in /tffs0, confirms
-// when done and restarts when it accepted the images.
+// when done and restarts when it accepted the images. The antenna then
+// reports the versions the images carry (an IAC image on its ATB line),
+// unless the model names them.
 void ZingSession::upgradeAntenna()
 {
     const Flash& flash = core_->flash();
     const bool haveImage = flash.exists(QStringLiteral("/tffs0/atb.sxm")) || flash.exists(QStringLiteral("/tffs0/hpa.sxm"))
                            || flash.exists(QStringLiteral("/tffs0/iac.sxm"));
+    const auto carried = [&flash](const char* image) {
+        return imageVersion(flash.read(QLatin1String(image)).value_or(QByteArray())).value_or(QString());
+    };
+    QString atb = carried("/tffs0/iac.sxm");
+    if (atb.isEmpty())
+        atb = carried("/tffs0/atb.sxm");
+    const QString hpa = carried("/tffs0/hpa.sxm");
     core_->event(QStringLiteral("zing#%1 antenna flash started%2").arg(id_).arg(haveImage ? QString() : QStringLiteral(" without any antenna image")));
     QPointer<ZingSession> self(this);
     Core* core = core_;
-    core_->later(core_->state()->model().antennaFlashMs, [self, core, haveImage] {
+    core_->later(core_->state()->model().antennaFlashMs, [self, core, haveImage, atb, hpa] {
         Model m = core->state()->model();
         qint32 status = m.antennaUpgradeStatus;
         QString text = m.antennaUpgradeText;
@@ -188,11 +197,13 @@ void ZingSession::upgradeAntenna()
         }
         const bool accepted = status >= 0 && status <= 2;
         if (accepted) {
-            core->state()->updateModel([](Model& mm) {
-                if (!mm.atbAfterUpgrade.isEmpty())
-                    mm.atb = mm.atbAfterUpgrade;
-                if (!mm.hpaAfterUpgrade.isEmpty())
-                    mm.hpa = mm.hpaAfterUpgrade;
+            core->state()->updateModel([&atb, &hpa](Model& mm) {
+                const QString newAtb = mm.atbAfterUpgrade.isEmpty() ? atb : mm.atbAfterUpgrade;
+                const QString newHpa = mm.hpaAfterUpgrade.isEmpty() ? hpa : mm.hpaAfterUpgrade;
+                if (!newAtb.isEmpty())
+                    mm.atb = newAtb;
+                if (!newHpa.isEmpty())
+                    mm.hpa = newHpa;
             });
         }
         const QByteArray bytes = text.toLatin1();

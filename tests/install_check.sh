@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and checks what a desktop needs
-# from it: the three programs, the front end's manual page, the menu entry
+# from it: the three programs and their manual pages, the menu entry
 # and the icon that entry names.
 # usage: install_check.sh CMAKE BUILD_DIR
 set -eu
@@ -13,10 +13,10 @@ fail() { echo "install check: $*" >&2; exit 1; }
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 for program in qora-upgrader qora-upgrader-cli qora-terminal-sim; do
   [ -x "$prefix/bin/$program" ] || fail "no bin/$program"
+  grep -q "^\.TH .*QORA upgrader [0-9]" "$prefix/share/man/man1/$program.1" || fail "no manual page of $program"
 done
 # Installed, it still finds its libraries.
 "$prefix/bin/qora-upgrader-cli" --help >/dev/null || fail "the installed front end does not start"
-grep -q 'system log' "$prefix/share/man/man1/qora-upgrader-cli.1" || fail "no manual page of the front end"
 
 entry=$prefix/share/applications/qora-upgrader.desktop
 icon=$prefix/share/icons/hicolor/scalable/apps/qora-upgrader.svg

@@ -19,4 +19,10 @@ struct CommandLine {
 // switches.
 CommandLine splitCommandLine(const QStringList& args, const QStringList& leftByToolkit);
 
+// "--help" (or "-h") and "--version" anywhere are answered on standard
+// output, without a window: a display is not needed for them.
+enum class Request { Window, Help, Version };
+Request request(const QStringList& args);
+QString helpText();
+
 }  // namespace startup

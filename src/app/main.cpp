@@ -2,9 +2,12 @@
 #include "app/frmMain.h"
 #include "platform/QtDialogs.h"
 #include "platform/Settings.h"
+#include "ui/HelpTexts.h"
 
 #include <QApplication>
 #include <QStringList>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -13,6 +16,13 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
 
+    if (const auto asked = startup::request(args); asked != startup::Request::Window) {
+        const QString text = asked == startup::Request::Help
+                                 ? startup::helpText()
+                                 : QStringLiteral("qora-upgrader %1, %2\n").arg(QLatin1String(ui::kToolVersion), QLatin1String(ui::kToolDate));
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     const startup::CommandLine commandLine = startup::splitCommandLine(args, QCoreApplication::arguments().mid(1));
     // Lets the desktop match the window to its menu entry and icon.
