@@ -57,7 +57,8 @@ pic-state-not-at-rest @@ src/upgrade/PicTelnet.cpp @@     if (picUpgradeState !=
 pic-upload-failure-completes @@ src/upgrade/PicFirmware.cpp @@ its file was not uploaded.  Upgrade ended."));\n    currUpgradeState = UPG_STATE_IDLE; @@ its file was not uploaded.  Upgrade ended.")); @@ PicItem|ItemUpload
 pic-file-unchecked @@ src/upgrade/PicFirmware.cpp @@     if (bytes < pic::kMinFileBytes) { @@     if (false) { @@ PicItem
 pic-reset-at-app-address @@ src/zing/ZingRequests.cpp @@     if (std::exchange(isResetAtDefaultIp_, false)) @@     if (false) @@ PicFail
-pic-retry-not-offered @@ src/upgrade/PicFirmware.cpp @@     if (!found.ok() || found.absent) { @@     if (true) { @@ ReliabilityPic
+pic-interrupted-not-named @@ src/upgrade/PicFirmware.cpp @@     if (!found.ok() || found.absent) { @@     if (true) { @@ ReliabilityPic
+pic-boot-rom-not-offered @@ src/upgrade/PicFirmware.cpp @@     UI_EnablePICFunctionality();\n    chkPICUpg->setEnabled(true);\n    // The backup @@     // The backup @@ ReliabilityPic
 antenna-class2-standalone @@ src/upgrade/AntennaLogic.cpp @@     const int32_t atb = files.atb == kNoFile ? 0 : files.atb; @@     const int32_t atb = files.atb; @@ AntennaFit
 antenna-no-status-silent @@ src/zing/ZingResponses.cpp @@         antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status.")); @@  @@ Antenna
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
@@ -163,7 +164,7 @@ while IFS= read -r line; do
         continue
     fi
     out=$(ctest --test-dir "$scratch/build" -R "$regex" -j "$(nproc)" --timeout 300 2>&1 || true)
-    caught=$(grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' <<<"$out" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ')
+    caught=$(grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' <<<"$out" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ' || true)
     ran=$(grep -cE 'Test +#[0-9]+:' <<<"$out" || true)
     if [ -n "$caught" ]; then
         echo "caught  $name ($(( $(date +%s) - t0 )) s, $ran tests run): $caught"

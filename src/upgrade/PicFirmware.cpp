@@ -325,6 +325,10 @@ void frmMain::checkForInterruptedPic()
     const bool atRest = picUpgradeState == 0 || picUpgradeState == PIC_UPG_STATE_INIT_CONNECT;
     if (!isBootRomMode || !isPicFwOk || !atRest || isPicShellListening_ || tmrTelnetConnect->enabled())
         return;
+    // The PIC upgrade runs from the Boot ROM and puts back whatever an
+    // interrupted one left, whether or not this Boot ROM reports its level.
+    UI_EnablePICFunctionality();
+    chkPICUpg->setEnabled(true);
     // The backup descriptor exists only between the preparation and the
     // reflash phase: a terminal left with it starts its Boot ROM.
     FtpPut probe = oneShotFtp();
@@ -338,7 +342,5 @@ void frmMain::checkForInterruptedPic()
     isPicBackupLeft_ = true;
     WriteLog(qlog::LOG_INF, QStringLiteral("The terminal runs its Boot ROM and holds uimage.txt: a PIC Upgrade was "
                                            "interrupted.  Running the PIC Upgrade again puts its image file back."));
-    UI_EnablePICFunctionality();
-    chkPICUpg->setEnabled(true);
     setStatusText(QStringLiteral("Boot ROM after an interrupted PIC Upgrade: run the PIC Upgrade again."));
 }

@@ -30,7 +30,12 @@ struct PicBench : Bench {
     PicBench()
     {
         putOwnFiles({QStringLiteral("PIC_3_05.s19")});
-        sim->updateModel([](qsim::Model& m) { m.picAfterReflash = QStringLiteral("3.05"); });
+        // A Boot ROM of the old style reports no compatibility level: the
+        // PIC item is offered only because the flash shows the interrupted upgrade.
+        sim->updateModel([](qsim::Model& m) {
+            m.picAfterReflash = QStringLiteral("3.05");
+            m.bootRomStyle = qsim::BootRomStyle::Old;
+        });
     }
     bool named(const char* path) { return flashFile(path).contains(kExecutable); }
 };
@@ -156,11 +161,17 @@ QString retryFromTheFrontEnd(PicBench& b, bool always)
     if (!always && b.sim->status().mode != qsim::Mode::BootRom)
         return QStringLiteral("starts ") + b.sim->status().version;
     const QString before = b.sim->status().mode == qsim::Mode::BootRom ? QStringLiteral("Boot ROM") : b.sim->status().version;
+    const bool interrupted = b.sim.terminal().flash().exists(QStringLiteral("/tffs0/uimage.txt"));
     QProcess cli;
     startCli(cli, {QStringLiteral("--upgrade"), QStringLiteral("pic")}, Settings::get());
     const CliRun r = finished(cli, kRunLimitMs);
     EXPECT_EQ(r.exitCode, 0) << "the front end's retry from the Boot ROM:\n" << r.all().toStdString();
     EXPECT_TRUE(r.lines.contains(QStringLiteral("status: ") + kPicTook)) << r.all().toStdString();
+    // A Boot ROM left by an interrupted PIC upgrade is named as such.
+    EXPECT_EQ(r.lines.contains(QStringLiteral("status: Boot ROM after an interrupted PIC Upgrade: run the PIC Upgrade "
+                                              "again.")),
+              interrupted && before == QLatin1String("Boot ROM"))
+        << r.all().toStdString();
     return QStringLiteral("%1, retried by the front end (exit %2)").arg(before).arg(r.exitCode);
 }
 
