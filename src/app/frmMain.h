@@ -4,6 +4,7 @@
 #include "log/LogEntry.h"
 #include "platform/Dialogs.h"
 #include "ui/Progress.h"
+#include "ui/TerminalWork.h"
 #include "upgrade/PicLogic.h"
 
 #include <QElapsedTimer>
@@ -69,6 +70,9 @@ public:
     const BackupNote& lastBackup() const { return lastBackup_; }
     // An upgrade or restore whose verdict is still to come.
     bool verdictPending() const { return report_.has_value() && isTerminalWorkStarted_; }
+    // What the terminal is doing while the upgrader changes it; nothing when
+    // it is not being changed or nothing of that runs any more.
+    std::optional<work::Doing> terminalWork() const;
     const QString& commandLine() const { return commandLine_; }
     Dialogs& dialogs() { return dialogs_; }
     // Where "/TermDiag" looks for the diagnostics tool, relative to the home folder.
@@ -462,6 +466,9 @@ private:
     QTimer* progressTicker_ = nullptr;
     QTimer* workGuard_ = nullptr;
     bool isTerminalWorkStarted_ = false;
+    // A new image.txt is on the terminal, its stack halted, and the reset that
+    // starts the new software has not been sent yet.
+    bool isSoftwareResetDue_ = false;
     struct PendingReport {
         QString action;
         bool software = false, antenna = false, pic = false;
