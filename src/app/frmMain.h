@@ -6,6 +6,7 @@
 #include "ui/Progress.h"
 #include "ui/TerminalWork.h"
 #include "upgrade/PicLogic.h"
+#include "upgrade/Verdict.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -73,6 +74,12 @@ public:
     // What the terminal is doing while the upgrader changes it; nothing when
     // it is not being changed or nothing of that runs any more.
     std::optional<work::Doing> terminalWork() const;
+    // The verdict of the last upgrade or restore: each item, and the box that said it.
+    struct VerdictShown {
+        QList<verdict::Item> items;
+        QString box;
+    };
+    const std::optional<VerdictShown>& lastVerdict() const { return lastVerdict_; }
     const QString& commandLine() const { return commandLine_; }
     Dialogs& dialogs() { return dialogs_; }
     // Where "/TermDiag" looks for the diagnostics tool, relative to the home folder.
@@ -478,6 +485,7 @@ private:
         QString advice;            // and what it advised
     };
     std::optional<PendingReport> report_;
+    std::optional<VerdictShown> lastVerdict_;
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
     QString startFolder_;
