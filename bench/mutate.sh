@@ -92,6 +92,29 @@ octet-empty-taken @@ src/ui/SecondaryWindows.cpp @@     if (address.isEmpty()) {
 status-line-greyed-when-disabled @@ src/ui/MainWindowLayout.cpp @@     sbUpgrade->setPalette(ui::readableWhenDisabled(sbUpgrade->palette()));\n @@  @@ WindowTest
 status-line-shows-its-end @@ src/ui/ControlStates.cpp @@     sbUpgrade->setCursorPosition(0);\n @@  @@ WindowTest
 status-line-whole-text-hidden @@ src/ui/ControlStates.cpp @@     sbUpgrade->setToolTip(text);\n @@  @@ WindowTest
+work-reset-due-not-software @@ src/ui/ControlStates.cpp @@ upgPrepState == UPG_PREP_STACK_READY || isSoftwareResetDue_) @@ upgPrepState == UPG_PREP_STACK_READY) @@ TerminalAtWork
+cli-box-not-the-cause @@ src/app/CliRunner.cpp @@             if (!ofTakenItem)\n                return {codeOfBox @@             if (false)\n                return {codeOfBox @@ Cli
+cli-taken-item-box-as-cause @@ src/app/CliRunner.cpp @@ return i.v.took && i.v.name == it->item; @@ return false; @@ Cli
+cli-question-as-cause @@ src/app/CliRunner.cpp @@ : r.answer == MsgResult::No; @@ : true; @@ Cli
+cli-verdict-as-cause @@ src/app/CliRunner.cpp @@ if (!attention || isVerdict) @@ if (!attention) @@ Cli
+cli-cause-empty @@ src/app/CliCauses.cpp @@             if (!paragraphs.last().isEmpty())\n                paragraphs.append(QStringList()); @@             paragraphs.append(QStringList()); @@ CliCauses|Cli
+cli-window-instructions-kept @@ src/app/CliCauses.cpp @@         if (!isWindowInstruction(sentence)) @@         if (true) @@ CliCauses
+cli-heading-alone @@ src/app/CliCauses.cpp @@     if (isHeading(lines.join(QLatin1Char(' '))) && paragraphs.size() > 1) @@     if (false) @@ CliCauses
+cli-telling-line-dropped @@ src/app/CliCauses.cpp @@ const bool telling = (k && line.contains(QLatin1String(k->fragment))) || @@ const bool telling = false || @@ CliCauses|Cli
+cli-timeout-as-unreachable @@ src/app/CliCauses.cpp @@     {"FTP timeout.", "connection-lost"},\n @@  @@ CliCauses
+cli-refusal-exit-as-failure @@ src/app/CliCauses.cpp @@ "run the front end in the folder of the release package",\n     NothingSent}, @@ "run the front end in the folder of the release package",\n     Failure}, @@ Cli
+cli-failure-on-stdout @@ src/app/CliRunner.cpp @@             output_.err(line); @@             output_.out(line); @@ Cli
+cli-status-due-as-current @@ src/app/CliRunner.cpp @@ exitCode = due_.isEmpty() ? Success : Failure; @@ exitCode = Success; @@ Cli
+cli-status-unknown-as-due @@ src/app/CliRunner.cpp @@             if (o_.action == Action::Status && exitCode == Failure)\n                exitCode = StatusUnknown; @@  @@ Cli
+cli-reinstall @@ src/app/CliRunner.cpp @@ if (p.current && !o_.force) { @@ if (false) { @@ Cli
+cli-force-ignored @@ src/app/CliRunner.cpp @@ if (p.current && !o_.force) { @@ if (p.current) { @@ Cli
+cli-stop-ignores-work @@ src/app/CliRunner.cpp @@ if (doing && *doing != work::Doing::Restart) { @@ if (false) { @@ Cli
+cli-second-stop-silent @@ src/app/cli_main.cpp @@         if (secondWarningBytes > 0) @@         if (false) @@ Cli
+cli-qt-runtime-warning @@ src/app/cli_main.cpp @@ if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: ")) && @@ if (false && message.startsWith(QLatin1String("QStandardPaths: ")) && @@ Cli
+cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@         lines << qlog::printableText(l); @@         lines << l; @@ Cli
+cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
+cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
+cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.
