@@ -263,10 +263,12 @@ private:
             fault_ = true;
         const std::optional<frmMain::VerdictShown>& verdict = w_->lastVerdict();
         const bool isVerdict = verdict && verdict->box == r.text;
-        // Questions are the action asked for, except the one the policy says No to.
-        const bool attention = r.buttons == MsgButtons::OK ? r.icon == MsgIcon::Exclamation ||
-                                                                 r.icon == MsgIcon::Critical || r.title == kFaultTitle
-                                                           : r.answer == MsgResult::No;
+        // Questions are the action asked for, except the one the policy says No to;
+        // a failure may come as a mere note.
+        const bool attention = r.buttons == MsgButtons::OK
+                                   ? r.icon == MsgIcon::Exclamation || r.icon == MsgIcon::Critical ||
+                                         r.title == kFaultTitle || codeOfBox(r.text) != QLatin1String("fault")
+                                   : r.answer == MsgResult::No;
         if (!attention || isVerdict)
             return;
         seen_ << Seen{r, itemAtWork()};
@@ -698,8 +700,10 @@ private:
         }
         for (const ItemReport& i : items_) {
             if (!i.v.took) {
-                const bool bootRom = i.v.why.contains(QLatin1String("BOOTROM MODE"));
-                return {bootRom ? QStringLiteral("boot-rom") : QStringLiteral("not-taken"),
+                const QString code = i.v.why.contains(QLatin1String("BOOTROM MODE"))         ? QStringLiteral("boot-rom")
+                                     : i.v.why.contains(QLatin1String("could not be read back")) ? QStringLiteral("unreachable")
+                                                                                                 : QStringLiteral("not-taken");
+                return {code,
                         shown(i.v.name + QStringLiteral(" did not take: ") + i.v.why + QStringLiteral("; the package holds ") +
                               i.v.expected)};
             }
