@@ -168,7 +168,8 @@ while IFS= read -r line; do
         continue
     fi
     out=$(ctest --test-dir "$scratch/build" -R "$regex" -j "$(nproc)" --timeout 300 2>&1 || true)
-    caught=$(grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' <<<"$out" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ')
+    # Nothing failed is a missed mutation, not the end of the run.
+    caught=$(grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' <<<"$out" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ' || true)
     ran=$(grep -cE 'Test +#[0-9]+:' <<<"$out" || true)
     if [ -n "$caught" ]; then
         echo "caught  $name ($(( $(date +%s) - t0 )) s, $ran tests run): $caught"
