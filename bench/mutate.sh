@@ -61,7 +61,7 @@ pic-retry-not-offered @@ src/upgrade/PicFirmware.cpp @@     if (!found.ok() || f
 antenna-class2-standalone @@ src/upgrade/AntennaLogic.cpp @@     const int32_t atb = files.atb == kNoFile ? 0 : files.atb; @@     const int32_t atb = files.atb; @@ AntennaFit
 antenna-no-status-silent @@ src/zing/ZingResponses.cpp @@         antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status.")); @@  @@ Antenna
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
-cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
+cli-exit-always-success @@ src/app/CliRunner.cpp @@ exitCode = failureCode(cause.code).exitStatus; @@ exitCode = Success; @@ Cli
 package-folder-not-asked @@ src/ident/PackageFiles.cpp @@ while (!entered || Files::find(Files::currentDirWithSeparator(), kPackagePattern).isEmpty()) { @@ while (!entered) { @@ StartupPackageFolder
 named-folder-ignored @@ src/ident/PackageFiles.cpp @@ bool entered = startFolder_.isEmpty() || enterFolder(startFolder_); @@ bool entered = true; @@ StartupPackageFolder
 unopened-folder-falls-back @@ src/ident/PackageFiles.cpp @@ while (!entered || Files::find( @@ while (Files::find( @@ StartupPackageFolder
@@ -97,7 +97,6 @@ cli-box-not-the-cause @@ src/app/CliRunner.cpp @@             if (!ofTakenItem)\
 cli-taken-item-box-as-cause @@ src/app/CliRunner.cpp @@ return i.v.took && i.v.name == it->item; @@ return false; @@ Cli
 cli-question-as-cause @@ src/app/CliRunner.cpp @@ : r.answer == MsgResult::No; @@ : true; @@ Cli
 cli-verdict-as-cause @@ src/app/CliRunner.cpp @@ if (!attention || isVerdict) @@ if (!attention) @@ Cli
-cli-cause-empty @@ src/app/CliCauses.cpp @@             if (!paragraphs.last().isEmpty())\n                paragraphs.append(QStringList()); @@             paragraphs.append(QStringList()); @@ CliCauses|Cli
 cli-window-instructions-kept @@ src/app/CliCauses.cpp @@         if (!isWindowInstruction(sentence)) @@         if (true) @@ CliCauses
 cli-heading-alone @@ src/app/CliCauses.cpp @@     if (isHeading(lines.join(QLatin1Char(' '))) && paragraphs.size() > 1) @@     if (false) @@ CliCauses
 cli-telling-line-dropped @@ src/app/CliCauses.cpp @@ const bool telling = (k && line.contains(QLatin1String(k->fragment))) || @@ const bool telling = false || @@ CliCauses|Cli

@@ -733,7 +733,7 @@ private:
 
         QString outcome = ok ? QStringLiteral("success") : QStringLiteral("failure");
         Cause cause;
-        int exitCode = ok ? Success : Failure;
+        int exitCode = Success;
         if (signal_ != 0) {
             outcome = QStringLiteral("interrupted");
             cause = {QStringLiteral("interrupted"),
