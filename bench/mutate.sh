@@ -62,7 +62,7 @@ pic-boot-rom-not-offered @@ src/upgrade/PicFirmware.cpp @@     UI_EnablePICFunct
 antenna-class2-standalone @@ src/upgrade/AntennaLogic.cpp @@     const int32_t atb = files.atb == kNoFile ? 0 : files.atb; @@     const int32_t atb = files.atb; @@ AntennaFit
 antenna-no-status-silent @@ src/zing/ZingResponses.cpp @@         antennaNotConfirmed(QStringLiteral("Antenna FW Upgrade response without its status.")); @@  @@ Antenna
 pic-watchdog-never-gives-up @@ src/upgrade/PicFirmware.cpp @@     if (picUpgRetryCount <= 10)\n        return; @@     return; @@ Pic
-cli-exit-always-success @@ src/app/CliRunner.cpp @@ int exitCode = ok ? Success : Failure; @@ int exitCode = Success; @@ Cli
+cli-exit-always-success @@ src/app/CliRunner.cpp @@ exitCode = failureCode(cause.code).exitStatus; @@ exitCode = Success; @@ Cli
 package-folder-not-asked @@ src/ident/PackageFiles.cpp @@ while (!entered || Files::find(Files::currentDirWithSeparator(), kPackagePattern).isEmpty()) { @@ while (!entered) { @@ StartupPackageFolder
 named-folder-ignored @@ src/ident/PackageFiles.cpp @@ bool entered = startFolder_.isEmpty() || enterFolder(startFolder_); @@ bool entered = true; @@ StartupPackageFolder
 unopened-folder-falls-back @@ src/ident/PackageFiles.cpp @@ while (!entered || Files::find( @@ while (Files::find( @@ StartupPackageFolder
@@ -111,6 +111,28 @@ man-page-section-missing @@ data/man/qora-terminal-sim.1.in @@ .SH EXIT STATUS @
 man-page-roff-warning @@ data/man/qora-upgrader.1.in @@ .SH SEE ALSO @@ .SH SEE ALSO\n.Sa @@ man.pages
 window-help-opens-window @@ src/app/CommandLine.cpp @@ return Request::Help; @@ return Request::Window; @@ man.pages
 man-pages-not-installed @@ CMakeLists.txt @@   install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)\n @@  @@ install.desktop
+work-reset-due-not-software @@ src/ui/ControlStates.cpp @@ upgPrepState == UPG_PREP_STACK_READY || isSoftwareResetDue_) @@ upgPrepState == UPG_PREP_STACK_READY) @@ TerminalAtWork
+cli-box-not-the-cause @@ src/app/CliRunner.cpp @@             if (!ofTakenItem)\n                return {codeOfBox @@             if (false)\n                return {codeOfBox @@ Cli
+cli-taken-item-box-as-cause @@ src/app/CliRunner.cpp @@ return i.v.took && i.v.name == it->item; @@ return false; @@ Cli
+cli-question-as-cause @@ src/app/CliRunner.cpp @@ : r.answer == MsgResult::No; @@ : true; @@ Cli
+cli-verdict-as-cause @@ src/app/CliRunner.cpp @@ if (!attention || isVerdict) @@ if (!attention) @@ Cli
+cli-window-instructions-kept @@ src/app/CliCauses.cpp @@         if (!isWindowInstruction(sentence)) @@         if (true) @@ CliCauses
+cli-heading-alone @@ src/app/CliCauses.cpp @@     if (isHeading(lines.join(QLatin1Char(' '))) && paragraphs.size() > 1) @@     if (false) @@ CliCauses
+cli-telling-line-dropped @@ src/app/CliCauses.cpp @@ const bool telling = (k && line.contains(QLatin1String(k->fragment))) || @@ const bool telling = false || @@ CliCauses|Cli
+cli-timeout-as-unreachable @@ src/app/CliCauses.cpp @@     {"FTP timeout.", "connection-lost"},\n @@  @@ CliCauses
+cli-refusal-exit-as-failure @@ src/app/CliCauses.cpp @@ "run the front end in the folder of the release package",\n     NothingSent}, @@ "run the front end in the folder of the release package",\n     Failure}, @@ Cli
+cli-failure-on-stdout @@ src/app/CliRunner.cpp @@             output_.err(line); @@             output_.out(line); @@ Cli
+cli-status-due-as-current @@ src/app/CliRunner.cpp @@ exitCode = due_.isEmpty() ? Success : Failure; @@ exitCode = Success; @@ Cli
+cli-status-unknown-as-due @@ src/app/CliRunner.cpp @@             if (o_.action == Action::Status && exitCode == Failure)\n                exitCode = StatusUnknown; @@  @@ Cli
+cli-reinstall @@ src/app/CliRunner.cpp @@ if (p.current && !o_.force) { @@ if (false) { @@ Cli
+cli-force-ignored @@ src/app/CliRunner.cpp @@ if (p.current && !o_.force) { @@ if (p.current) { @@ Cli
+cli-stop-ignores-work @@ src/app/CliRunner.cpp @@ if (doing && *doing != work::Doing::Restart) { @@ if (false) { @@ Cli
+cli-second-stop-silent @@ src/app/cli_main.cpp @@         if (secondWarningBytes > 0) @@         if (false) @@ Cli
+cli-qt-runtime-warning @@ src/app/cli_main.cpp @@ if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: ")) && @@ if (false && message.startsWith(QLatin1String("QStandardPaths: ")) && @@ Cli
+cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@         lines << qlog::printableText(l); @@         lines << l; @@ Cli
+cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
+cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
+cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.
@@ -164,6 +186,7 @@ while IFS= read -r line; do
         continue
     fi
     out=$(ctest --test-dir "$scratch/build" -R "$regex" -j "$(nproc)" --timeout 300 2>&1 || true)
+    # Nothing failed is a missed mutation, not the end of the run.
     caught=$(grep -E '\*\*\*(Failed|Timeout|Exception)|Not Run' <<<"$out" | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/' | sort -u | tr '\n' ' ' || true)
     ran=$(grep -cE 'Test +#[0-9]+:' <<<"$out" || true)
     if [ -n "$caught" ]; then

@@ -13,6 +13,7 @@ enum class Action {
     FactoryDefaults,
     Reset,
     TerminalVersion,
+    Status,
     DownloadLog,
     ListBackups,
     ToolVersion,
@@ -24,6 +25,7 @@ struct Options {
     bool software = false;
     bool antenna = false;
     bool pic = false;
+    bool force = false;      // reinstall items the terminal already runs
     QString restoreVersion;  // underscored
     QString address;         // the terminal's address; empty: the default
     bool json = false;       // one JSON object at the end

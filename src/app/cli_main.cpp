@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,12 +21,27 @@ namespace {
 // number from this pipe and closes the window there.
 int signalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t firstSignal = 0;
+// What a second signal prints before it ends the run: set while the terminal
+// is at work, written by the handler as it is.
+char secondWarning[4096];
+volatile std::sig_atomic_t secondWarningBytes = 0;
+
+void armSecondWarning(const QString& text)
+{
+    secondWarningBytes = 0;
+    const QByteArray bytes = QByteArray("\n") + text.toLocal8Bit().left(sizeof secondWarning - 2) + '\n';
+    std::copy(bytes.begin(), bytes.end(), secondWarning);
+    secondWarningBytes = static_cast<std::sig_atomic_t>(bytes.size());
+}
 
 extern "C" void onStopSignal(int signalNumber)
 {
     // Asked again while closing: the user wants out now.
-    if (firstSignal != 0)
+    if (firstSignal != 0) {
+        if (secondWarningBytes > 0)
+            [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, secondWarning, secondWarningBytes);
         _exit(cli::interruptedExitCode(firstSignal));
+    }
     firstSignal = signalNumber;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
@@ -98,12 +114,18 @@ int main(int argc, char* argv[])
     if (::isatty(STDOUT_FILENO))
         output.live = [](const QString& text) { console.live(text); };
 
+    output.armSecondSignal = armSecondWarning;
+
     if (options.action == cli::Action::Help) {
         output.out(cli::helpText());
         return cli::Success;
     }
+    // Asked for, a script gets its JSON even when the command line is wrong.
+    const bool json = args.contains(QStringLiteral("--json"));
     if (!options.error.isEmpty()) {
         output.err(QStringLiteral("qora-upgrader-cli: ") + options.error + QStringLiteral(" -- ") + cli::usage());
+        if (json)
+            output.out(cli::refusalReport(QStringLiteral("usage"), options.error));
         return cli::BadUsage;
     }
     // A setting that cannot be used must not be replaced by a default quietly:
@@ -111,10 +133,22 @@ int main(int argc, char* argv[])
     if (const QStringList problems = Settings::environmentProblems(); !problems.isEmpty()) {
         for (const QString& p : problems)
             output.err(QStringLiteral("qora-upgrader-cli: ") + p);
+        if (json)
+            output.out(cli::refusalReport(QStringLiteral("settings"), problems.join(QStringLiteral("; "))));
         return cli::BadUsage;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's complaint about a missing runtime folder (root over SSH, a service)
+    // is no concern of a script reading standard error: Qt uses a folder of
+    // its own then.
+    static const QtMessageHandler qtHandler = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: ")) &&
+            message.contains(QLatin1String("runtime")))
+            return;
+        qtHandler(type, context, message);
+    });
     QApplication app(argc, argv);
     watchStopSignals(&app);
     return cli::run(options, output);

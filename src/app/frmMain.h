@@ -4,7 +4,9 @@
 #include "log/LogEntry.h"
 #include "platform/Dialogs.h"
 #include "ui/Progress.h"
+#include "ui/TerminalWork.h"
 #include "upgrade/PicLogic.h"
+#include "upgrade/Verdict.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -69,6 +71,15 @@ public:
     const BackupNote& lastBackup() const { return lastBackup_; }
     // An upgrade or restore whose verdict is still to come.
     bool verdictPending() const { return report_.has_value() && isTerminalWorkStarted_; }
+    // What the terminal is doing while the upgrader changes it; nothing when
+    // it is not being changed or nothing of that runs any more.
+    std::optional<work::Doing> terminalWork() const;
+    // The verdict of the last upgrade or restore: each item, and the box that said it.
+    struct VerdictShown {
+        QList<verdict::Item> items;
+        QString box;
+    };
+    const std::optional<VerdictShown>& lastVerdict() const { return lastVerdict_; }
     const QString& commandLine() const { return commandLine_; }
     Dialogs& dialogs() { return dialogs_; }
     // Where "/TermDiag" looks for the diagnostics tool, relative to the home folder.
@@ -462,6 +473,9 @@ private:
     QTimer* progressTicker_ = nullptr;
     QTimer* workGuard_ = nullptr;
     bool isTerminalWorkStarted_ = false;
+    // A new image.txt is on the terminal, its stack halted, and the reset that
+    // starts the new software has not been sent yet.
+    bool isSoftwareResetDue_ = false;
     struct PendingReport {
         QString action;
         bool software = false, antenna = false, pic = false;
@@ -471,6 +485,7 @@ private:
         QString advice;            // and what it advised
     };
     std::optional<PendingReport> report_;
+    std::optional<VerdictShown> lastVerdict_;
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
     QString startFolder_;

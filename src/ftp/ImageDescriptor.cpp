@@ -90,6 +90,7 @@ void frmMain::createAndSendImageFile()
     currUpgradeState = UPG_STATE_BIN_DONE;
     WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     chkBinUpg->setChecked(false);
+    isSoftwareResetDue_ = true;
     tmrFiveSecDelayedReset->enable();
     WriteLog(qlog::LOG_DET, QStringLiteral("Resetting terminal in 5 seconds..."));
 }
@@ -118,6 +119,7 @@ void frmMain::createAndSendRestoreImageFile()
     }
     WriteLog(qlog::LOG_DET, QStringLiteral("Image File transfer complete !"));
     setStatusText(QStringLiteral("Successfully upgraded! Wait..."));
+    isSoftwareResetDue_ = true;
     tmrFiveSecDelayedReset->enable();
     UI_UpdateUIUpgState(1);
     WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : Done sending image.txt file to terminal"));

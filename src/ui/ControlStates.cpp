@@ -113,23 +113,30 @@ void frmMain::keepTerminalAtWork()
     QTimer::singleShot(0, this, [this] { workGuard_Timer(); });
 }
 
-bool frmMain::mayCloseNow()
+std::optional<work::Doing> frmMain::terminalWork() const
 {
     if (!terminalAtWork() || nothingRunning())
-        return true;
-    work::Doing doing = work::Doing::Restart;
+        return std::nullopt;
     const int32_t ftp = isFtpDone ? 0 : currFtpState;
     if (isPicShellListening_ || isPicVerdictDue_ || ftp == ftp::UPGRADE_PIC_SA_CMD || tmrPicUpgrCnt->enabled() ||
         tmrTelnetConnect->enabled() || tmrPicUpgResetDelay->enabled() ||
         (picUpgradeState > 0 && picUpgradeState < PIC_UPG_STATE_INIT_CONNECT))
-        doing = work::Doing::Pic;
-    else if (isAntUpgRespPending || tmrAntUpgDelay->enabled() || ftp == ftp::UPGRADE_ANTENNA_ATB_CMD ||
-             ftp == ftp::UPGRADE_ANTENNA_HPA_CMD || ftp == ftp::UPGRADE_ANTENNA_IAC_CMD)
-        doing = work::Doing::Antenna;
-    else if (ftp != 0 || tmrDelayedSwUpgIgnite->enabled() || tmrImagePutTrig->enabled() ||
-             upgPrepState == UPG_PREP_FS_READY || upgPrepState == UPG_PREP_STACK_READY)
-        doing = work::Doing::Software;
-    return msgBox(work::closeQuestion(doing), MsgButtons::YesNo, MsgIcon::Exclamation, zing::kTitleUserAction,
+        return work::Doing::Pic;
+    if (isAntUpgRespPending || tmrAntUpgDelay->enabled() || ftp == ftp::UPGRADE_ANTENNA_ATB_CMD ||
+        ftp == ftp::UPGRADE_ANTENNA_HPA_CMD || ftp == ftp::UPGRADE_ANTENNA_IAC_CMD)
+        return work::Doing::Antenna;
+    if (ftp != 0 || tmrDelayedSwUpgIgnite->enabled() || tmrImagePutTrig->enabled() ||
+        upgPrepState == UPG_PREP_FS_READY || upgPrepState == UPG_PREP_STACK_READY || isSoftwareResetDue_)
+        return work::Doing::Software;
+    return work::Doing::Restart;
+}
+
+bool frmMain::mayCloseNow()
+{
+    const std::optional<work::Doing> doing = terminalWork();
+    if (!doing)
+        return true;
+    return msgBox(work::closeQuestion(*doing), MsgButtons::YesNo, MsgIcon::Exclamation, zing::kTitleUserAction,
                   MsgResult::No) == MsgResult::Yes;
 }
 

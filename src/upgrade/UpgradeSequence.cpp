@@ -209,6 +209,7 @@ void frmMain::concludeReport()
         s.box += zing::kCrLf + zing::kCrLf + r.advice;
     for (const QString& line : s.box.split(zing::kCrLf, Qt::SkipEmptyParts))
         WriteLog(s.took ? qlog::LOG_INF : qlog::LOG_ERR, line);
+    lastVerdict_ = VerdictShown{items, s.box};
     setStatusText(s.status);
     // A terminal left in its Boot ROM is not ready, whatever FTP can still do.
     if (!s.took && isBootRomMode)

@@ -83,6 +83,7 @@ void frmMain::sckZING_Connect()
         tmrResponse->disable();
         tmr40SecDelay->enable();
         currZingCmd = zing::RESET_DONE;
+        isSoftwareResetDue_ = false;
         setStatusText(QStringLiteral("Resetting modem.  Wait 40 seconds."));
         setStatusLedColour(kRedLight);
     }

@@ -9,14 +9,18 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
+
+#include <csignal>
 
 namespace {
 
+// Without a runtime folder, as root over SSH: Qt must not complain on standard error.
 CliRun runCli(const QStringList& args, const QStringList& extraEnv = {}, int limitMs = 60000)
 {
     QProcess p;
-    startCli(p, args, Settings::get(), extraEnv);
+    startCli(p, args, Settings::get(), QStringList{"XDG_RUNTIME_DIR="} + extraEnv);
     return finished(p, limitMs);
 }
 
@@ -25,7 +29,8 @@ protected:
     void SetUp() override { home.writePackage("5_7_2_0"); }
 };
 
-// A verified upgrade with its JSON, then the restore of the version it saved.
+// A verified upgrade with its JSON; run again it is skipped unless forced;
+// then the restore of the version it saved.
 TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
 {
     const CliRun up = runCli({"--upgrade", "sw", "--json"});
@@ -49,6 +54,19 @@ TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
     EXPECT_GT(j["durationMs"].toInteger(), 0);
     EXPECT_TRUE(j["warnings"].toArray().isEmpty());
 
+    // Current now: nothing is sent again, unless forced.
+    sim->clearRecords();
+    const CliRun status = runCli({"--status", "--quiet"});
+    EXPECT_EQ(status.exitCode, 0) << status.all().toStdString();
+    EXPECT_TRUE(status.lines.value(0).startsWith("outcome: current; ")) << status.all().toStdString();
+    const CliRun again = runCli({"--upgrade=sw", "--json"});
+    EXPECT_EQ(again.exitCode, 0) << again.all().toStdString();
+    EXPECT_EQ(again.json()["items"].toArray().at(0)["skipped"].toString(), "already current");
+    EXPECT_EQ(sim.ftpCommands(), QStringList{});
+    const CliRun forced = runCli({"--upgrade", "sw", "--force", "--quiet"});
+    EXPECT_EQ(forced.exitCode, 0) << forced.all().toStdString();
+    EXPECT_EQ(sim.ftpCommands().filter(QRegularExpression("^STOR .*qorax_5_7_2_0.bin")).size(), 1) << forced.all().toStdString();
+
     // The backup as --list-backups and the restore window list it, whatever its letter case.
     ASSERT_TRUE(QFile::rename(backup, home.file("Backup/QORAX_5_7_1_12.BIN")));
     const CliRun list = runCli({"--list-backups"});
@@ -63,9 +81,16 @@ TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
 TEST_F(Cli, ActionsWithoutAPackage)
 {
     QFile::remove(home.file("qorax_5_7_2_0.bin"));
-    CliRun r = runCli({"--terminal-version", "--address", "127.0.0.1"});
+    // What the terminal says reaches a screen only in printable form.
+    sim->updateModel([](qsim::Model& m) { m.asn = "A1B2\x1b[2J"; });
+    CliRun r = runCli({"--terminal-version", "--address=127.0.0.1"});
     EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
-    EXPECT_TRUE(r.lines.contains("version: 5.7.1.12"));
+    EXPECT_EQ(r.lines.mid(r.lines.size() - 4, 3),
+              (QStringList{"version: 5.7.1.12",
+                           "antenna: ATB 1.4, HPA 1.2, Class 11, serial A1B2 /x1B [2J, hardware 2.0", "PIC: 3.02"}));
+    // For a script: the software's version alone.
+    r = runCli({"--terminal-version", "--quiet"});
+    EXPECT_EQ(r.lines, QStringList{"5.7.1.12"}) << r.all().toStdString();
 
     const int resets = sim->resetCount();
     r = runCli({"--reset", "--quiet"});
@@ -80,11 +105,13 @@ TEST_F(Cli, ActionsWithoutAPackage)
     EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
     EXPECT_TRUE(sim.zingCodes().contains(0x13));
 
-    // The second download keeps the first beside it.
+    // The second download keeps the first beside it; the outcome names the file.
     for (int i = 0; i < 2; ++i) {
-        r = runCli({"--download-log"});
+        r = runCli({"--download-log", "--json"});
         EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
-        EXPECT_TRUE(r.lines.contains("log: " + home.file("Backup/sylog.log"))) << r.all().toStdString();
+        EXPECT_TRUE(r.lines.value(r.lines.size() - 2).startsWith("outcome: success; file: " + home.file("Backup/sylog.log")))
+            << r.all().toStdString();
+        EXPECT_EQ(r.json()["file"].toString(), home.file("Backup/sylog.log"));
     }
     EXPECT_TRUE(r.lines.contains("status: Log downloaded to " + home.file("Backup/sylog.log")));
     EXPECT_EQ(QDir(home.file("Backup")).entryList({"sylog*.log"}, QDir::Files).size(), 2);
@@ -94,9 +121,10 @@ TEST_F(Cli, ActionsWithoutAPackage)
     EXPECT_EQ(r.lines, QStringList{"qora-upgrader-cli 5.1.6, 8/9/2019"});
 }
 
-// How a run ends, as a script sees it: the exit status, a line of the
-// output, the last line on the stream it belongs to, and whether the
-// terminal was sent anything that changes it. Items that did not take fail.
+// How a run ends, as a script sees it: the exit status, the code, a line of
+// the output, the outcome last on its stream (a failure's on standard error,
+// with --quiet too), and whether the terminal was sent anything that changes
+// it. Items that did not take fail; a failure names its cause and what to do.
 TEST_F(Cli, OutcomesAsAScriptSeesThem)
 {
     using Arrange = std::function<void(SimHarness&, TestHome&)>;
@@ -113,20 +141,29 @@ TEST_F(Cli, OutcomesAsAScriptSeesThem)
                 h.writeFile(f, "antenna image");
         };
     };
-    const auto pic = [](qsim::ReflashOutcome outcome, QStringList more = {}) {
+    const auto pic = [](qsim::ReflashOutcome outcome, QStringList more = {},
+                        qsim::Battery battery = qsim::Battery::Absent) {
         return [=](SimHarness& s, TestHome& h) {
-            s->updateModel([&](qsim::Model& m) { m.reflash = outcome; });
+            s->updateModel([&](qsim::Model& m) {
+                m.reflash = outcome;
+                m.battery = battery;
+            });
             for (const QString& f : QStringList{"PIC_3_05.s19"} + more)
                 h.writeFile(f, QByteArray(300, 'S'));
         };
     };
+    const auto faults = [](std::function<void(qsim::Faults&)> set) {
+        return [set](SimHarness& s, TestHome&) { s->updateFaults(set); };
+    };
+    std::unique_ptr<QLockFile> otherUpgrader;
     const struct {
         const char* name;
         QStringList args;
         Arrange arrange;
         int exitCode;
+        const char* code;  // empty: no failure
         QString line;
-        bool changes;  // the terminal was sent more than the requests for its version
+        bool changes;  // the terminal was sent more than the requests for its versions
     } rows[] = {
         // A delete refused on the way: the box is a warning, the upgrade took.
         {"success with a warning", {"--upgrade", "sw"},
@@ -134,32 +171,65 @@ TEST_F(Cli, OutcomesAsAScriptSeesThem)
              s.terminal().flash().putExecutable("5_7_1", "old");
              s->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "qorax_5_7_1.bin"; });
          },
-         0, "outcome: success; warnings: An unexpected FTP error occurred.  Operation cancelled.; backup: ", true},
+         0, "", "outcome: success; warnings: An unexpected FTP error occurred. Operation cancelled. Error Code: 12003 : 550 "
+         "qorax_5_7_1.bin", true},
         // The new executable does not boot: the terminal comes back in its Boot ROM.
         {"an item that did not take", {"--upgrade", "sw"},
          [](SimHarness& s, TestHome&) { s->updateModel([](qsim::Model& m) { m.minExecutableBytes = 1 << 20; }); }, 1,
-         "outcome: failure (the terminal still runs BOOTROM MODE)", true},
-        {"bad usage", {"--upgrade", "sw,foo"}, nullptr, 2, "qora-upgrader-cli: unknown item 'foo'", false},
-        {"two actions", {"--reset", "--terminal-version"}, nullptr, 2, "qora-upgrader-cli: only one action", false},
-        {"unknown backup", {"--restore", "5.7.0.1"}, nullptr, 2, "qora-upgrader-cli: unknown version '5_7_0_1'", false},
-        {"terminal off", {"--upgrade", "sw"}, [](SimHarness& s, TestHome&) { s->powerOff(); }, 1, "outcome: failure",
+         "boot-rom", "outcome: failure (boot-rom: software did not take: the terminal runs its Boot ROM", true},
+        {"bad usage", {"--upgrade", "sw,foo"}, nullptr, 2, "usage", "qora-upgrader-cli: unknown item 'foo'", false},
+        {"two actions", {"--reset", "--terminal-version"}, nullptr, 2, "usage", "qora-upgrader-cli: only one action", false},
+        {"a flag with a value", {"--upgrade=sw", "--quiet=yes"}, nullptr, 2, "usage", "--quiet takes no value", false},
+        {"unknown backup", {"--restore", "5.7.0.1"}, nullptr, 2, "no-backup", "(no-backup: unknown version '5.7.0.1'",
          false},
-        {"antenna refused by the terminal", {"--upgrade", "ant"}, antenna(3), 1,
-         "box: Upgrader: FAULT: Antenna Upgrade failed (Error Code 3).  Check documentation and try again.", true},
-        {"antenna files that fit", {"--upgrade", "ant"}, antenna(0), 0, "outcome: success", true},
+        {"terminal off, quiet", {"--upgrade", "sw", "--quiet"}, [](SimHarness& s, TestHome&) { s->powerOff(); }, 1,
+         "unreachable", "outcome: failure (unreachable: Unable to get Satellite IP Modem's software version.); what to do: ",
+         false},
+        {"terminal off, its status", {"--status"}, [](SimHarness& s, TestHome&) { s->powerOff(); }, 4, "unreachable",
+         "outcome: failure (unreachable: ", false},
+        {"connection reset in the upload", {"--upgrade", "sw"}, faults([](qsim::Faults& f) {
+             f.ftpResetAfterBytes = 1000;
+             f.ftpResetFile = "qorax_5_7_2_0.bin";
+         }),
+         1, "connection-lost", "outcome: failure (connection-lost: WARNING: Connection Problem.)", true},
+        {"login refused", {"--upgrade", "sw"}, faults([](qsim::Faults& f) { f.ftpRefuseLogin = true; }), 1, "ftp-login",
+         "(ftp-login: Incorrect Username or Password!)", true},
+        {"antenna refused by the terminal", {"--upgrade", "ant"}, antenna(3), 1, "antenna-refused",
+         "(antenna-refused: Antenna Upgrade failed (Error Code 3). Check documentation and try again.)", true},
+        {"antenna files that fit", {"--upgrade", "ant"}, antenna(0), 0, "", "outcome: success", true},
         {"antenna files of another class", {"--upgrade", "ant"}, files({"ATB_02313_07.sxm", "HPA_2302_03.sxm"}), 1,
-         "outcome: failure (the antenna files (Class 10) do not fit the terminal's antenna (Class 11))", false},
+         "antenna-class", "class does not fit: the files are for Class 10, the antenna is Class 11)", false},
+        // A warning while the software took is not why the antenna did not.
         {"antenna versions unchanged after the software", {"--upgrade", "sw,ant"},
-         files({"ATB_02409_16.sxm", "HPA_2407_14.sxm"}), 1, "outcome: failure (the antenna reports ATB 1.5, HPA 1.3)",
-         true},
-        {"PIC reflash failed", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Fail), 1,
-         "box: Upgrader: FAULT: PIC Upgrade failure. ", true},
-        {"PIC reflashed", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Success), 0, "outcome: success", true},
+         [&](SimHarness& s, TestHome& h) {
+             files({"ATB_02409_16.sxm", "HPA_2407_14.sxm"})(s, h);
+             s.terminal().flash().putExecutable("5_7_1", "old");
+             s->updateFaults([](qsim::Faults& f) { f.ftpFail550File = "qorax_5_7_1.bin"; });
+         },
+         1, "not-taken", "(not-taken: antenna did not take: the antenna reports ATB 1.5, HPA 1.3", true},
+        {"PIC reflash failed", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Fail), 1, "pic-failed",
+         "(pic-failed: PIC Upgrade failure.)", true},
+        {"battery fitted", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Success, {}, qsim::Battery::Present), 1,
+         "battery", "(battery: PIC Upgrade failure. Battery detected.)", true},
+        // The one question answered No is the cause.
+        {"battery not told", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Success, {}, qsim::Battery::Unknown), 1,
+         "battery-unknown", "(battery-unknown: Battery Presence Could NOT Be Determined! (answered No", true},
+        {"PIC reflashed", {"--upgrade", "pic"}, pic(qsim::ReflashOutcome::Success), 0, "", "outcome: success", true},
         {"software, antenna and PIC", {"--upgrade", "sw,ant,pic"},
-         pic(qsim::ReflashOutcome::Success, {"ATB_02409_15.sxm", "HPA_2407_13.sxm"}), 0, "version: 5.7.2.0", true},
+         pic(qsim::ReflashOutcome::Success, {"ATB_02409_15.sxm", "HPA_2407_13.sxm"}), 0, "", "version: 5.7.2.0", true},
+        {"an upgrade due", {"--status"}, pic(qsim::ReflashOutcome::Success), 1, "",
+         "PIC: terminal 3.02, package 3.05: an upgrade would run", false},
+        {"another upgrader in the folder", {"--status"},
+         [&](SimHarness&, TestHome& h) {
+             otherUpgrader = std::make_unique<QLockFile>(h.file(".qora-upgrader.lock"));
+             otherUpgrader->lock();
+         },
+         3, "locked", "(locked: Another upgrader is already running in ", false},
+        {"two packages", {"--upgrade", "sw"}, [](SimHarness&, TestHome& h) { h.writePackage("5_7_3_0"); }, 3,
+         "two-packages", "(two-packages: Multiple (2) binary files found in ", false},
         // Last, as it takes the package away: nobody can choose a folder, so the front end refuses.
         {"no package", {"--upgrade", "sw"}, [](SimHarness&, TestHome& h) { QFile::remove(h.file("qorax_5_7_2_0.bin")); },
-         1, "box: Upgrader: FAULT: Unable to find binary file in: ", false},
+         3, "no-package", "(no-package: Unable to find binary file in: ", false},
     };
     sim->updateModel([](qsim::Model& m) {
         m.atbAfterUpgrade = "1.5";
@@ -174,21 +244,39 @@ TEST_F(Cli, OutcomesAsAScriptSeesThem)
         sim->setModel(model);
         if (sim->status().mode != qsim::Mode::Off)
             sim->powerOff();
+        // Each row starts from the software an upgrade replaces.
+        sim.terminal().flash().seedDemo("5.7.1.12");
         sim->powerOn();
         ASSERT_TRUE(sim->waitUntilUp(3000));
-        for (const QString& f : QDir(home.path()).entryList({"*.sxm", "*.s19"}, QDir::Files))
+        otherUpgrader.reset();
+        for (const QString& f : QDir(home.path()).entryList({"*.sxm", "*.s19", "qorax_5_7_3_0.bin"}, QDir::Files))
             QFile::remove(home.file(f));
         if (r.arrange)
             r.arrange(sim, home);
         sim->clearRecords();
-        const CliRun run = runCli(r.args);
+        const CliRun run = runCli(r.args + QStringList{"--json"});
         const QString out = run.all();
         EXPECT_EQ(run.exitCode, r.exitCode) << out.toStdString();
         EXPECT_TRUE(out.contains(r.line)) << out.toStdString();
-        // The outcome comes last: a success on standard output, anything else on standard error.
-        const QStringList& stream = r.exitCode == 0 ? run.lines : run.errors;
-        EXPECT_TRUE(stream.value(stream.size() - 1).startsWith(r.exitCode == 2 ? "qora-upgrader-cli: " : "outcome: "))
+        const QJsonObject j = run.json();
+        EXPECT_EQ(std::tuple(j["code"].toString(), j["exitCode"].toInt()), std::tuple(QString(r.code), r.exitCode));
+        // The outcome comes last: a failure's on standard error, with its cause and what to do.
+        const bool failed = *r.code != '\0';
+        const QStringList& stream = failed ? run.errors : run.lines;
+        EXPECT_TRUE(stream.value(stream.size() - (failed ? 1 : 2)).startsWith(r.exitCode == 2 && j["action"].isUndefined()
+                                                                                   ? "qora-upgrader-cli: "
+                                                                                   : "outcome: "))
             << out.toStdString();
+        if (failed) {
+            EXPECT_FALSE(j["reason"].toString().isEmpty() || j["advice"].toString().isEmpty()) << out.toStdString();
+        }
+        EXPECT_FALSE(j["warnings"].toArray().contains(QJsonValue(""))) << out.toStdString();
+        // Standard error is the front end's alone.
+        for (const QString& e : run.errors)
+            EXPECT_TRUE(e.startsWith("qora-upgrader-cli: ") || e.startsWith("outcome: ")) << e.toStdString();
+        if (r.args.contains("--quiet")) {
+            EXPECT_EQ(run.lines.size(), 1) << out.toStdString();
+        }
         const QList<quint32> codes = sim.zingCodes();
         EXPECT_EQ(!sim.ftpCommands().isEmpty() || codes.count(4) + codes.count(0x92) < codes.size(), r.changes);
         EXPECT_FALSE(out.contains("skywardly"));
@@ -210,27 +298,67 @@ QStringList partFilesUnder(const QString& folder)
     return found;
 }
 
-// Stopped mid-download, the run still cleans up, closes its log and says why it ended.
-TEST_F(Cli, ATerminationSignalEndsTheRunCleanly)
+// A stop signal outside the terminal's work ends the run at once and cleanly.
+// While the terminal works, the first says what it is doing and the run ends
+// once that is over; a second ends it at once, with the same warning.
+TEST_F(Cli, StopSignals)
 {
-    // No 226 ever: the download stays in its temporary file until the time-out.
+    // No 226 ever: a download stays in its temporary file until the time-out.
     sim->updateFaults([](qsim::Faults& f) { f.ftpWithholdReplyFor = "RETR"; });
-    Settings slow = Settings::get();
-    slow.timeScale = 0.2;  // FTP time-out 12 s
-    QProcess p;
-    startCli(p, {"--upgrade", "sw"}, slow);
-    ASSERT_TRUE(waitUntil([&] { return !partFilesUnder(home.path()).isEmpty(); }, 30000));
-    p.terminate();
-    // At once, not when the FTP time-out ends the transfer.
-    const CliRun r = finished(p, 6000);
-    EXPECT_EQ(r.exitCode, 143) << r.all().toStdString();
-    const QString last = r.errors.value(r.errors.size() - 1);
-    EXPECT_TRUE(last.startsWith("outcome: interrupted (SIGTERM);") && last.contains("; log: " + home.path() + "logs/"))
-        << r.all().toStdString();
-    EXPECT_EQ(partFilesUnder(home.path()), QStringList{});
-    const QStringList log = home.logLines();
-    ASSERT_GE(log.size(), 2);
-    EXPECT_TRUE(log[log.size() - 2].startsWith("Close logging.")) << home.logText().right(300).toStdString();
+    sim->updateModel([](qsim::Model& m) { m.antennaFlashMs = 100000; });
+    for (const char* f : {"ATB_02409_15.sxm", "HPA_2407_13.sxm"})
+        home.writeFile(f, "antenna image");
+    const QString warning = "The Satellite IP Modem is upgrading its antenna firmware. Keep it powered";
+    const QString flashed = "status: Modem will Restart after Antenna Upgrade.  Please DO NOT Interrupt !";
+    const struct {
+        const char* name;
+        QStringList args;
+        const char* waitFor;
+        double timeScale;  // of the front end
+        QList<int> stops;
+        int exitCode;
+        QString last;
+        bool warned, flashOver;
+    } rows[] = {
+        {"download", {"--download-log"}, "status: Downloading", 0.2 /* FTP time-out 12 s */, {SIGTERM}, 143, "outcome: interrupted (SIGTERM); ", false,
+         false},
+        {"antenna flash", {"--upgrade", "ant"}, "status: Upgrading Antenna Firmware", 0.05, {SIGINT}, 130,
+         "outcome: interrupted (SIGINT, once the terminal's work was over); ", true, true},
+        {"antenna flash, twice", {"--upgrade", "ant"}, "status: Upgrading Antenna Firmware", 0.05, {SIGINT, SIGINT}, 130,
+         "outcome: interrupted (SIGINT, at once, while the terminal was at work); ", true, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_TRUE(sim->waitUntilUp(5000));
+        Settings settings = Settings::get();
+        settings.timeScale = r.timeScale;
+        QProcess p;
+        startCli(p, r.args, settings);
+        QByteArray seen;
+        ASSERT_TRUE(waitUntil([&] { return (seen += p.readAllStandardOutput()).contains(r.waitFor); }, 30000));
+        // Its own id, taken while it runs: a finished QProcess says 0, and kill(0) would hit this test's group.
+        const auto pid = static_cast<pid_t>(p.processId());
+        ASSERT_GT(pid, 0);
+        for (int s : r.stops) {
+            if (p.state() != QProcess::NotRunning)
+                ::kill(pid, s);
+            serveEventsFor(300);
+        }
+        // The simulator is served meanwhile; at once, not when the FTP time-out ends the transfer.
+        waitUntil([&] { return p.state() == QProcess::NotRunning; }, 10000);
+        const CliRun run = finished(p, 0);
+        const QString out = QString::fromLocal8Bit(seen) + run.all();
+        EXPECT_EQ(run.exitCode, r.exitCode) << out.toStdString();
+        EXPECT_TRUE(run.errors.value(run.errors.size() - 1).startsWith(r.last)) << out.toStdString();
+        EXPECT_EQ(run.errors.filter(warning).size(), r.warned ? int(r.stops.size()) : 0) << out.toStdString();
+        EXPECT_EQ(out.contains(flashed), r.flashOver) << out.toStdString();
+        EXPECT_EQ(partFilesUnder(home.path()), QStringList{});
+        if (r.stops.size() == 1) {
+            const QStringList log = home.logLines();
+            ASSERT_GE(log.size(), 2);
+            EXPECT_TRUE(log[log.size() - 2].startsWith("Close logging.")) << home.logText().right(300).toStdString();
+        }
+    }
 }
 
 // The path is printed only when there is a file behind it.

@@ -32,6 +32,9 @@ TEST_F(TerminalAtWork, BetweenItsStepsNothingInterferesAndClosingAsks)
     } rows[] = {
         {"software upgrade", [&] { upgradeSoftware(); }, &frmMain::tmrDelayedSwUpgIgnite,
          "The Satellite IP Modem is receiving its new software", "5.7.2.0"},
+        // Its stack stays halted until the reset is sent.
+        {"software before its reset", [&] { upgradeSoftware(); }, &frmMain::tmrFiveSecDelayedReset,
+         "The Satellite IP Modem is receiving its new software", "5.7.2.0"},
         {"antenna upgrade", [&] { u->dialogs.queueAnswer(MsgResult::Yes); w().cmdAntUpgradeMenu->trigger(); },
          &frmMain::tmrAntUpgDelay, "The Satellite IP Modem is upgrading its antenna firmware", "5.7.2.0"},
         {"reset", [&] { u->dialogs.queueAnswer(MsgResult::Yes); w().cmdResetModem->trigger(); },

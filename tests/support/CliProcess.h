@@ -48,14 +48,14 @@ inline QStringList linesOf(QByteArray bytes)
 inline CliRun finished(QProcess& p, int limitMs)
 {
     CliRun r;
-    if (!p.waitForFinished(limitMs)) {
+    const bool ended = p.state() == QProcess::NotRunning || p.waitForFinished(limitMs);
+    if (!ended) {
         p.kill();
         p.waitForFinished();
-        return r;
     }
-    r.exitCode = p.exitCode();
+    // What it wrote, also when it had to be killed.
+    r.exitCode = ended ? p.exitCode() : -1;
     r.lines = linesOf(p.readAllStandardOutput());
     r.errors = linesOf(p.readAllStandardError());
     return r;
 }
-
