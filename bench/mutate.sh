@@ -111,6 +111,7 @@ man-page-section-missing @@ data/man/qora-terminal-sim.1.in @@ .SH EXIT STATUS @
 man-page-roff-warning @@ data/man/qora-upgrader.1.in @@ .SH SEE ALSO @@ .SH SEE ALSO\n.Sa @@ man.pages
 window-help-opens-window @@ src/app/CommandLine.cpp @@ return Request::Help; @@ return Request::Window; @@ man.pages
 man-pages-not-installed @@ CMakeLists.txt @@   install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)\n @@  @@ install.desktop
+man-page-code-missing @@ data/man/qora-upgrader-cli.1.in @@ .B antenna\-class\n @@ .B antenna\-klass\n @@ readme.messages
 work-reset-due-not-software @@ src/ui/ControlStates.cpp @@ upgPrepState == UPG_PREP_STACK_READY || isSoftwareResetDue_) @@ upgPrepState == UPG_PREP_STACK_READY) @@ TerminalAtWork
 cli-box-not-the-cause @@ src/app/CliRunner.cpp @@             if (!ofTakenItem)\n                return {codeOfBox @@             if (false)\n                return {codeOfBox @@ Cli
 cli-taken-item-box-as-cause @@ src/app/CliRunner.cpp @@ return i.v.took && i.v.name == it->item; @@ return false; @@ Cli

@@ -9,13 +9,29 @@
 
 namespace EventPump {
 
+namespace {
+int g_depth = 0;
+
+struct Nested {
+    Nested() { ++g_depth; }
+    ~Nested() { --g_depth; }
+};
+}  // namespace
+
+int depth()
+{
+    return g_depth;
+}
+
 void doEvents()
 {
+    const Nested n;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void waitForEvents()
 {
+    const Nested n;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
@@ -25,6 +41,7 @@ void waitUnscaled(int ms)
         doEvents();
         return;
     }
+    const Nested n;
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::AllEvents);

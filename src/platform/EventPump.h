@@ -11,4 +11,7 @@ void waitForEvents();
 void wait(int ms);
 // Serves events for ms milliseconds of real time.
 void waitUnscaled(int ms);
+// How many of the waits above are running: more than none means a handler
+// is waiting halfway through its step.
+int depth();
 }  // namespace EventPump

@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 
 #include "ftp/FtpLogic.h"
+#include "platform/EventPump.h"
 #include "platform/Timer.h"
 #include "ui/StatusLight.h"
 #include "ui/TerminalWork.h"
@@ -144,8 +145,9 @@ bool frmMain::mayCloseNow()
 // work may not be armed yet.
 void frmMain::workGuard_Timer()
 {
-    // The work is over once nothing of it runs any more.
-    if (isTerminalWorkStarted_ && !nothingRunning())
+    // The work is over once nothing of it runs any more. A handler waiting
+    // halfway through its step has not armed its next one yet.
+    if (isTerminalWorkStarted_ && (!nothingRunning() || EventPump::depth() > 0))
         return;
     isTerminalWorkStarted_ = false;
     workGuard_->stop();
