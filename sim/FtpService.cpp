@@ -443,6 +443,9 @@ void FtpSession::doRetr(const QString& arg)
     QByteArray bytes = f.readAll();
     if (ascii_)
         bytes = toNetworkAscii(bytes);
+    const Faults& faults = core_->state()->faults();
+    if (const qint64 keep = bytesForFile(faults.ftpShortDownloadTo, faults.ftpTruncateFile, p->virt); keep >= 0)
+        bytes.truncate(keep);
     resetAt_ = resetPoint(p->virt);
     send(bytes, p->virt);
 }

@@ -176,6 +176,9 @@ struct Faults {
     // transfer is answered 226 as a whole (a flash that filled up unnoticed); -1 off.
     qint64 ftpTruncateUploadTo = -1;
     QString ftpTruncateFile;        // limit the truncation to this file name; empty: any upload
+    // RETR: only this many bytes are sent, and the transfer is answered 226
+    // all the same (a stream that ended early); -1 off. Limited by ftpTruncateFile.
+    qint64 ftpShortDownloadTo = -1;
     bool ftpMultiLineReplies = false;  // greeting and login answered with multi-line replies
 
     int telnetSplitBytes = 0;    // shell output written in pieces of this size; 0: whole

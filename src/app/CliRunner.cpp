@@ -1,6 +1,7 @@
 #include "app/CliRunner.h"
 
 #include "app/frmMain.h"
+#include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
 #include "ident/Platform.h"
 #include "ident/VersionText.h"
@@ -177,10 +178,18 @@ public:
         }
         if (o_.action == Action::ListBackups)
             return listBackups();
-        if (o_.action == Action::Restore && !offeredForRestore())
-            return refuse(QStringLiteral("no-backup"), QStringLiteral("unknown version '") + dotted(o_.restoreVersion) +
-                                                           QStringLiteral("': no Backup/qorax_") + o_.restoreVersion +
-                                                           QStringLiteral(".bin"));
+        if (o_.action == Action::Restore) {
+            const std::optional<ftp::BackupFile> b = backupToRestore();
+            if (!b)
+                return refuse(QStringLiteral("no-backup"), QStringLiteral("unknown version '") +
+                                                               dotted(o_.restoreVersion) + QStringLiteral("': no Backup/qorax_") +
+                                                               o_.restoreVersion + QStringLiteral(".bin"));
+            // A damaged copy is refused before the terminal is even asked.
+            if (const backup::Check c = backup::check(backupDir() + QLatin1Char('/') + b->fileName);
+                c.state == backup::State::Damaged)
+                return refuse(QStringLiteral("backup-damaged"),
+                              QStringLiteral("Backup/") + b->fileName + QStringLiteral(" is damaged: ") + c.why);
+        }
 
         // The questions the user asked for by the action are answered Yes;
         // flashing a PIC with a battery that may be fitted is not.
@@ -322,11 +331,13 @@ private:
         output_.out(QStringLiteral("progress: ") + progress::text(p));
     }
 
-    bool offeredForRestore() const
+    // The backup --restore names; nullopt when there is none.
+    std::optional<ftp::BackupFile> backupToRestore() const
     {
         const QList<ftp::BackupFile> found = backups();
-        return std::any_of(found.begin(), found.end(),
-                           [&](const ftp::BackupFile& b) { return b.version == o_.restoreVersion; });
+        const auto it = std::find_if(found.begin(), found.end(),
+                                     [&](const ftp::BackupFile& b) { return b.version == o_.restoreVersion; });
+        return it == found.end() ? std::nullopt : std::optional<ftp::BackupFile>(*it);
     }
 
     // The versions the restore window will offer, found the same way.
@@ -341,12 +352,21 @@ private:
         QJsonArray list;
         for (const ftp::BackupFile& b : backups()) {
             const qint64 bytes = Files::size(backupDir() + QLatin1Char('/') + b.fileName);
+            const backup::Check c = backup::check(backupDir() + QLatin1Char('/') + b.fileName);
+            const QString state = c.state == backup::State::Whole     ? QStringLiteral("whole")
+                                  : c.state == backup::State::Damaged ? QStringLiteral("damaged")
+                                                                      : QStringLiteral("unrecorded");
             if (!o_.json)
                 output_.out(dotted(b.version) + QStringLiteral("  ") + b.fileName + QStringLiteral("  ") +
-                            QString::number(bytes) + QStringLiteral(" bytes"));
-            list.append(QJsonObject{{QStringLiteral("version"), dotted(b.version)},
-                                    {QStringLiteral("file"), b.fileName},
-                                    {QStringLiteral("bytes"), bytes}});
+                            QString::number(bytes) + QStringLiteral(" bytes  ") + state +
+                            (c.why.isEmpty() ? QString() : QStringLiteral(": ") + c.why));
+            QJsonObject entry{{QStringLiteral("version"), dotted(b.version)},
+                              {QStringLiteral("file"), b.fileName},
+                              {QStringLiteral("bytes"), bytes},
+                              {QStringLiteral("state"), state}};
+            if (!c.why.isEmpty())
+                entry.insert(QStringLiteral("why"), c.why);
+            list.append(entry);
         }
         if (o_.json)
             output_.out(QString::fromUtf8(

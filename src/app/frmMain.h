@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/UpgraderState.h"
+#include "ident/Platform.h"
 #include "log/LogEntry.h"
 #include "platform/Dialogs.h"
 #include "ui/Progress.h"
@@ -365,6 +366,12 @@ private:
     // The log line on how the server's copy of the last upload compared.
     void logUploadCheck();
     void backupNotMade(const QString& why);
+    bool recordBackup(const QString& path);
+    ident::PackageSight sightPackage() const;
+    QString packageChange() const;
+    QString packageChangedText(const QString& why) const;
+    bool packageStillSame();
+    void refuseDamagedBackup(const QString& file, const QString& why);
     // Ends the FTP operation in progress, and the upgrade it belongs to, with
     // no further step on the terminal; tells the user.
     void stopFtpOperation(const QString& status, const QString& box);
@@ -486,6 +493,8 @@ private:
     };
     std::optional<PendingReport> report_;
     std::optional<VerdictShown> lastVerdict_;
+    // The release package as found at start-up, looked at again before the flash changes.
+    ident::PackageSight packageAtStart_;
     bool refusedAsSecond_ = false;
     bool packageOptional_ = false;
     QString startFolder_;

@@ -2,6 +2,7 @@
 // notifications decide the next step from currFtpState.
 #include "app/frmMain.h"
 
+#include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
@@ -127,6 +128,8 @@ void frmMain::ftpCompleted()
         WriteLog(qlog::LOG_VRB, QStringLiteral("[ FTP Command Complete ] : back up current executable successfully in backup folder"));
         const QString path = strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin");
         lastBackup_ = {path, Files::size(path), QString()};
+        if (!recordBackup(path))
+            break;
         UPG_DeleteOldBinsThenUpload();
         break;
     }
@@ -293,6 +296,10 @@ void frmMain::ftpFailed()
     case InetFtp::errUploadIncomplete:
         ftpUploadIncomplete();
         break;
+    case InetFtp::errDownloadIncomplete:
+        // Only the backup is measured: a short copy is no backup.
+        backupNotMade(info);
+        break;
     case InetFtp::errTimeout:
         isFtpDone = true;
         inetFTP->cancel();
@@ -445,9 +452,36 @@ void frmMain::ftpUploadIncomplete()
                      ftp::uploadIncompleteText(currFtpState, c.remote, c.local, c.remoteBytes, c.sentBytes));
 }
 
+// Nothing on the terminal changes before the backup's record is on the disk.
+bool frmMain::recordBackup(const QString& path)
+{
+    QString why;
+    if (backup::writeRecord(path, strIPAddress, &why)) {
+        WriteLog(qlog::LOG_DET, QStringLiteral("Backup recorded in ") + backup::recordPath(path));
+        return true;
+    }
+    const QString record = backup::recordPath(path);
+    lastBackup_.why = QStringLiteral("the backup's record could not be written: ") + record + QStringLiteral(": ") + why;
+    WriteLog(qlog::LOG_ERR, QStringLiteral("[ Local file error ] : ") + record + QStringLiteral(": ") + why +
+                                QStringLiteral(" (GET_BIN_CMD); nothing more is sent"));
+    stopFtpOperation(ftp::operationName(ftp::GET_BIN_CMD) + QStringLiteral(" stopped: file error on this PC."),
+                     ftp::localFailureText(ftp::GET_BIN_CMD, record, why, true));
+    return false;
+}
+
 void frmMain::logUploadCheck()
 {
     const InetFtp::UploadCheck& c = inetFTP->uploadCheck();
+    if (currFtpState == ftp::GET_BIN_CMD) {
+        if (c.outcome == InetFtp::UploadCheck::Matched)
+            WriteLog(qlog::LOG_DET, QStringLiteral("Backup of %1 verified: all %2 bytes the terminal holds")
+                                        .arg(c.remote, QString::number(c.sentBytes)));
+        else if (c.outcome == InetFtp::UploadCheck::Unmeasured)
+            WriteLog(qlog::LOG_INF, QStringLiteral("Backup of %1 could not be verified: the terminal reports no size for "
+                                                   "it (%2); accepted on its transfer confirmation")
+                                        .arg(c.remote, c.unmeasuredWhy));
+        return;
+    }
     if (c.outcome == InetFtp::UploadCheck::Matched)
         WriteLog(qlog::LOG_DET, QStringLiteral("Upload of %1 verified: the terminal holds all %2 bytes")
                                     .arg(c.remote, QString::number(c.sentBytes)));

@@ -1,12 +1,26 @@
 // Restore of a version backed up by an earlier upgrade.
 #include "app/frmMain.h"
 
+#include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
 #include "ident/VersionText.h"
 #include "platform/Files.h"
 #include "platform/InetFtp.h"
 #include "ui/SecondaryWindows.h"
 #include "zing/ZingTexts.h"
+
+// A damaged copy would boot a broken executable: it never goes to the terminal.
+void frmMain::refuseDamagedBackup(const QString& file, const QString& why)
+{
+    WriteLog(qlog::LOG_ERR, QStringLiteral("Restore refused: Backup/") + file + QStringLiteral(" is damaged: ") + why);
+    setStatusText(QStringLiteral("Restore refused: the backup is damaged."));
+    msgBox(QStringLiteral("The backup copy ") + file + QStringLiteral(" is damaged: ") + why + QLatin1Char('.') +
+               zing::kCrLf + zing::kCrLf +
+               QStringLiteral("It is not restored; nothing was sent to the Satellite IP Modem.") + zing::kCrLf +
+               QStringLiteral("Choose another version, or remove the damaged copy and its .sha256 record from the "
+                              "Backup folder."),
+           MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
+}
 
 void frmMain::cmdRestoreMenu_Click()
 {
@@ -33,9 +47,12 @@ void frmMain::cmdRestore_Click()
     // uploaded is the one listed, whatever the letter case of its name.
     const QList<ftp::BackupFile> backups = ftp::restoreCandidates(Files::find(strBackupDir, QStringLiteral("qorax*.bin")));
     QStringList versions;
+    QList<backup::Check> checks;
     restoreFiles.clear();
     for (const ftp::BackupFile& b : backups) {
-        versions << ident::SearchAndReplace(b.version, QStringLiteral("_"), QStringLiteral("."));
+        checks << backup::check(strBackupDir + QLatin1Char('/') + b.fileName);
+        versions << backup::shownVersion(ident::SearchAndReplace(b.version, QStringLiteral("_"), QStringLiteral(".")),
+                                         checks.last());
         restoreFiles << b.fileName;
     }
     restoreList = versions;
@@ -55,10 +72,16 @@ void frmMain::cmdRestore_Click()
     if (strRestoreVersion.isEmpty() || unloaded_)
         return;
 
-    const QString file = restoreFiles.value(versions.indexOf(strRestoreVersion));
-    strRestoreVersion = ident::SearchAndReplace(strRestoreVersion, QStringLiteral("."), QStringLiteral("_"));
+    const qsizetype chosen = versions.indexOf(strRestoreVersion);
+    const QString file = restoreFiles.value(chosen);
+    strRestoreVersion = ident::SearchAndReplace(backup::versionOfShown(strRestoreVersion), QStringLiteral("."),
+                                                QStringLiteral("_"));
     if (file.isEmpty())
         return;
+    if (checks.at(chosen).state == backup::State::Damaged) {
+        refuseDamagedBackup(file, checks.at(chosen).why);
+        return;
+    }
     if (!DetectReleaseSeriesConflict(strRestoreVersion)) {
         const QString text = QStringLiteral("Release Series conflict detected.  Upgrade not possible.");
         msgBox(text, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);

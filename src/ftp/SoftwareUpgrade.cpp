@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 
 #include "app/TextUtil.h"
+#include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
@@ -11,11 +12,13 @@
 #include "zing/ZingTexts.h"
 
 #include <QCheckBox>
+#include <QFile>
 
 namespace {
 
 const QString kRule = QString(29, QLatin1Char('-'));
 const QString kSeriesConflict = QStringLiteral("Release Series conflict detected.  Upgrade not possible.");
+const QString kPackageChangedStatus = QStringLiteral("Upgrade stopped: the release package changed.");
 
 // The backup folder's file of that exact name (letter case ignored, as the
 // folder search does), or empty.
@@ -39,6 +42,11 @@ void frmMain::UPG_UpgradeSoftware()
     if (!DetectReleaseSeriesConflict(strNewVersion)) {
         msgBox(kSeriesConflict, MsgButtons::OK, MsgIcon::Critical, zing::kTitleFault);
         setStatusText(kSeriesConflict);
+        return;
+    }
+    if (const QString why = packageChange(); !why.isEmpty()) {
+        setStatusText(kPackageChangedStatus);
+        msgBox(packageChangedText(why), MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
         return;
     }
     Util_CleanUpHomeDirectory();
@@ -199,8 +207,47 @@ void frmMain::UPG_HandleSwBackupAndProceed()
     EventPump::doEvents();
 }
 
+ident::PackageSight frmMain::sightPackage() const
+{
+    const QString path = strHomeDir + strLocalBinFile;
+    ident::PackageSight s{Files::size(path), Files::lastModified(path), {}};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.read(1).size() != std::min<qint64>(1, f.size()))
+        s.unreadable = f.errorString();
+    return s;
+}
+
+QString frmMain::packageChange() const
+{
+    return ident::packageChange(packageAtStart_, sightPackage());
+}
+
+QString frmMain::packageChangedText(const QString& why) const
+{
+    return QStringLiteral("The release package ") + strHomeDir + strLocalBinFile +
+           QStringLiteral(" is not the one the upgrader found at start-up: ") + why + QLatin1Char('.') + zing::kCrLf +
+           zing::kCrLf + QStringLiteral("Nothing of it was sent: the Satellite IP Modem still runs its current software.") +
+           zing::kCrLf + QStringLiteral("Put the release package back in place, then close the upgrader and start it again.");
+}
+
+// The package is looked at again right before the terminal's flash is
+// changed: a file replaced or gone since start-up is found before the old
+// executables are deleted, not at the upload.
+bool frmMain::packageStillSame()
+{
+    const QString why = packageChange();
+    if (why.isEmpty())
+        return true;
+    WriteLog(qlog::LOG_ERR, QStringLiteral("[ Local file error ] : the release package changed since start-up: ") + why +
+                                QStringLiteral("; nothing more is sent"));
+    stopFtpOperation(kPackageChangedStatus, packageChangedText(why));
+    return false;
+}
+
 void frmMain::UPG_DeleteOldBinsThenUpload()
 {
+    if (!packageStillSame())
+        return;
     UPG_HandleOldBinDeletions();
     if (unloaded_)
         return;
@@ -212,6 +259,9 @@ void frmMain::UPG_CleanupFolder4Backup(const QString& fileName)
     WriteLog(qlog::LOG_DET, QStringLiteral(">> UPG_CleanupFolder4Backup() File: '") + fileName + QStringLiteral("'"));
     // The old backup is not deleted here: the download replaces it only once
     // the new copy is complete, so a failed fetch never loses the old one.
+    // Its record goes, though: a record left beside a new copy would call a
+    // whole backup damaged, while a copy without one is still offered.
+    Files::remove(backup::recordPath(strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin")));
 }
 
 void frmMain::UPG_GetCurrentQoraxBintoPc()
@@ -247,12 +297,16 @@ void frmMain::UPG_GetCurrentQoraxBintoPc()
     }
     WriteLog(qlog::LOG_DET, QStringLiteral("UPG_GetCurrentQoraxBintoPc(): ") + command);
     inetFTP->setDownloadLimit(ftp::kMaxBackupDownload);
+    // A backup is what a restore relies on: it must hold all the terminal holds.
+    inetFTP->setMeasureDownload(true);
     issueFtp(command);
 }
 
 void frmMain::UPG_UploadQoraxBinToTarget()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_UploadQoraxBinToTarget()"));
+    if (!packageStillSame())
+        return;
     setFtpState(ftp::PUT_NEW_BIN_CMD);
     SetMouseCursor(1);
     setStatusText(QStringLiteral("Uploading Satellite IP Modem Binary to Terminal..."));

@@ -93,6 +93,7 @@ bool frmMain::Util_LocatePackagedBin()
     setWindowTitle(strWindowTitle);
 
     strBinFileDate = Files::lastModified(strHomeDir + strLocalBinFile).date().toString(QStringLiteral("yyyy-MM-dd"));
+    packageAtStart_ = sightPackage();
     return Util_ReadPackageCompatLevel(strLocalBinFile);
 }
 

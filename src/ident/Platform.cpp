@@ -123,6 +123,17 @@ SeriesDecision DetectReleaseSeriesConflict(const QString& currentVersion, const 
     return r;
 }
 
+QString packageChange(const PackageSight& atStart, const PackageSight& now)
+{
+    if (!now.unreadable.isEmpty())
+        return QStringLiteral("it cannot be read any more (") + now.unreadable + QLatin1Char(')');
+    if (now.bytes != atStart.bytes)
+        return QStringLiteral("it holds %1 bytes, %2 at start-up").arg(now.bytes).arg(atStart.bytes);
+    if (now.modified != atStart.modified)
+        return QStringLiteral("it was changed at %1").arg(now.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    return {};
+}
+
 PackageVersion packageVersionFromFileName(const QString& fileName)
 {
     static const QString kPrefix = QStringLiteral("qorax_");

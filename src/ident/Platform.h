@@ -2,6 +2,7 @@
 
 #include "log/LogEntry.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -75,5 +76,15 @@ struct PackageVersion {
 // ignored, as the folder search ignores it; the version must be digits and
 // "_" only, starting with a digit, so a stray name cannot pose as a version.
 PackageVersion packageVersionFromFileName(const QString& fileName);
+
+// The package file as seen at one moment: size and time of last change, or
+// why it could not be read.
+struct PackageSight {
+    qint64 bytes = -1;
+    QDateTime modified;
+    QString unreadable;  // empty when it could be read
+};
+// Why the package is not the one seen at start-up; empty when it is.
+QString packageChange(const PackageSight& atStart, const PackageSight& now);
 
 }  // namespace ident

@@ -243,6 +243,8 @@ bool InetFtp::execute(const QString& operation)
     listingCheck_ = false;
     opDownloadLimit_ = op_.kind == FtpOperation::Get ? downloadLimit_ : -1;
     downloadLimit_ = -1;
+    opMeasured_ = op_.kind == FtpOperation::Put || (op_.kind == FtpOperation::Get && measureDownload_);
+    measureDownload_ = false;
     downloaded_ = 0;
     uploaded_ = 0;
     transferTotal_ = 0;
@@ -310,6 +312,8 @@ bool InetFtp::prepareLocalFile()
     // transfer. The ".part" suffix keeps it out of "*.bin" and "*.txt" searches.
     const QFileInfo target(op_.second);
     downloadTarget_ = target.absoluteFilePath();
+    uploadCheck_.remote = op_.first;
+    uploadCheck_.local = nativePath(op_.second);
     if (target.isDir()) {
         failLocal(downloadTarget_, QStringLiteral("it is a folder"), true, true);
         return false;
@@ -739,7 +743,7 @@ void InetFtp::onDataConnected()
     touch();
     step_ = Step::Transfer;
     if (listingCheck_) {
-        send("LIST", op_.second);
+        send("LIST", measuredFile());
         return;
     }
     switch (op_.kind) {
@@ -874,17 +878,27 @@ void InetFtp::finishTransferIfDone()
         return;
     }
     if (listingCheck_) {
-        if (const auto size = parseListedSize(checkListing_, op_.second))
+        if (const auto size = parseListedSize(checkListing_, measuredFile()))
             return compareUpload(*size);
         return uploadUnmeasured(QStringLiteral("no line of the listing gives its size"));
     }
-    if (op_.kind == FtpOperation::Put)
+    if (opMeasured_ && uploadCheck_.outcome == UploadCheck::None)
         return checkUpload();
-    if (op_.kind == FtpOperation::Get) {
-        if (const QString why = commitDownload(); !why.isEmpty())
-            return failLocal(downloadTarget_, why, true, true);
-    }
+    if (op_.kind == FtpOperation::Get)
+        return commitAndComplete();
     completed();
+}
+
+void InetFtp::commitAndComplete()
+{
+    if (const QString why = commitDownload(); !why.isEmpty())
+        return failLocal(downloadTarget_, why, true, true);
+    completed();
+}
+
+QString InetFtp::measuredFile() const
+{
+    return op_.kind == FtpOperation::Get ? op_.first : op_.second;
 }
 
 void InetFtp::reportProgress(qint64 done, bool final)
@@ -905,7 +919,9 @@ void InetFtp::checkUpload()
 {
     touch();
     step_ = Step::Size;
-    send("SIZE", op_.second);
+    if (op_.kind == FtpOperation::Get)
+        uploadCheck_.sentBytes = downloaded_;
+    send("SIZE", measuredFile());
 }
 
 void InetFtp::sizeReply(const FtpReply& reply)
@@ -933,11 +949,18 @@ void InetFtp::compareUpload(qint64 remoteBytes)
 {
     listingCheck_ = false;
     uploadCheck_.remoteBytes = remoteBytes;
+    const bool get = op_.kind == FtpOperation::Get;
     if (remoteBytes == uploadCheck_.sentBytes) {
         uploadCheck_.outcome = UploadCheck::Matched;
-        return completed();
+        return get ? commitAndComplete() : completed();
     }
     uploadCheck_.outcome = UploadCheck::Mismatch;
+    // A short copy never replaces the target: fail() removes it.
+    if (get)
+        return fail(errDownloadIncomplete,
+                    QStringLiteral("Download incomplete: the server holds %1 bytes of %2, %3 were received")
+                        .arg(QString::number(remoteBytes), op_.first, QString::number(uploadCheck_.sentBytes)),
+                    true);
     // The session is as good as after a refusal: the caller decides what follows.
     fail(errUploadIncomplete,
          QStringLiteral("Upload incomplete: the server holds %1 bytes of %2, %3 were sent")
@@ -952,7 +975,11 @@ void InetFtp::uploadUnmeasured(const QString& why)
     listingCheck_ = false;
     uploadCheck_.outcome = UploadCheck::Unmeasured;
     uploadCheck_.unmeasuredWhy += QStringLiteral("; LIST: ") + why;
-    trace(QStringLiteral("! upload of %1 not verified: %2").arg(op_.second, uploadCheck_.unmeasuredWhy));
+    trace(QStringLiteral("! %1 of %2 not verified: %3")
+              .arg(op_.kind == FtpOperation::Get ? QStringLiteral("download") : QStringLiteral("upload"), measuredFile(),
+                   uploadCheck_.unmeasuredWhy));
+    if (op_.kind == FtpOperation::Get)
+        return commitAndComplete();
     completed();
 }
 

@@ -31,7 +31,8 @@ struct FtpOperation {
 // CLOSE, so a CD holds for the commands after it. Everything runs on the
 // event loop; notifications are always delivered from it, never from inside
 // execute(), and none at all after cancel(). A PUT completes only after the
-// server's copy was measured against what was sent (uploadCheck()).
+// server's copy was measured against what was sent (uploadCheck()); a GET
+// asked to be measured completes only when it brought all the server holds.
 class InetFtp : public QObject {
     Q_OBJECT
 public:
@@ -68,6 +69,9 @@ public:
         // After an upload the server holds another size than was sent
         // (uploadCheck() says both).
         errUploadIncomplete = 12952,
+        // A measured download brought another size than the server holds
+        // (uploadCheck() says both); nothing was written to the target.
+        errDownloadIncomplete = 12953,
     };
 
     // The PC's file behind an errLocalFile failure.
@@ -77,19 +81,20 @@ public:
         bool writing = false;
     };
 
-    // How a PUT compared the server's copy with what was sent: SIZE, or the
-    // size column of a LIST line when the server has no SIZE.
+    // How a PUT (or a measured GET) compared the server's copy with what was
+    // sent (or received): SIZE, or the size column of a LIST line when the
+    // server has no SIZE.
     struct UploadCheck {
         enum Outcome {
             None,        // no PUT, or it failed before the comparison
             Matched,
             Unmeasured,  // the server gave no size: the upload was accepted on its 2xx
-            Mismatch,    // failed with errUploadIncomplete
+            Mismatch,    // failed with errUploadIncomplete or errDownloadIncomplete
         };
         Outcome outcome = None;
-        QString remote;            // as the PUT named it
+        QString remote;            // as the PUT (GET) named it
         QString local;             // native path
-        qint64 sentBytes = 0;      // every byte of the local file, as read and sent
+        qint64 sentBytes = 0;      // every byte of the local file, as read and sent (a GET: received)
         qint64 remoteBytes = -1;   // the size the server reported; -1 when none
         QString unmeasuredWhy;     // the server's last answer when it gave no size
     };
@@ -108,6 +113,9 @@ public:
     // Most bytes the next GET may bring; past it the download stops with
     // errTooLarge. Negative (the default) means no limit. Applies to one GET.
     void setDownloadLimit(qint64 bytes) { downloadLimit_ = bytes; }
+    // The next GET is measured against the server's size before it replaces
+    // its target (a copy that must be whole). Applies to one GET.
+    void setMeasureDownload(bool measure) { measureDownload_ = measure; }
 
     // Starts one operation. False, and nothing happens, while an operation
     // runs or when the text is not understood.
@@ -125,7 +133,7 @@ public:
     // failure was not a server's answer.
     int replyCode() const { return replyCode_; }
     const LocalFailure& localFailure() const { return localFailure_; }
-    // The comparison of the last PUT (outcome None for any other operation).
+    // The comparison of the last PUT or measured GET (outcome None for any other operation).
     const UploadCheck& uploadCheck() const { return uploadCheck_; }
     // The next piece of the last listing, empty when all has been read.
     QString getChunk(int maxChars = 1024);
@@ -196,6 +204,9 @@ private:
     void transferReply(const FtpReply& reply);
     void finishTransferIfDone();
     void checkUpload();
+    void commitAndComplete();
+    // The remote file a PUT wrote or a GET read.
+    QString measuredFile() const;
     void sizeReply(const FtpReply& reply);
     void listUpload();
     void compareUpload(qint64 remoteBytes);
@@ -259,6 +270,8 @@ private:
     LocalFailure localFailure_;
     qint64 downloadLimit_ = -1;
     qint64 opDownloadLimit_ = -1;
+    bool measureDownload_ = false;
+    bool opMeasured_ = false;
     qint64 downloaded_ = 0;
     qint64 uploaded_ = 0;
     qint64 transferTotal_ = 0;

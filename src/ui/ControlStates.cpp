@@ -126,7 +126,9 @@ std::optional<work::Doing> frmMain::terminalWork() const
     if (isAntUpgRespPending || tmrAntUpgDelay->enabled() || ftp == ftp::UPGRADE_ANTENNA_ATB_CMD ||
         ftp == ftp::UPGRADE_ANTENNA_HPA_CMD || ftp == ftp::UPGRADE_ANTENNA_IAC_CMD)
         return work::Doing::Antenna;
-    if (ftp != 0 || tmrDelayedSwUpgIgnite->enabled() || tmrImagePutTrig->enabled() ||
+    // The close after a log download or an antenna upload is no software work.
+    if ((ftp != 0 && ftp != ftp::CLOSE_CONNECTION && ftp != ftp::GET_LOG_CMD) || tmrDelayedSwUpgIgnite->enabled() ||
+        tmrImagePutTrig->enabled() ||
         upgPrepState == UPG_PREP_FS_READY || upgPrepState == UPG_PREP_STACK_READY || isSoftwareResetDue_)
         return work::Doing::Software;
     return work::Doing::Restart;

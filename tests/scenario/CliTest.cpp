@@ -67,6 +67,19 @@ TEST_F(Cli, UpgradeSoftwareThenRestoreIt)
     EXPECT_EQ(forced.exitCode, 0) << forced.all().toStdString();
     EXPECT_EQ(sim.ftpCommands().filter(QRegularExpression("^STOR .*qorax_5_7_2_0.bin")).size(), 1) << forced.all().toStdString();
 
+    // The backup is whole as its record says; a copy changed since is refused
+    // before the terminal is asked anything, and listed as damaged.
+    EXPECT_TRUE(runCli({"--list-backups"}).lines.value(0).endsWith(" bytes  whole"));
+    const QByteArray saved = readFile(backup);
+    home.writeFile("Backup/qorax_5_7_1_12.bin", saved.left(saved.size() / 2));
+    sim->clearRecords();
+    const CliRun damaged = runCli({"--restore", "5.7.1.12", "--json"});
+    EXPECT_EQ(std::tuple(damaged.exitCode, damaged.json()["code"].toString()), std::tuple(3, QString("backup-damaged")))
+        << damaged.all().toStdString();
+    EXPECT_TRUE(sim->records().isEmpty());
+    EXPECT_TRUE(runCli({"--list-backups"}).lines.value(0).contains(" damaged: it holds "));
+    home.writeFile("Backup/qorax_5_7_1_12.bin", saved);
+
     // The backup as --list-backups and the restore window list it, whatever its letter case.
     ASSERT_TRUE(QFile::rename(backup, home.file("Backup/QORAX_5_7_1_12.BIN")));
     const CliRun list = runCli({"--list-backups"});
@@ -322,9 +335,9 @@ TEST_F(Cli, StopSignals)
     } rows[] = {
         {"download", {"--download-log"}, "status: Downloading", 0.2 /* FTP time-out 12 s */, {SIGTERM}, 143, "outcome: interrupted (SIGTERM); ", false,
          false},
-        {"antenna flash", {"--upgrade", "ant"}, "status: Upgrading Antenna Firmware", 0.05, {SIGINT}, 130,
+        {"antenna flash", {"--upgrade", "ant"}, "status: Upgrading Antenna Firmware", 0.1, {SIGINT}, 130,
          "outcome: interrupted (SIGINT, once the terminal's work was over); ", true, true},
-        {"antenna flash, twice", {"--upgrade", "ant"}, "status: Upgrading Antenna Firmware", 0.05, {SIGINT, SIGINT}, 130,
+        {"antenna flash, twice", {"--upgrade", "ant"}, "status: Upgrading Antenna Firmware", 0.1, {SIGINT, SIGINT}, 130,
          "outcome: interrupted (SIGINT, at once, while the terminal was at work); ", true, false},
     };
     for (const auto& r : rows) {

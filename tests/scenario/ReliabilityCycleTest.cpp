@@ -28,7 +28,7 @@ struct CycleStep {
 };
 
 const CycleStep kCycle[] = {
-    {"upgrade, links reset halfway through the upload", Act::Upgrade, 18, "FTP STOR /tffs0/bin/qorax_5_7_2_0.bin",
+    {"upgrade, links reset halfway through the upload", Act::Upgrade, 19, "FTP STOR /tffs0/bin/qorax_5_7_2_0.bin",
      CutKind::ResetLinks, 100 * 1024, "5.7.1.12"},
     {"upgrade", Act::Upgrade, 0, "", CutKind::PowerOff, -1, "5.7.2.0"},
     {"restore, power off halfway through its upload", Act::Restore, 5, "FTP STOR /tffs0/bin/qorax_5_7_1_12.bin",

@@ -3,6 +3,7 @@
 // What the reliability tests share: a terminal running 5.7.1.12 with two
 // older executables, a home folder with the 5.7.2.0 package, the upgrader,
 // the cut of the line, and the checks that follow every interrupted run.
+#include "ftp/BackupRecord.h"
 #include "support/SimUpgrade.h"
 
 #include "platform/InetFtp.h"
@@ -243,6 +244,10 @@ inline void expectOnlyWholeFiles(const Bench& b)
             EXPECT_EQ(readFile(path), b.package) << "the package changed";
         } else if (rel == QLatin1String("Backup/qorax_5_7_1_12.bin")) {
             EXPECT_EQ(readFile(path), b.oldExecutable) << "the backup is not the executable the terminal had";
+            // A record, when there is one, vouches for the copy beside it.
+            EXPECT_NE(backup::check(path).state, backup::State::Damaged) << backup::check(path).why.toStdString();
+        } else if (rel == QLatin1String("Backup/qorax_5_7_1_12.bin.sha256")) {
+            EXPECT_TRUE(QFileInfo::exists(path.chopped(7))) << "a record without its backup";
         } else {
             ADD_FAILURE() << "left behind: " << rel.toStdString() << " (" << QFileInfo(path).size() << " bytes)";
         }

@@ -46,6 +46,10 @@ TEST_F(Restore, NothingToRestoreSendsNothing)
          {"5.7.0.8", "5.7.0.9"}, ""},
         {"another release series", {"qorax_5_6_3_1.bin"}, {"5.6.3.1"},
          "Release Series conflict detected.  Upgrade not possible."},
+        {"a damaged copy", {"qorax_5_7_1_9.bin", "qorax_5_7_1_9.bin.sha256"}, {"5.7.1.9 (damaged)"},
+         "The backup copy qorax_5_7_1_9.bin is damaged: its record cannot be read.\r\n\r\nIt is not restored; "
+         "nothing was sent to the Satellite IP Modem.\r\nChoose another version, or remove the damaged copy and its "
+         ".sha256 record from the Backup folder."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

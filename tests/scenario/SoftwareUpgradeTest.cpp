@@ -50,8 +50,9 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
     EXPECT_EQ(flashFile("/tffs0/bin/qorax_5_7_2_0.bin"), package);
     EXPECT_EQ(flashFile("/tffs0/image.txt"), QByteArray("/bin/qorax_5_7_2_0.bin"));
     // The PC: the previous executable backed up whole, nothing else left behind.
-    EXPECT_EQ(backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
+    EXPECT_EQ(backupFolder(), (QStringList{"qorax_5_7_1_12.bin", "qorax_5_7_1_12.bin.sha256"}));
     EXPECT_EQ(readFile(home.file("Backup/qorax_5_7_1_12.bin")), oldExecutable);
+    EXPECT_EQ(backup::check(home.file("Backup/qorax_5_7_1_12.bin")).state, backup::State::Whole);
 
     // Preparation, reset, then the new version and its release information.
     EXPECT_EQ(sim.zingCodes(), (QList<quint32>{0x32, 0x33, 0x0D, 4, 0x92}));
@@ -67,6 +68,42 @@ TEST_F(SoftwareUpgrade, TheWholeRoadWithAValidImageDescriptor)
                              "INF: \tSkipped Antenna & PIC Upgrades.  Upgrade Complete."})
         EXPECT_TRUE(entries.contains(line)) << line;
     EXPECT_FALSE(home.logText().contains("skywardly"));
+}
+
+// A package replaced since start-up is found before the terminal's flash is
+// touched: at the press, or after the stack was halted.
+TEST(SoftwareUpgradePackage, AChangedPackageIsNeverSent)
+{
+    const struct {
+        const char* name;
+        bool afterHalt;
+    } rows[] = {{"before the press", false}, {"after the stack halt", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bench b;
+        ASSERT_TRUE(b.startUpgrader());
+        const auto change = [&] { b.home.writeFile(b.packageName, b.package + "tampered"); };
+        if (!row.afterHalt)
+            change();
+        b.upgradeSoftware();
+        if (row.afterHalt) {
+            ASSERT_TRUE(waitUntil([&] { return b.sim.zingCodes().contains(0x33); }, 5000));
+            change();
+        }
+        // Once the terminal was touched, the verdict follows the stop.
+        const int boxes = row.afterHalt ? 3 : 2;
+        ASSERT_TRUE(waitUntil([&] { return b.u->dialogs.boxes().size() == boxes && b.actionOver(); }, 10000));
+        EXPECT_TRUE(b.u->dialogs.boxes()[1].text.startsWith("The release package " + b.home.file(b.packageName) +
+                                                           " is not the one the upgrader found at start-up: it holds "))
+            << b.u->dialogs.boxes()[1].text.toStdString();
+        if (!row.afterHalt) {
+            EXPECT_EQ(b.w().statusText(), "Upgrade stopped: the release package changed.");
+        }
+        const QStringList ftp = b.sim.ftpCommands();
+        EXPECT_TRUE(ftp.filter(QRegularExpression("^(DELE|STOR) ")).isEmpty()) << ftp.join(", ").toStdString();
+        EXPECT_EQ(b.sim.zingCodes().contains(0x32), row.afterHalt);
+        EXPECT_EQ(b.sim->runningVersion(), "5.7.1.12");
+    }
 }
 
 // The terminal's image descriptor decides what is cleaned up and backed up;
@@ -265,12 +302,23 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(t.binFolder(), (QStringList{"5_7_1", "5_7_1_12"}));
                         EXPECT_FALSE(t.sim.ftpCommands().contains("STOR /tffs0/bin/qorax_5_7_2_0.bin"));
                     }},
+        // A stream that ends early yet is answered 226 leaves no backup, and nothing is changed.
+        FtpFaultRow{"backup cut short silently",
+                    [](qsim::Faults& f) { f.ftpShortDownloadTo = 1000; f.ftpTruncateFile = "qorax_5_7_1_12.bin"; },
+                    Ends::Stopped,
+                    "The backup copy of the Satellite IP Modem's software could not be made:\r\nDownload incomplete: "
+                    "the server holds 65536 bytes of /tffs0/bin/qorax_5_7_1_12.bin, 1000 were received",
+                    false, "backup of the running software failed: Download incomplete",
+                    [](FtpFault& t) {
+                        EXPECT_EQ(t.binFolder(), (QStringList{"5_7_1", "5_7_1_12"}));
+                        EXPECT_TRUE(t.backupFolder().isEmpty());
+                    }},
         FtpFaultRow{"delete refused", [](qsim::Faults& f) { f.ftpFail550File = "qorax.bin"; }, Ends::Upgraded,
                     "An unexpected FTP error occurred.  Operation cancelled.\r\n\r\nError Code:  12003 : 550", false, "",
                     [](FtpFault& t) {
                         EXPECT_EQ(t.binFolder(), (QStringList{"5_7_1_12", "5_7_2_0"}));
                         EXPECT_TRUE(t.sim.terminal().flash().exists("/tffs0/bin/qorax.bin"));
-                        EXPECT_EQ(t.backupFolder(), QStringList{"qorax_5_7_1_12.bin"});
+                        EXPECT_EQ(t.backupFolder().first(), "qorax_5_7_1_12.bin");
                     }},
         FtpFaultRow{"login refused", [](qsim::Faults& f) { f.ftpRefuseLogin = true; }, Ends::Stopped,
                     "Incorrect Username or Password!", true, "", nullptr},

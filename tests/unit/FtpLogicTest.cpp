@@ -1,4 +1,6 @@
+#include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
+#include "ident/Platform.h"
 
 #include "support/Printers.h"
 
@@ -76,6 +78,41 @@ TEST(FtpFileNames, OnlyPlainNamesLeaveTheTerminalPathAndBackupsCarryTheirVersion
     ASSERT_EQ(offered.size(), 2);
     EXPECT_EQ(std::tuple(offered[0].version, offered[0].fileName), std::tuple(QString("5_7_0_2"), QString("QORAX_5_7_0_2.BIN")));
     EXPECT_EQ(std::tuple(offered[1].version, offered[1].fileName), std::tuple(QString("5_7_1_12"), QString("qorax_5_7_1_12.bin")));
+}
+
+// A backup is restored only as it was saved; one an older upgrader saved
+// without a record is still offered.
+TEST(BackupRecords, ACopyIsWholeOnlyAsRecorded)
+{
+    const QString name = "qorax_5_7_1_12.bin";
+    const backup::Record saved{262144, QByteArray(64, 'a')};
+    const QByteArray record = backup::recordText(name, saved, "127.0.0.1", QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    const struct {
+        const char* what;
+        std::optional<QByteArray> record;
+        backup::Record measured;
+        backup::State state;
+    } rows[] = {
+        {"as saved", record, saved, backup::State::Whole},
+        {"no record", std::nullopt, {5, "x"}, backup::State::Unrecorded},
+        {"cut short", record, {100000, saved.sha256}, backup::State::Damaged},
+        {"same size, other bytes", record, {saved.bytes, QByteArray(64, 'b')}, backup::State::Damaged},
+        {"record of another file", QByteArray(record).replace("qorax_5_7_1_12.bin", "qorax_5_7_1_11.bin"), saved,
+         backup::State::Damaged},
+        {"record without its size", QByteArray(record).replace("# size:", "# bytes:"), saved, backup::State::Damaged},
+        {"not a record", QByteArray("qorax_5_7_1_12.bin"), saved, backup::State::Damaged},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(backup::judge(r.record, name, r.measured).state, r.state) << r.what;
+    EXPECT_EQ(backup::versionOfShown(backup::shownVersion("5.7.1.9", {backup::State::Damaged, "x"})), "5.7.1.9");
+
+    // The package as found at start-up: gone, resized or rewritten since is another package.
+    const QDateTime t(QDate(2026, 12, 7), QTime(9, 0));
+    const ident::PackageSight start{204800, t, {}};
+    EXPECT_EQ(ident::packageChange(start, start), "");
+    EXPECT_NE(ident::packageChange(start, {204800, t, "No such file or directory"}), "");
+    EXPECT_NE(ident::packageChange(start, {204801, t, {}}), "");
+    EXPECT_NE(ident::packageChange(start, {204800, t.addSecs(1), {}}), "");
 }
 
 }  // namespace
