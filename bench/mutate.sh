@@ -134,6 +134,15 @@ cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@         lines << qlog::printa
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
 cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
 cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli
+backup-unmeasured @@ src/ftp/SoftwareUpgrade.cpp @@     inetFTP->setMeasureDownload(true);\n @@  @@ FtpFault
+short-download-committed @@ src/platform/InetFtp.cpp @@     const bool get = op_.kind == FtpOperation::Get;\n    if (remoteBytes == @@     const bool get = false;\n    if (remoteBytes == @@ FtpFault
+backup-unrecorded @@ src/ftp/FtpEngine.cpp @@         if (!recordBackup(path))\n            break;\n @@  @@ SoftwareUpgrade\.TheWholeRoad
+damaged-backup-restored @@ src/ftp/Restore.cpp @@     if (checks.at(chosen).state == backup::State::Damaged) { @@     if (false) { @@ Restore\.
+cli-damaged-backup-asked @@ src/app/CliRunner.cpp @@                 c.state == backup::State::Damaged) @@                 false) @@ Cli\.UpgradeSoftwareThenRestoreIt
+package-unchecked-before-flash @@ src/ftp/SoftwareUpgrade.cpp @@     if (!packageStillSame())\n        return;\n    UPG_HandleOldBinDeletions(); @@     UPG_HandleOldBinDeletions(); @@ SoftwareUpgradePackage
+package-unchecked-at-press @@ src/ftp/SoftwareUpgrade.cpp @@     if (const QString why = packageChange(); !why.isEmpty()) { @@     if (const QString why = packageChange(); false) { @@ SoftwareUpgradePackage
+work-end-inside-a-handler @@ src/ui/ControlStates.cpp @@ (!nothingRunning() || EventPump::depth() > 0)) @@ (!nothingRunning())) @@ TerminalAtWork
+antenna-close-as-software-work @@ src/ui/ControlStates.cpp @@ if ((ftp != 0 && ftp != ftp::CLOSE_CONNECTION && ftp != ftp::GET_LOG_CMD) || @@ if (ftp != 0 || @@ Cli\.StopSignals
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

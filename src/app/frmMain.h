@@ -371,6 +371,7 @@ private:
     QString packageChange() const;
     QString packageChangedText(const QString& why) const;
     bool packageStillSame();
+    QString takeBackRestoredCopy();
     void refuseDamagedBackup(const QString& file, const QString& why);
     // Ends the FTP operation in progress, and the upgrade it belongs to, with
     // no further step on the terminal; tells the user.

@@ -56,8 +56,35 @@ void frmMain::imageDescriptorNotSent(const QString& why)
     WriteLog(qlog::LOG_ERR, QStringLiteral("[ Local file error ] : ") + strImageFilePath + QStringLiteral(": ") + why +
                     QStringLiteral("; image.txt not sent, the terminal is not reset"));
     const int32_t operation = isRestoreImage ? ftp::PUT_RESTORE_BIN_CMD : ftp::PUT_NEW_BIN_CMD;
-    stopFtpOperation(ftp::operationName(operation) + QStringLiteral(" stopped: file error on this PC."),
-                     ftp::localFailureText(operation, strImageFilePath, why, true));
+    QString box = ftp::localFailureText(operation, strImageFilePath, why, true);
+    if (isRestoreImage)
+        box += zing::kCrLf + zing::kCrLf + takeBackRestoredCopy();
+    stopFtpOperation(ftp::operationName(operation) + QStringLiteral(" stopped: file error on this PC."), box);
+}
+
+// A restored executable that no descriptor names only takes flash space: it
+// goes again, unless it is the very file the terminal runs (a restore of the
+// running version overwrites it in place, and it stays what it boots).
+QString frmMain::takeBackRestoredCopy()
+{
+    const QString remote = QStringLiteral("/tffs0/bin/qorax_") + strRestoreVersion + QStringLiteral(".bin");
+    if (strRestoreVersion == strCurrentVersion) {
+        WriteLog(qlog::LOG_INF, remote + QStringLiteral(" stays: it is the running software's own file"));
+        return QStringLiteral("The restored copy ") + remote +
+               QStringLiteral(" is the file of the software the Satellite IP Modem runs: it stays, and starts as before.");
+    }
+    FtpPut put = oneShotFtp();
+    const FtpPutResult r = put.remove(remote);
+    if (r.ok()) {
+        WriteLog(qlog::LOG_INF, QStringLiteral("Restored copy removed again: ") + remote);
+        return QStringLiteral("The restored copy ") + remote +
+               QStringLiteral(" was removed from the Satellite IP Modem again.");
+    }
+    WriteLog(qlog::LOG_ERR, QStringLiteral("Restored copy could not be removed: ") + remote + QStringLiteral(": ") +
+                                QString::number(r.error) + QLatin1Char(' ') + r.reply);
+    return QStringLiteral("The restored copy ") + remote +
+           QStringLiteral(" stayed on the Satellite IP Modem, unused: no image file names it, and the modem starts its "
+                          "software as before.");
 }
 
 void frmMain::createAndSendImageFile()

@@ -45,6 +45,8 @@ void frmMain::UPG_UpgradeSoftware()
         return;
     }
     if (const QString why = packageChange(); !why.isEmpty()) {
+        WriteLog(qlog::LOG_ERR, QStringLiteral("[ Local file error ] : the release package changed since start-up: ") +
+                                    why + QStringLiteral("; nothing is sent"));
         setStatusText(kPackageChangedStatus);
         msgBox(packageChangedText(why), MsgButtons::OK, MsgIcon::Exclamation, zing::kTitleFault);
         return;

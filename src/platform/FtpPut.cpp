@@ -132,7 +132,9 @@ public:
     int unreachable() const { return session_.expired() ? InetFtp::errTimeout : InetFtp::errCannotConnect; }
     static int refusedCode(const FtpReply& r) { return r.code == 421 ? InetFtp::errConnectionReset : InetFtp::errRefused; }
 
-    bool open(const char* type)
+    bool open(const char* type) { return logIn() && openData(type); }
+
+    bool logIn()
     {
         const quint16 port = owner_.port_ ? owner_.port_ : Settings::get().ftpPort;
         if (const QString refusal = InetFtp::guardRefusal("FtpPut", owner_.host_, port); !refusal.isEmpty()) {
@@ -173,7 +175,11 @@ public:
             return failed(Failure::Connect, unreachable());
         if (!login->positive())
             return failed(Failure::Connect, InetFtp::errLoginRefused);
+        return true;
+    }
 
+    bool openData(const char* type)
+    {
         session_.send("TYPE", QLatin1String(type));
         const auto typeReply = session_.reply(true);
         if (!typeReply)
@@ -294,6 +300,27 @@ FtpPutResult FtpPut::put(const QString& localPath, const QString& remoteName)
         return result;
     }
     s.quit();
+    return result;
+}
+
+FtpPutResult FtpPut::remove(const QString& remoteName)
+{
+    FtpPutResult result;
+    Session s(*this, result, limitMs());
+    if (remoteName.isEmpty() || remoteName.contains(QLatin1Char('\r')) || remoteName.contains(QLatin1Char('\n'))) {
+        s.failed(Failure::Put, InetFtp::errRefused, QStringLiteral("Not a remote file name: %1").arg(remoteName));
+        return result;
+    }
+    if (!s.logIn())
+        return result;
+    s.session_.send("DELE", remoteName);
+    const auto deleted = s.session_.reply(true);
+    if (!deleted)
+        s.failed(Failure::Put, s.lost());
+    else if (!deleted->positive())
+        s.failed(Failure::Put, Session::refusedCode(*deleted));
+    else
+        s.quit();
     return result;
 }
 

@@ -40,6 +40,9 @@ public:
     // Puts localPath under remoteName, relative to the login folder.
     FtpPutResult put(const QString& localPath, const QString& remoteName = QStringLiteral("image.txt"));
 
+    // Deletes remoteName the same way (no data connection).
+    FtpPutResult remove(const QString& remoteName);
+
     // Fetches the first maxBytes of remoteName, TYPE I, the same way.
     FtpFetchResult fetch(const QString& remoteName, qint64 maxBytes);
 

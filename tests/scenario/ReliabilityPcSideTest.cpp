@@ -41,7 +41,7 @@ public:
     // A small empty disk holding these files, then filled to the last byte.
     bool full(const QMap<QString, QByteArray>& files = {})
     {
-        mounted_ = ::mount("tmpfs", path_.constData(), "tmpfs", 0, "size=64k") == 0;
+        mounted_ = ::mount("tmpfs", path_.constData(), "tmpfs", 0, "size=1m") == 0;
         if (!mounted_)
             return false;
         const QString dir = QFile::decodeName(path_) + QLatin1Char('/');
@@ -92,13 +92,19 @@ const QString kOldBackup = QStringLiteral("Backup/qorax_5_7_1_12.bin");
 
 std::vector<PcRow> pcRows()
 {
-    const QStringList cleanedUp = {"DELE qorax.bin", "DELE qorax_5_7_1.bin"};
     auto homeDir = [](Bench& b) { return b.home.path(); };
     return {
         {"home read-only", Action::Upgrade, [](Bench&, Mount& m) { return m.readOnly(); }, "image.txt",
          "Read-only file system", {}, false},
-        {"home full", Action::Upgrade, [](Bench&, Mount& m) { return m.full(); }, "image.txt",
-         "No space left on device", {}, false},
+        // The package stays as it was: only the disk is full.
+        {"home full", Action::Upgrade,
+         [](Bench& b, Mount& m) {
+             const QDateTime modified = QFileInfo(b.home.file(b.packageName)).lastModified();
+             QFile package(b.home.file(b.packageName));
+             return m.full({{b.packageName, b.package}}) && package.open(QIODevice::ReadWrite) &&
+                    package.setFileTime(modified, QFileDevice::FileModificationTime);
+         },
+         "image.txt", "No space left on device", {}, false},
         {"a folder in place of image.txt", Action::Upgrade,
          [=](Bench& b, Mount&) { return QDir().mkpath(homeDir(b) + "image.txt"); }, "image.txt", "it is a folder", {}},
         {"Backup read-only", Action::Upgrade, [](Bench&, Mount& m) { return m.readOnly(); }, kOldBackup,
@@ -108,11 +114,12 @@ std::vector<PcRow> pcRows()
          "No space left on device", {}},
         {"a folder in place of the backup", Action::Upgrade,
          [=](Bench& b, Mount&) { return QDir().mkpath(b.home.file(kOldBackup)); }, kOldBackup, "it is a folder", {}},
-        {"package gone before the upload", Action::Upgrade,
+        // Found at the press, before anything on the terminal changes.
+        {"package gone after start-up", Action::Upgrade,
          [=](Bench& b, Mount&) {
              return QFile::remove(b.home.file(b.packageName)) && QDir().mkpath(b.home.file(b.packageName));
          },
-         "qorax_5_7_2_0.bin", "it is a folder", cleanedUp, true, false, true},
+         "qorax_5_7_2_0.bin", "it cannot be read any more", {}},
         // The earlier log makes room for the new one and is back when that fails.
         {"Backup full while the log comes", Action::Log,
          [=](Bench& b, Mount& m) {
@@ -137,7 +144,7 @@ std::vector<PcRow> pcRows()
              b.home.writeFile("Backup/qorax_5_7_0_9.bin", "an old version");
              return QDir().mkpath(homeDir(b) + "image.txt");
          },
-         "image.txt", "it is a folder", {"STOR /tffs0/bin/qorax_5_7_0_9.bin"}},
+         "image.txt", "it is a folder", {"STOR /tffs0/bin/qorax_5_7_0_9.bin", "DELE /tffs0/bin/qorax_5_7_0_9.bin"}},
     };
 }
 
@@ -220,12 +227,22 @@ TEST_P(ReliabilityPcSide, AFailureHereStopsTheRunAndSaysWhichFile)
         expectCompleteLogs(b.home);
     }
 
-    // Backup holds what it held, or just the one whole copy made before the failure.
+    // Backup holds what it held, or just the one whole copy made before the
+    // failure (its record is checked below).
     if (row.action != Action::StartUp) {
         QMap<QString, QByteArray> expected = backupBefore;
         if (row.backupMade)
             expected.insert("qorax_5_7_1_12.bin", b.oldExecutable);
-        EXPECT_EQ(contents(b.home.file("Backup")), expected);
+        QMap<QString, QByteArray> now = contents(b.home.file("Backup"));
+        now.remove("qorax_5_7_1_12.bin.sha256");
+        EXPECT_EQ(now, expected);
+    }
+    // A restored copy no descriptor names does not stay behind.
+    if (row.action == Action::Restore) {
+        EXPECT_TRUE(named->text.endsWith("The restored copy /tffs0/bin/qorax_5_7_0_9.bin was removed from the Satellite "
+                                         "IP Modem again."))
+            << named->text.toStdString();
+        EXPECT_FALSE(b.sim.terminal().flash().exists("/tffs0/bin/qorax_5_7_0_9.bin"));
     }
     mount.reset();
     b.ownFiles << "Backup/qorax_5_7_0_9.bin";
