@@ -145,6 +145,13 @@ std::vector<PcRow> pcRows()
              return QDir().mkpath(homeDir(b) + "image.txt");
          },
          "image.txt", "it is a folder", {"STOR /tffs0/bin/qorax_5_7_0_9.bin", "DELE /tffs0/bin/qorax_5_7_0_9.bin"}},
+        // The running version restored over itself: its file is what the terminal boots, and stays.
+        {"restore of the running version, a folder in place of image.txt", Action::Restore,
+         [=](Bench& b, Mount&) {
+             b.home.writeFile("Backup/qorax_5_7_1_12.bin", b.oldExecutable);
+             return QDir().mkpath(homeDir(b) + "image.txt");
+         },
+         "image.txt", "it is a folder", {"STOR /tffs0/bin/qorax_5_7_1_12.bin"}},
     };
 }
 
@@ -237,10 +244,12 @@ TEST_P(ReliabilityPcSide, AFailureHereStopsTheRunAndSaysWhichFile)
         now.remove("qorax_5_7_1_12.bin.sha256");
         EXPECT_EQ(now, expected);
     }
-    // A restored copy no descriptor names does not stay behind.
+    // A restored copy no descriptor names does not stay behind, unless it is what the terminal boots.
     if (row.action == Action::Restore) {
-        EXPECT_TRUE(named->text.endsWith("The restored copy /tffs0/bin/qorax_5_7_0_9.bin was removed from the Satellite "
-                                         "IP Modem again."))
+        const bool removed = !row.mayChange.filter("DELE ").isEmpty();
+        EXPECT_TRUE(named->text.endsWith(removed ? "/tffs0/bin/qorax_5_7_0_9.bin was removed from the Satellite IP Modem again."
+                                                 : "/tffs0/bin/qorax_5_7_1_12.bin is the file of the software the Satellite "
+                                                   "IP Modem runs: it stays, and starts as before."))
             << named->text.toStdString();
         EXPECT_FALSE(b.sim.terminal().flash().exists("/tffs0/bin/qorax_5_7_0_9.bin"));
     }
