@@ -90,6 +90,9 @@ bool writeRecord(const QString& backupPath, const QString& from, QString* why)
         *why = f.errorString();
         return false;
     }
+    // Like the backup beside it: the user's to change, anyone's to check.
+    QFile::setPermissions(recordPath(backupPath),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return true;
 }
 
