@@ -7,6 +7,7 @@
 #include "platform/Timer.h"
 #include "ui/StatusLight.h"
 #include "ui/TerminalWork.h"
+#include "zing/ZingMessage.h"
 #include "zing/ZingTexts.h"
 
 #include <QAction>
@@ -123,7 +124,9 @@ std::optional<work::Doing> frmMain::terminalWork() const
         tmrTelnetConnect->enabled() || tmrPicUpgResetDelay->enabled() ||
         (picUpgradeState > 0 && picUpgradeState < PIC_UPG_STATE_INIT_CONNECT))
         return work::Doing::Pic;
-    if (isAntUpgRespPending || tmrAntUpgDelay->enabled() || ftp == ftp::UPGRADE_ANTENNA_ATB_CMD ||
+    // The antenna request counts from its connect on, before its answer is awaited.
+    const bool antennaAsked = currZingCmd == zing::UPGRADE_ANT_FW && (tmrConnect->enabled() || tmrResponse->enabled());
+    if (antennaAsked || isAntUpgRespPending || tmrAntUpgDelay->enabled() || ftp == ftp::UPGRADE_ANTENNA_ATB_CMD ||
         ftp == ftp::UPGRADE_ANTENNA_HPA_CMD || ftp == ftp::UPGRADE_ANTENNA_IAC_CMD)
         return work::Doing::Antenna;
     // The close after a log download or an antenna upload is no software work.
