@@ -36,7 +36,7 @@ TEST_PACKAGES=(man-db groff-base)
 install_peer_packages() {
   local packages=(vsftpd) fresh=0
   command -v busybox >/dev/null || packages+=(busybox-static)
-  command -v vsftpd >/dev/null || fresh=1
+  dpkg-query -W -f='${Status}' vsftpd 2>/dev/null | grep -q "install ok installed" || fresh=1
   ensure_packages "${packages[@]}" || { echo "not installed: ${packages[*]}; the tests of real servers are skipped"; return 0; }
   if [ "$fresh" = 1 ] && [ -d /run/systemd/system ]; then
     systemctl disable --now vsftpd >/dev/null 2>&1 || true

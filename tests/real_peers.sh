@@ -18,6 +18,8 @@ root=$1 bin=$2 part=$3
 skip() { echo "skipped: $*"; exit 77; }
 fail() { echo "real $part peer: $*" >&2; exit 1; }
 
+# vsftpd lives in sbin, which a user's PATH may lack.
+PATH=$PATH:/usr/sbin:/sbin
 case $part in
   ftp) server=vsftpd package=vsftpd ;;
   telnet) server=busybox package=busybox-static ;;
