@@ -12,6 +12,7 @@ case "${1:-}" in
 esac
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+install_peer_packages
 export_loopback_settings
 if [ "${1:-}" = --sanitize ]; then
   export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"

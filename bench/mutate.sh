@@ -51,6 +51,7 @@ pic-stale-backup-overwritten @@ src/upgrade/PicLogic.cpp @@ return backup == Sho
 pic-backup-overwritten-on-retry @@ src/upgrade/PicLogic.cpp @@     case Shown::PicCopy:\n        return PrepAction::AlreadySwapped; @@     case Shown::PicCopy:\n        return PrepAction::BackUp; @@ PicShell|ReliabilityPic
 pic-good-descriptor-removed @@ src/upgrade/PicLogic.cpp @@ return image == Shown::PicCopy ? RestoreAction::Remove : RestoreAction::Nothing; @@ return RestoreAction::Remove; @@ PicShell|ReliabilityPic
 pic-answer-before-its-end @@ src/upgrade/PicLogic.cpp @@ const qsizetype end = text.indexOf(QLatin1Char( @@ const qsizetype end = text.size() + 0 * text.indexOf(QLatin1Char( @@ PicShell|Pic
+pic-echo-as-reflash-verdict @@ src/upgrade/PicLogic.cpp @@     if (echo.startsWith(rest))\n        return QuietReflash::Wait;  // the echo, or its start\n    if (rest.startsWith(echo))\n        rest = rest.mid(echo.size()).trimmed();\n @@  @@ PicShell|real.telnet
 pic-pieces-not-joined @@ src/upgrade/PicTelnet.cpp @@     picShell_.add(piece); @@     picShell_.restart();\n    picShell_.add(piece); @@ Pic
 pic-log-unbounded @@ src/upgrade/PicLogic.cpp @@     if (logged_ + lineBytes > kLogBytes) { @@     if (false) { @@ PicShell|Pic
 pic-state-not-at-rest @@ src/upgrade/PicTelnet.cpp @@     if (picUpgradeState != PIC_UPG_STATE_INIT_CONNECT)\n        setPicState(PIC_UPG_STATE_INIT_CONNECT);\n    WriteLog(qlog::LOG_INF, why @@     WriteLog(qlog::LOG_INF, why @@ Pic

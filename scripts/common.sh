@@ -27,6 +27,22 @@ BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libgl-dev
 # What the tests need beyond the build: man renders the manual pages.
 TEST_PACKAGES=(man-db groff-base)
 
+# Real servers some tests put in the terminal's place (vsftpd, busybox
+# telnetd); where they cannot be installed those tests are skipped. Debian
+# starts and enables vsftpd's own service on install, which the tests do not
+# use: on a machine with systemd it is stopped and disabled again when this
+# installed it. An installed busybox, which conflicts with busybox-static,
+# is kept.
+install_peer_packages() {
+  local packages=(vsftpd) fresh=0
+  command -v busybox >/dev/null || packages+=(busybox-static)
+  dpkg-query -W -f='${Status}' vsftpd 2>/dev/null | grep -q "install ok installed" || fresh=1
+  ensure_packages "${packages[@]}" || { echo "not installed: ${packages[*]}; the tests of real servers are skipped"; return 0; }
+  if [ "$fresh" = 1 ] && [ -d /run/systemd/system ]; then
+    systemctl disable --now vsftpd >/dev/null 2>&1 || true
+  fi
+}
+
 # Configures (once) and builds into the given folder.
 build_tree() {
   local dir="$1"; shift

@@ -75,6 +75,9 @@ const Opt kOptions[] = {
     {"telnet-session-limit", nullptr, "Even the first telnet session gets \"Sorry, session limit reached.\""},
     {"telnet-endless", "CMD", "This shell command prints data lines without end, never its value or a prompt"},
     {"pic-data-text", "TEXT", "pic_data_show prints TEXT (\\r and \\n: CR and LF) instead, then its value"},
+    {"stdio-shell", "PORT", "Start no terminal: serve on standard input and output the shell of the simulator whose telnet "
+                            "service listens on PORT (at --app-address, else --default-address), as the login program of "
+                            "a real telnet server; that simulator's echo off (--no-echo), for the pty echoes"},
 };
 
 bool toInt(const QString& text, int* out, int min = INT_MIN, int max = INT_MAX)
@@ -232,6 +235,11 @@ ParseResult parseOptions(const QStringList& args, ProgramOptions* out, QString* 
     };
 
     text("flash", &o.config.flashDir);
+    if (has("stdio-shell")) {
+        int p = 0;
+        number("stdio-shell", &p, 1, 65535);
+        o.stdioShellPort = p;
+    }
     for (const auto& [name, target] : {std::pair{"app-address", &o.config.appAddress},
                                        std::pair{"default-address", &o.config.defaultAddress}}) {
         if (has(name) && !loopback(val(name), target) && bad.isEmpty())

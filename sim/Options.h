@@ -14,6 +14,7 @@ struct ProgramOptions {
     Model model;
     Faults faults;
     QString seedVersion = QStringLiteral("5.7.1.12");  // put on an empty flash folder
+    int stdioShellPort = 0;  // not 0: only serve that simulator's shell on stdin and stdout
 };
 
 enum class ParseResult { Run, Help, Error };

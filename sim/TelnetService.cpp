@@ -284,26 +284,8 @@ void TelnetSession::onReadyRead()
         return;
     for (char ch : bytes) {
         const quint8 c = quint8(ch);
-        // Telnet commands: IAC x, IAC WILL/WONT/DO/DONT opt, IAC SB ... IAC SE.
-        switch (telnet_) {
-        case Telnet::Data:
-            if (c == 255) {
-                telnet_ = Telnet::Iac;
-                continue;
-            }
-            break;
-        case Telnet::Iac:
-            telnet_ = c >= 251 && c <= 254 ? Telnet::Option : c == 250 ? Telnet::Sub : Telnet::Data;
-            if (c != 255)
-                continue;
-            break;  // IAC IAC is a data byte
-        case Telnet::Option: telnet_ = Telnet::Data; continue;
-        case Telnet::Sub:
-            if (c == 255)
-                telnet_ = Telnet::SubIac;
+        if (!telnet_.isData(c))
             continue;
-        case Telnet::SubIac: telnet_ = c == 240 ? Telnet::Data : Telnet::Sub; continue;
-        }
         if (lineEndSeen_ && (c == '\n' || c == 0)) {
             lineEndSeen_ = false;
             continue;

@@ -3,6 +3,8 @@
 // The terminal's shell over telnet: login, the handful of commands the PIC
 // upgrade uses, and the PIC reflash that outlives the session that started it.
 
+#include "TelnetFilter.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -59,8 +61,7 @@ private:
     QString cwd_ = QStringLiteral("/");
     QByteArray line_;
     bool lineEndSeen_ = false;  // CR seen: a following LF or NUL belongs to it
-    enum class Telnet { Data, Iac, Option, Sub, SubIac };
-    Telnet telnet_ = Telnet::Data;
+    TelnetFilter telnet_;
     QStringList pending_;       // statements of the current line still to run
     QString output_;
     QPointer<PicReflash> reflash_;

@@ -1,6 +1,7 @@
 // qora-terminal-sim: the simulated terminal as a program (demo, benchmarks).
 
 #include "Options.h"
+#include "StdioShell.h"
 #include "Terminal.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,10 @@ int main(int argc, char** argv)
         return 2;
     case qsim::ParseResult::Run: break;
     }
+
+    if (options.stdioShellPort != 0)
+        return qsim::runStdioShell({options.config.appAddress, options.config.defaultAddress},
+                                   quint16(options.stdioShellPort));
 
     qsim::Terminal terminal(options.config);
     QObject::connect(&terminal, &qsim::Terminal::event, &app, [](const QString& line) {

@@ -407,7 +407,7 @@ private:
     void picRestoreDescriptor(pic::Shown image);
     void picReflashBattery(const QString& text, const pic::Answer& answer);
     void picRebootWithoutReflash(const QString& status);
-    void picReflashOutput(const QString& text, const pic::Answer& answer);
+    void picReflashOutput(const QString& text);
     void picReflashDone(const QString& status);
     void picReflashFailed();
     // The PIC upgrade judged by the versions the terminal reports now, or,

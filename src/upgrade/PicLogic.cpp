@@ -181,6 +181,20 @@ RestoreAction restoreAction(Shown backup, Shown image)
     return image == Shown::PicCopy ? RestoreAction::Remove : RestoreAction::Nothing;
 }
 
+QuietReflash quietReflash(const QString& text)
+{
+    const Answer a = answerOf(text);
+    if (a.complete)
+        return a.failed() ? QuietReflash::Failed : QuietReflash::Done;
+    const QString echo = QString::fromLatin1(cmd::reflash()).trimmed();
+    QString rest = text.trimmed();
+    if (echo.startsWith(rest))
+        return QuietReflash::Wait;  // the echo, or its start
+    if (rest.startsWith(echo))
+        rest = rest.mid(echo.size()).trimmed();
+    return rest.isEmpty() || hasValue(rest) ? QuietReflash::Wait : QuietReflash::Done;
+}
+
 void ShellText::add(const QByteArray& piece)
 {
     text_ += piece;

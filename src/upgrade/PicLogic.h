@@ -115,6 +115,13 @@ private:
     qint64 leftOut_ = 0;
 };
 
+// The reflash's output on a platform that reports nothing but its value. A
+// shell on a pty echoes "pic_driver_reflash 1" the moment it arrives, before
+// the reflash has run: the echo, or a value line still arriving, says nothing
+// yet; anything else ends the reflash's dialogue.
+enum class QuietReflash { Wait, Done, Failed };
+QuietReflash quietReflash(const QString& text);
+
 // How a PIC upgrade ended, judged when the terminal's versions are read back.
 enum class Reflash { NotRun, Done, Failed, Skipped };
 struct Verdict {

@@ -209,7 +209,7 @@ void frmMain::picStepOn(int32_t state, const QString& text)
         picReflashBattery(text, answer);
         break;
     case PIC_UPG_STATE_REFLASH_SENT:
-        picReflashOutput(text, answer);
+        picReflashOutput(text);
         break;
     default:
         break;
@@ -467,17 +467,24 @@ void frmMain::picRebootWithoutReflash(const QString& status)
     setStatusText(QStringLiteral("Resetting Modem.  Please wait..."));
 }
 
-void frmMain::picReflashOutput(const QString& text, const pic::Answer& answer)
+void frmMain::picReflashOutput(const QString& text)
 {
     SetMouseCursor(1);
     const bool reporting = pic::isReportingPlatform(connectedPlatformId) || pic::isReportingPlatform(packagedPlatformId);
     if (!reporting) {
-        // These platforms print nothing more: the first answer ends the phase.
+        // These platforms print nothing more: their first answer ends the phase.
         // A failure value is a failed reflash, not a reason to wait for a success.
-        if (answer.failed())
+        switch (pic::quietReflash(text)) {
+        case pic::QuietReflash::Wait:
+            logShell(qlog::LOG_VRB, QStringLiteral("PIC Upgrade progressing..."));
+            return;
+        case pic::QuietReflash::Failed:
             picReflashFailed();
-        else
+            return;
+        case pic::QuietReflash::Done:
             picReflashDone(QStringLiteral("Modem will Restart after PIC Upgrade.  Please DO NOT Interrupt !"));
+            return;
+        }
         return;
     }
     if (text.contains(QLatin1String("PIC Reflash Completed"))) {

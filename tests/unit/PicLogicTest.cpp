@@ -64,6 +64,20 @@ TEST(PicShell, AnswersAreReadWholeOnly)
     }
 }
 
+// A pty echoes the reflash command before the reflash has run: no verdict yet.
+TEST(PicShell, TheEchoAloneIsNoReflashVerdict)
+{
+    using Q = pic::QuietReflash;
+    const std::pair<const char*, Q> rows[] = {
+        {"pic_driver_reflash 1\r\n", Q::Wait},  {"pic_dr", Q::Wait},
+        {"pic_driver_reflash 1\r\nvalue = -1 = 0xff", Q::Wait},
+        {"pic_driver_reflash 1\r\nvalue = -1 = 0xffffffff\r\n-> ", Q::Failed},
+        {"value = 0 = 0x0\r\n-> ", Q::Done},    {"pic_driver_reflash 1\r\nReflashing PIC\r\n", Q::Done},
+    };
+    for (const auto& [text, verdict] : rows)
+        EXPECT_EQ(pic::quietReflash(text), verdict) << text;
+}
+
 // Whatever names the executable is never the target of a move or a removal.
 TEST(PicShell, DescriptorStepsKeepTheExecutableNamed)
 {
