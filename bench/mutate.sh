@@ -142,8 +142,6 @@ damaged-backup-restored @@ src/ftp/Restore.cpp @@     if (checks.at(chosen).stat
 cli-damaged-backup-asked @@ src/app/CliRunner.cpp @@                 c.state == backup::State::Damaged) @@                 false) @@ Cli\.UpgradeSoftwareThenRestoreIt
 package-unchecked-before-flash @@ src/ftp/SoftwareUpgrade.cpp @@     if (!packageStillSame())\n        return;\n    UPG_HandleOldBinDeletions(); @@     UPG_HandleOldBinDeletions(); @@ SoftwareUpgradePackage
 package-unchecked-at-press @@ src/ftp/SoftwareUpgrade.cpp @@     if (const QString why = packageChange(); !why.isEmpty()) { @@     if (const QString why = packageChange(); false) { @@ SoftwareUpgradePackage
-work-end-inside-a-handler @@ src/ui/ControlStates.cpp @@ (!nothingRunning() || EventPump::depth() > 0)) @@ (!nothingRunning())) @@ TerminalAtWork
-antenna-close-as-software-work @@ src/ui/ControlStates.cpp @@ if ((ftp != 0 && ftp != ftp::CLOSE_CONNECTION && ftp != ftp::GET_LOG_CMD) || @@ if (ftp != 0 || @@ Cli\.StopSignals
 restored-copy-left @@ src/ftp/ImageDescriptor.cpp @@     const FtpPutResult r = put.remove(remote); @@     const FtpPutResult r{FtpPutResult::Failure::Put}; @@ ReliabilityPcSide
 running-copy-removed @@ src/ftp/ImageDescriptor.cpp @@     if (strRestoreVersion == strCurrentVersion) { @@     if (false) { @@ ReliabilityPcSide
 backup-record-ignored @@ src/ftp/BackupRecord.cpp @@     if (r->sha256 != measured.sha256) @@     if (false) @@ BackupRecords
