@@ -1,6 +1,9 @@
 // The per-run log file: opened and closed for every line so that another
 // program can read it while the upgrader runs. Logging never stops the
 // program: a folder or file that cannot be written is skipped silently.
+// The file is the user's alone (0600): it holds the terminal's address,
+// serial number, versions and shell output, and the package folder it lies
+// in is often readable by others; the user shares it when they choose to.
 #include "app/frmMain.h"
 
 #include "log/LogFormat.h"
@@ -32,7 +35,7 @@ void frmMain::InitLogging()
     for (int run = 1; run <= kMaxRunsPerSecond; ++run) {
         strLogFileName = qlog::logFileName(now, run);
         strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
-        if (Files::createNew(strLogFilePath, start) != Files::NewFile::Exists)
+        if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly) != Files::NewFile::Exists)
             break;
     }
 }
@@ -55,7 +58,7 @@ void frmMain::WriteLog(int level, const QString& text)
     strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
     if (level > logLevel)
         return;
-    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text));
+    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text), Files::kOwnerOnly);
 }
 
 void frmMain::CloseLogging()
@@ -63,7 +66,7 @@ void frmMain::CloseLogging()
     if (strLogDir.isEmpty())
         return;
     strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
-    Files::append(strLogFilePath, qlog::closingBlock(QDateTime::currentDateTime()));
+    Files::append(strLogFilePath, qlog::closingBlock(QDateTime::currentDateTime()), Files::kOwnerOnly);
 }
 
 QString frmMain::Util_PrintableBytes(const QByteArray& bytes, int length)

@@ -153,21 +153,26 @@ bool writeAll(const QString& path, const QByteArray& bytes, QString* error)
     return true;
 }
 
-bool append(const QString& path, const QByteArray& bytes)
+bool append(const QString& path, const QByteArray& bytes, QFileDevice::Permissions created)
 {
+    const bool existed = QFileInfo::exists(path);
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Created narrower than asked at worst (the umask), never wider; then exactly so.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append, created))
         return false;
+    if (!existed)
+        f.setPermissions(created);
     const bool ok = f.write(bytes) == bytes.size();
     f.close();
     return ok && f.error() == QFile::NoError;
 }
 
-NewFile createNew(const QString& path, const QByteArray& bytes)
+NewFile createNew(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
         return QFileInfo::exists(path) ? NewFile::Exists : NewFile::Failed;
+    f.setPermissions(permissions);
     const bool ok = f.write(bytes) == bytes.size();
     f.close();
     return ok && f.error() == QFile::NoError ? NewFile::Created : NewFile::Failed;

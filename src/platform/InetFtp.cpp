@@ -1,6 +1,7 @@
 #include "platform/InetFtp.h"
 
 #include "log/LogFormat.h"
+#include "platform/Files.h"
 #include "platform/Settings.h"
 
 #include <QDir>
@@ -243,6 +244,8 @@ bool InetFtp::execute(const QString& operation)
     listingCheck_ = false;
     opDownloadLimit_ = op_.kind == FtpOperation::Get ? downloadLimit_ : -1;
     downloadLimit_ = -1;
+    opPrivateDownload_ = op_.kind == FtpOperation::Get && privateDownload_;
+    privateDownload_ = false;
     downloaded_ = 0;
     uploaded_ = 0;
     transferTotal_ = 0;
@@ -318,7 +321,13 @@ bool InetFtp::prepareLocalFile()
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name = partialDownloadName(downloadTarget_, QRandomGenerator::global()->generate());
         auto file = std::make_unique<QFile>(name);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        // A private file is created no wider than the owner's (the umask may
+        // only narrow it), then set to exactly that.
+        const bool opened = opPrivateDownload_ ? file->open(QIODevice::WriteOnly | QIODevice::NewOnly, Files::kOwnerOnly)
+                                               : file->open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (opened) {
+            if (opPrivateDownload_)
+                file->setPermissions(Files::kOwnerOnly);
             download_ = std::move(file);
             return true;
         }

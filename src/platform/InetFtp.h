@@ -108,6 +108,8 @@ public:
     // Most bytes the next GET may bring; past it the download stops with
     // errTooLarge. Negative (the default) means no limit. Applies to one GET.
     void setDownloadLimit(qint64 bytes) { downloadLimit_ = bytes; }
+    // The next GET writes a file for its owner alone (0600, whatever the umask), from its first byte.
+    void setPrivateDownload() { privateDownload_ = true; }
 
     // Starts one operation. False, and nothing happens, while an operation
     // runs or when the text is not understood.
@@ -259,6 +261,8 @@ private:
     LocalFailure localFailure_;
     qint64 downloadLimit_ = -1;
     qint64 opDownloadLimit_ = -1;
+    bool privateDownload_ = false;
+    bool opPrivateDownload_ = false;
     qint64 downloaded_ = 0;
     qint64 uploaded_ = 0;
     qint64 transferTotal_ = 0;
