@@ -47,18 +47,23 @@ QString frmMain::GetLogFileName() const
 
 void frmMain::WriteLog(int level, const QString& text)
 {
+    WriteLog(level, text, QString());
+}
+
+void frmMain::WriteLog(int level, const QString& text, const QString& said)
+{
     // After the closing block the program has ended; nothing more belongs in the file.
     if (unloaded_)
         return;
     if (strLogDir.isEmpty()) {
         if (level <= logLevel)
-            earlyLog_ += qlog::formatLine(QTime::currentTime(), level, text);
+            earlyLog_ += qlog::formatLine(QTime::currentTime(), level, text, said);
         return;
     }
     strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
     if (level > logLevel)
         return;
-    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text), Files::kOwnerOnly);
+    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text, said), Files::kOwnerOnly);
 }
 
 void frmMain::CloseLogging()
@@ -83,5 +88,5 @@ QString frmMain::TraceOut(const QByteArray& bytes, int length)
 void frmMain::writeLogLines(const qlog::LogLines& lines)
 {
     for (const qlog::LogEntry& e : lines)
-        WriteLog(e.level, e.text);
+        WriteLog(e.level, e.text, e.said);
 }
