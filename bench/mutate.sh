@@ -136,13 +136,14 @@ cli-json-controls-raw @@ src/app/CliRunner.cpp @@             return qlog::contr
 verdict-versions-raw @@ src/upgrade/Verdict.cpp @@     i.after = qlog::fromTerminal(i.after); @@  @@ Cli.TerminalTexts
 pic-verdict-version-raw @@ src/upgrade/PicLogic.cpp @@     const QString reported = qlog::fromTerminal(reportedPic); @@     const QString reported = reportedPic; @@ PicVerdict
 log-terminal-text-raw @@ src/log/LogFormat.cpp @@     body += fromTerminal(said); @@     body += said; @@ LogLine|Cli.TerminalTexts
-log-line-forged @@ src/log/LogFormat.cpp @@     body.replace(QLatin1String("\r\n["), QLatin1String("\r\n /x5B ")); @@  @@ LogLine
+log-line-forged @@ src/log/LogFormat.cpp @@ would pass for an entry of its own.\n    body.replace( @@ would pass for an entry of its own.\n    if (false)\n        body.replace( @@ LogLine
 log-controls-raw @@ src/log/LogFormat.cpp @@         } else if (isPrintableAscii(code) || code == u'\t') { @@         } else if (true) { @@ LogLine
 ftp-reply-text-raw @@ src/platform/FtpReply.cpp @@     return qlog::fromTerminal(QString::fromUtf8(line)); @@     return QString::fromUtf8(line); @@ FtpReplyParser
 shell-text-raw @@ src/upgrade/PicTelnet.cpp @@ QStringLiteral("Connect outcome:") + shellShown(text, 200)); @@ QStringLiteral("Connect outcome:") + text); @@ Cli.TerminalTexts
 password-echo-logged @@ src/upgrade/PicLogic.cpp @@     return text.replace(kPassword, "********"); @@     return text; @@ PicShell|Cli.TerminalTexts
 password-split-echo-logged @@ src/upgrade/PicLogic.cpp @@     qsizetype wait = std::min(kPassword.size() - 1, text.size()); @@     qsizetype wait = 0; @@ PicShell|Cli.TerminalTexts
 log-file-mode-umask @@ src/platform/Files.cpp @@ if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) @@ if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) @@ TerminalLog.FilesGetTheirModes
+log-file-readable-by-all @@ src/log/LogFile.cpp @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly) @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly | QFileDevice::ReadOther) @@ TerminalLog.FilesGetTheirModes
 lock-file-mode-umask @@ src/app/Startup.cpp @@         QFile::setPermissions(path, @@         (void)QFile::exists(path), (void)( @@ TerminalLog.FilesGetTheirModes
 terminal-log-readable-by-all @@ src/ftp/TerminalLog.cpp @@     inetFTP->setPrivateDownload(); @@  @@ TerminalLog.FilesGetTheirModes
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli

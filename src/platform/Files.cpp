@@ -155,13 +155,9 @@ bool writeAll(const QString& path, const QByteArray& bytes, QString* error)
 
 bool append(const QString& path, const QByteArray& bytes, QFileDevice::Permissions created)
 {
-    const bool existed = QFileInfo::exists(path);
     QFile f(path);
-    // Created narrower than asked at worst (the umask), never wider; then exactly so.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append, created))
         return false;
-    if (!existed)
-        f.setPermissions(created);
     const bool ok = f.write(bytes) == bytes.size();
     f.close();
     return ok && f.error() == QFile::NoError;
@@ -172,7 +168,6 @@ NewFile createNew(const QString& path, const QByteArray& bytes, QFileDevice::Per
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
         return QFileInfo::exists(path) ? NewFile::Exists : NewFile::Failed;
-    f.setPermissions(permissions);
     const bool ok = f.write(bytes) == bytes.size();
     f.close();
     return ok && f.error() == QFile::NoError ? NewFile::Created : NewFile::Failed;

@@ -37,13 +37,13 @@ bool writeAll(const QString& path, const QByteArray& bytes, QString* error = nul
 // Read and write for the owner alone: for files that hold the terminal's details.
 inline constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// Appends, creating the file when missing with exactly these permissions,
-// whatever the umask.
+// Appends, creating the file when missing with these permissions (the umask
+// may narrow them, never widen them).
 bool append(const QString& path, const QByteArray& bytes, QFileDevice::Permissions created);
 enum class NewFile { Created, Exists, Failed };
 // Creates the file with the bytes only when no file of that name exists, in
-// one step, so two writers never end up in the same file; with exactly these
-// permissions, whatever the umask.
+// one step, so two writers never end up in the same file; with these
+// permissions (the umask may narrow them, never widen them).
 NewFile createNew(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions);
 
 // The current folder with the separator appended, as the program's home.

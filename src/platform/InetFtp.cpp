@@ -321,13 +321,10 @@ bool InetFtp::prepareLocalFile()
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name = partialDownloadName(downloadTarget_, QRandomGenerator::global()->generate());
         auto file = std::make_unique<QFile>(name);
-        // A private file is created no wider than the owner's (the umask may
-        // only narrow it), then set to exactly that.
+        // Private from its first byte: created for the owner alone, whatever the umask.
         const bool opened = opPrivateDownload_ ? file->open(QIODevice::WriteOnly | QIODevice::NewOnly, Files::kOwnerOnly)
                                                : file->open(QIODevice::WriteOnly | QIODevice::NewOnly);
         if (opened) {
-            if (opPrivateDownload_)
-                file->setPermissions(Files::kOwnerOnly);
             download_ = std::move(file);
             return true;
         }

@@ -108,7 +108,7 @@ public:
     // Most bytes the next GET may bring; past it the download stops with
     // errTooLarge. Negative (the default) means no limit. Applies to one GET.
     void setDownloadLimit(qint64 bytes) { downloadLimit_ = bytes; }
-    // The next GET writes a file for its owner alone (0600, whatever the umask), from its first byte.
+    // The next GET writes a file for its owner alone (0600), from its first byte.
     void setPrivateDownload() { privateDownload_ = true; }
 
     // Starts one operation. False, and nothing happens, while an operation
