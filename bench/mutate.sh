@@ -72,7 +72,7 @@ early-log-dropped @@ src/log/LogFile.cpp @@ qlog::headerBlock(now) + std::exchan
 cli-asks-for-folder @@ src/app/CliRunner.cpp @@ w.setPackageFolderChooser(false); @@ w.setPackageFolderChooser(true); @@ Cli
 toolkit-option-as-folder @@ src/app/CommandLine.cpp @@ || leftByToolkit.last() != last) @@ ) @@ StartupCommandLine
 desktop-entry-no-folder @@ data/qora-upgrader.desktop @@ Exec=qora-upgrader %f @@ Exec=qora-upgrader @@ install.desktop
-log-shared-in-same-second @@ src/log/LogFile.cpp @@ if (Files::createNew(strLogFilePath, start) != Files::NewFile::Exists) @@ if (Files::append(strLogFilePath, start)) @@ RunLog
+log-shared-in-same-second @@ src/log/LogFile.cpp @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly) != Files::NewFile::Exists) @@ if (Files::append(strLogFilePath, start, Files::kOwnerOnly)) @@ RunLog
 box-not-logged @@ src/app/frmMain.cpp @@ WriteLog(qlog::LOG_INF, qlog::boxLine(title, text)); @@ (void)0; @@ RunLog|StartupPackageFolder
 box-answer-inverted @@ src/app/frmMain.cpp @@ answer == MsgResult::Yes ? QStringLiteral("Answered Yes") @@ answer != MsgResult::Yes ? QStringLiteral("Answered Yes") @@ RunLog
 box-text-raw @@ src/log/LogFormat.cpp @@ QStringLiteral("\": ") + printableText(text); @@ QStringLiteral("\": ") + text; @@ LogPrintableText
@@ -131,7 +131,22 @@ cli-force-ignored @@ src/app/CliRunner.cpp @@ if (p.current && !o_.force) { @@ i
 cli-stop-ignores-work @@ src/app/CliRunner.cpp @@ if (doing && *doing != work::Doing::Restart) { @@ if (false) { @@ Cli
 cli-second-stop-silent @@ src/app/cli_main.cpp @@         if (secondWarningBytes > 0) @@         if (false) @@ Cli
 cli-qt-runtime-warning @@ src/app/cli_main.cpp @@ if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: ")) && @@ if (false && message.startsWith(QLatin1String("QStandardPaths: ")) && @@ Cli
-cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@         lines << qlog::printableText(l); @@         lines << l; @@ Cli
+cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@     return qlog::fromTerminal(text); @@     return text; @@ Cli
+cli-screen-controls-raw @@ src/app/cli_main.cpp @@ std::fputs(qlog::controlsShown(text, true).toLocal8Bit().constData(), to); @@ std::fputs(text.toLocal8Bit().constData(), to); @@ Cli.TerminalTexts
+cli-json-controls-raw @@ src/app/CliRunner.cpp @@             return qlog::controlsShown(v.toString(), false); @@             return v.toString(); @@ Cli.TerminalTexts
+verdict-versions-raw @@ src/upgrade/Verdict.cpp @@     i.after = qlog::fromTerminal(i.after); @@  @@ Cli.TerminalTexts
+pic-verdict-version-raw @@ src/upgrade/PicLogic.cpp @@     const QString reported = qlog::fromTerminal(reportedPic); @@     const QString reported = reportedPic; @@ PicVerdict
+log-terminal-text-raw @@ src/log/LogFormat.cpp @@     body += fromTerminal(said); @@     body += said; @@ LogLine|Cli.TerminalTexts
+log-line-forged @@ src/log/LogFormat.cpp @@ would pass for an entry of its own.\n    body.replace( @@ would pass for an entry of its own.\n    if (false)\n        body.replace( @@ LogLine
+log-controls-raw @@ src/log/LogFormat.cpp @@         } else if (isPrintableAscii(code) || code == u'\t') { @@         } else if (true) { @@ LogLine
+ftp-reply-text-raw @@ src/platform/FtpReply.cpp @@     return qlog::fromTerminal(QString::fromUtf8(line)); @@     return QString::fromUtf8(line); @@ FtpReplyParser
+shell-text-raw @@ src/upgrade/PicTelnet.cpp @@ QStringLiteral("Connect outcome:") + shellShown(text, 200)); @@ QStringLiteral("Connect outcome:") + text); @@ Cli.TerminalTexts
+password-echo-logged @@ src/upgrade/PicLogic.cpp @@     return text.replace(kPassword, "********"); @@     return text; @@ PicShell|Cli.TerminalTexts
+password-split-echo-logged @@ src/upgrade/PicLogic.cpp @@     qsizetype wait = std::min(kPassword.size() - 1, text.size()); @@     qsizetype wait = 0; @@ PicShell|Cli.TerminalTexts
+log-file-mode-umask @@ src/platform/Files.cpp @@ if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) @@ if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) @@ TerminalLog.FilesGetTheirModes
+log-file-readable-by-all @@ src/log/LogFile.cpp @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly) @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly | QFileDevice::ReadOther) @@ TerminalLog.FilesGetTheirModes
+lock-file-mode-umask @@ src/app/Startup.cpp @@         QFile::setPermissions(path, @@         (void)QFile::exists(path), (void)( @@ TerminalLog.FilesGetTheirModes
+terminal-log-readable-by-all @@ src/ftp/TerminalLog.cpp @@     inetFTP->setPrivateDownload(); @@  @@ TerminalLog.FilesGetTheirModes
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
 cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
 cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli

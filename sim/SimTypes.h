@@ -100,6 +100,10 @@ struct Model {
     ShellLogin appShellLogin = ShellLogin::VxWorks;
     ShellLogin bootRomShellLogin = ShellLogin::VxWorks;
     bool shellEcho = true;  // the shell echoes each line it received
+    // With shellEcho, the password line is echoed too (a shell whose echo stays on).
+    bool shellEchoesPassword = false;
+    // Bytes the shell sends before its login or shell prompt (a banner).
+    QByteArray shellBanner;
 
     // UPGRADE_ANT_FW: the confirmation's status and text; 0, 1 and 2 are
     // accepted and the terminal restarts after the confirmation.

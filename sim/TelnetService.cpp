@@ -262,7 +262,7 @@ void TelnetSession::greet()
     const Model m = core_->state()->model();
     const ShellLogin login = core_->mode() == Mode::BootRom ? m.bootRomShellLogin : m.appShellLogin;
     // IAC WILL ECHO, IAC WILL SUPPRESS-GO-AHEAD: what a telnet server opens with.
-    QByteArray bytes("\xff\xfb\x01\xff\xfb\x03", 6);
+    QByteArray bytes = QByteArray("\xff\xfb\x01\xff\xfb\x03", 6) + m.shellBanner;
     switch (login) {
     case ShellLogin::VxWorks: bytes += "\r\n\r\nVxWorks login: "; break;
     case ShellLogin::Bsp2A: bytes += "\r\n[BSP 2A] Terminal shell\r\n\r\nUsername: "; break;
@@ -338,6 +338,8 @@ void TelnetSession::onLine(const QByteArray& raw, bool tooLong)
         state_ = State::Password;
         return;
     case State::Password:
+        if (echo && core_->state()->model().shellEchoesPassword)
+            out(line + kCrLf);
         if (user_ == kUser && line == kPassword) {
             state_ = State::Shell;
             out(kCrLf);

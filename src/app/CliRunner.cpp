@@ -41,13 +41,45 @@ const QString kAlreadyCurrent = QStringLiteral("already current");
 // Longer than any chain of the program's own waits and retries.
 constexpr int kActionLimitMs = 30 * 60 * 1000;
 
-// Text of the window, which may carry the terminal's own bytes, fit for a terminal screen.
+// Text of the window (a box, the status line), fit for a terminal screen:
+// its lines indented under the first.
 QString shown(const QString& text)
 {
     QStringList lines;
     for (const QString& l : QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n')))
         lines << qlog::printableText(l);
     return lines.join(QLatin1String("\n    "));
+}
+
+// A field the terminal filled in (a version, an antenna tag): one line, printable.
+QString said(const QString& text)
+{
+    return qlog::fromTerminal(text);
+}
+
+// The one way JSON leaves the front end: control characters in any of its
+// texts shown as codes, not merely escaped, as on the screen.
+QString jsonLine(const QJsonObject& object)
+{
+    const std::function<QJsonValue(const QJsonValue&)> shownValue = [&](const QJsonValue& v) -> QJsonValue {
+        if (v.isString())
+            return qlog::controlsShown(v.toString(), false);
+        if (v.isArray()) {
+            QJsonArray a;
+            for (const QJsonValue& e : v.toArray())
+                a.append(shownValue(e));
+            return a;
+        }
+        if (v.isObject()) {
+            QJsonObject o;
+            const QJsonObject in = v.toObject();
+            for (auto it = in.begin(); it != in.end(); ++it)
+                o.insert(it.key(), shownValue(it.value()));
+            return o;
+        }
+        return v;
+    };
+    return QString::fromUtf8(QJsonDocument(shownValue(object).toObject()).toJson(QJsonDocument::Compact));
 }
 
 // Where the log went: a path printed is a file a user can open.
@@ -369,11 +401,9 @@ private:
             list.append(entry);
         }
         if (o_.json)
-            output_.out(QString::fromUtf8(
-                QJsonDocument(QJsonObject{{QStringLiteral("action"), QStringLiteral("list-backups")},
-                                          {QStringLiteral("backups"), list},
-                                          {QStringLiteral("outcome"), QStringLiteral("success")}})
-                    .toJson(QJsonDocument::Compact)));
+            output_.out(jsonLine(QJsonObject{{QStringLiteral("action"), QStringLiteral("list-backups")},
+                                             {QStringLiteral("backups"), list},
+                                             {QStringLiteral("outcome"), QStringLiteral("success")}}));
         else if (list.isEmpty())
             output_.err(QStringLiteral("qora-upgrader-cli: no backups in ") + backupDir());
         return Success;
@@ -426,15 +456,15 @@ private:
     // Everything the terminal reported of itself.
     QJsonObject terminalVersions() const
     {
-        return QJsonObject{{QStringLiteral("software"), shown(w_->txtCurrentSoftwareVersion->text())},
+        return QJsonObject{{QStringLiteral("software"), said(w_->txtCurrentSoftwareVersion->text())},
                            {QStringLiteral("bootRom"), w_->isBootRomMode},
                            {QStringLiteral("antenna"),
-                            QJsonObject{{QStringLiteral("atb"), shown(w_->txtAntATBver->text())},
-                                        {QStringLiteral("hpa"), shown(w_->txtAntHPAver->text())},
-                                        {QStringLiteral("class"), shown(w_->txtAntCLSver->text())},
-                                        {QStringLiteral("serial"), shown(w_->txtAntASNver->text())},
-                                        {QStringLiteral("hardware"), shown(w_->txtAntAHWver->text())}}},
-                           {QStringLiteral("pic"), shown(w_->txtTermPICVersion->text())}};
+                            QJsonObject{{QStringLiteral("atb"), said(w_->txtAntATBver->text())},
+                                        {QStringLiteral("hpa"), said(w_->txtAntHPAver->text())},
+                                        {QStringLiteral("class"), said(w_->txtAntCLSver->text())},
+                                        {QStringLiteral("serial"), said(w_->txtAntASNver->text())},
+                                        {QStringLiteral("hardware"), said(w_->txtAntAHWver->text())}}},
+                           {QStringLiteral("pic"), said(w_->txtTermPICVersion->text())}};
     }
 
     void sayTerminal()
@@ -454,7 +484,7 @@ private:
 
     int finishVersion()
     {
-        version_ = shown(w_->txtCurrentSoftwareVersion->text());
+        version_ = said(w_->txtCurrentSoftwareVersion->text());
         if (!versionRead())
             return finish(false, {QStringLiteral("unreachable"), QStringLiteral("the terminal's version could not be read")});
         versions_ = terminalVersions();
@@ -510,7 +540,7 @@ private:
             return finish(false, {QStringLiteral("no-backup"),
                                   QStringLiteral("version ") + version + QStringLiteral(" was not offered for restore")});
         const bool done = waitQuiet();
-        say(QStringLiteral("version: ") + shown(w_->txtCurrentSoftwareVersion->text()));
+        say(QStringLiteral("version: ") + said(w_->txtCurrentSoftwareVersion->text()));
         judge({{verdict::software(before, w_->txtCurrentSoftwareVersion->text(), version, w_->isBootRomMode)}});
         return finishItems(done);
     }
@@ -571,6 +601,9 @@ private:
                                                             QStringLiteral(" cannot be used"));
         else if (!w.chkPICUpg->isEnabled() && bootRom)
             pic = blocked(pic, QStringLiteral("boot-rom"), QStringLiteral("the terminal runs its Boot ROM"));
+        // Judged on what the terminal said; shown printable.
+        for (Plan* p : {&sw, &ant, &pic})
+            p->terminal = said(p->terminal);
         return {sw, ant, pic};
     }
 
@@ -596,11 +629,11 @@ private:
         versions_ = terminalVersions();
         say(QStringLiteral("terminal: ") + versions_[QStringLiteral("software")].toString() +
             (w_->isBootRomMode ? QStringLiteral(" (Boot ROM)") : QString()) + QStringLiteral(", antenna ") +
-            shown(w_->txtAntCLSver->text()));
+            said(w_->txtAntCLSver->text()));
         QStringList due;
         for (const Plan& p : plans()) {
             status_ << p;
-            say(p.name + QStringLiteral(": terminal ") + shown(p.terminal) + QStringLiteral(", package ") + p.package +
+            say(p.name + QStringLiteral(": terminal ") + p.terminal + QStringLiteral(", package ") + p.package +
                 QStringLiteral(": ") + shown(planText(p)));
             // An item the package has a file for that the terminal does not run yet.
             if (p.code != QLatin1String("no-file") && !p.current)
@@ -628,8 +661,8 @@ private:
                 continue;
             }
             if (p.current && !o_.force) {
-                say(QStringLiteral("skipped: ") + p.name + QStringLiteral(": the terminal already runs ") +
-                    shown(p.terminal) + QStringLiteral(" (--force installs it all the same)"));
+                say(QStringLiteral("skipped: ") + p.name + QStringLiteral(": the terminal already runs ") + p.terminal +
+                    QStringLiteral(" (--force installs it all the same)"));
                 verdict::Item v{p.name, p.terminal, p.terminal, p.package, true, QString()};
                 items_ << ItemReport{v, kAlreadyCurrent};
                 continue;
@@ -653,7 +686,7 @@ private:
         const QString picBefore = w_->txtTermPICVersion->text();
         w_->cmdUpgrade->click();
         const bool done = waitQuiet();
-        say(QStringLiteral("version: ") + shown(w_->txtCurrentSoftwareVersion->text()));
+        say(QStringLiteral("version: ") + said(w_->txtCurrentSoftwareVersion->text()));
         backupReported_ = o_.software && !isSkipped(QStringLiteral("software"));
         // The window's own verdict when it gave one; else the same judgement of what it last read.
         QList<verdict::Item> judged;
@@ -832,8 +865,8 @@ private:
         QJsonArray items;
         for (const ItemReport& i : items_) {
             QJsonObject item{{QStringLiteral("item"), i.v.name},
-                             {QStringLiteral("before"), shown(i.v.before)},
-                             {QStringLiteral("after"), shown(i.v.after)},
+                             {QStringLiteral("before"), i.v.before},
+                             {QStringLiteral("after"), i.v.after},
                              {QStringLiteral("expected"), i.v.expected},
                              {QStringLiteral("took"), i.v.took}};
             if (!i.skipped.isEmpty())
@@ -842,7 +875,7 @@ private:
         }
         for (const Plan& p : status_)
             items.append(QJsonObject{{QStringLiteral("item"), p.name},
-                                     {QStringLiteral("terminal"), shown(p.terminal)},
+                                     {QStringLiteral("terminal"), p.terminal},
                                      {QStringLiteral("package"), p.package},
                                      {QStringLiteral("current"), p.current},
                                      {QStringLiteral("upgrade"), p.blocked.isEmpty() && !p.current},
@@ -872,7 +905,7 @@ private:
                                            : QJsonObject{{QStringLiteral("path"), b.path},
                                                          {QStringLiteral("bytes"), b.bytes}});
         }
-        return QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact));
+        return jsonLine(report);
     }
 
     struct Seen {
@@ -921,13 +954,11 @@ int run(const Options& options, const Output& output)
 
 QString refusalReport(const QString& code, const QString& reason)
 {
-    return QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("outcome"), QStringLiteral("failure")},
-                                                       {QStringLiteral("code"), code},
-                                                       {QStringLiteral("reason"), reason},
-                                                       {QStringLiteral("advice"),
-                                                        QLatin1String(failureCode(code).advice)},
-                                                       {QStringLiteral("exitCode"), failureCode(code).exitStatus}})
-                                 .toJson(QJsonDocument::Compact));
+    return jsonLine(QJsonObject{{QStringLiteral("outcome"), QStringLiteral("failure")},
+                                {QStringLiteral("code"), code},
+                                {QStringLiteral("reason"), reason},
+                                {QStringLiteral("advice"), QLatin1String(failureCode(code).advice)},
+                                {QStringLiteral("exitCode"), failureCode(code).exitStatus}});
 }
 
 void interrupt(int signalNumber)

@@ -103,10 +103,17 @@ bool frmMain::Form_Load()
 
 bool frmMain::lockHomeFolder()
 {
-    auto lock = std::make_unique<QLockFile>(Files::currentDirWithSeparator() + kHomeLockName);
+    const QString path = Files::currentDirWithSeparator() + kHomeLockName;
+    auto lock = std::make_unique<QLockFile>(path);
     // An upgrade may take long: only a dead owner frees the lock, never its age.
     lock->setStaleLockTime(0);
     if (lock->tryLock(0)) {
+        // Readable by all (0644), whatever the umask: another user's upgrader
+        // in a shared folder reads the holder's process from it, and without
+        // that a dead holder's lock would keep them out for good. It holds
+        // no more than a process id and the machine's name.
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                        QFileDevice::ReadOther);
         homeLock_ = std::move(lock);
         return true;
     }

@@ -2,6 +2,7 @@
 // questions answered by policy; one action per run.
 #include "app/CliOptions.h"
 #include "app/CliRunner.h"
+#include "log/LogFormat.h"
 #include "platform/Settings.h"
 
 #include <QApplication>
@@ -29,7 +30,8 @@ volatile std::sig_atomic_t secondWarningBytes = 0;
 void armSecondWarning(const QString& text)
 {
     secondWarningBytes = 0;
-    const QByteArray bytes = QByteArray("\n") + text.toLocal8Bit().left(sizeof secondWarning - 2) + '\n';
+    const QByteArray bytes =
+        QByteArray("\n") + qlog::controlsShown(text, true).toLocal8Bit().left(sizeof secondWarning - 2) + '\n';
     std::copy(bytes.begin(), bytes.end(), secondWarning);
     secondWarningBytes = static_cast<std::sig_atomic_t>(bytes.size());
 }
@@ -70,7 +72,9 @@ void watchStopSignals(QObject* owner)
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-// Standard output, with one progress line rewritten in place when it is a terminal.
+// Standard output, with one progress line rewritten in place when it is a
+// terminal. Whatever is written, no control character but the line break
+// reaches the screen: none can move the cursor, retitle or clear it.
 struct Console {
     bool liveShown = false;
 
@@ -84,7 +88,7 @@ struct Console {
     {
         endLive();
         std::fflush(stdout);
-        std::fputs(text.toLocal8Bit().constData(), to);
+        std::fputs(qlog::controlsShown(text, true).toLocal8Bit().constData(), to);
         std::fputc('\n', to);
         std::fflush(to);
     }
@@ -92,7 +96,7 @@ struct Console {
     {
         endLive();
         if (!text.isEmpty()) {
-            std::fputs(text.toLocal8Bit().constData(), stdout);
+            std::fputs(qlog::controlsShown(text, false).toLocal8Bit().constData(), stdout);
             liveShown = true;
         }
         std::fflush(stdout);

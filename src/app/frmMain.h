@@ -89,6 +89,8 @@ public:
     // ---- log ----
     void InitLogging();
     void WriteLog(int level, const QString& text);
+    // The same line with what the terminal sent after the text, shown printable.
+    void WriteLog(int level, const QString& text, const QString& said);
     void CloseLogging();
     QString GetLogFileName() const;
     QString TraceOut(const QByteArray& bytes, int length);
@@ -392,6 +394,8 @@ private:
     void sendTelnet(const QByteArray& line, bool secret = false);
     void noteShellLeftOut();
     void logPiece(const QString& prefix, const QByteArray& piece, int level = qlog::LOG_DET);
+    // Text the shell sent, for a log line: the password masked, the first length bytes printable.
+    static QString shellShown(const QString& text, int length);
     void logShell(int level, const QString& line);
     void armPicWatchdog();
     // One step of a telnet phase: the line sent, the state it waits in, the
@@ -506,6 +510,7 @@ private:
     // The PIC dialogue: what the current step has received, whether the
     // shell is still listened to, and what became of the descriptor.
     pic::ShellText picShell_;
+    pic::EchoMask picEcho_;
     bool isPicShellListening_ = false;
     bool isPicAskingUser_ = false;
     bool isPicUploadClosing_ = false;

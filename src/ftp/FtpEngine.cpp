@@ -4,6 +4,7 @@
 
 #include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
+#include "log/LogFormat.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/InetFtp.h"
@@ -173,7 +174,8 @@ void frmMain::ftpCompleted()
         if (unloaded_)
             break;
         setStatusText(QStringLiteral("Downloading Satellite IP Modem software to PC..."));
-        WriteLog(qlog::LOG_DET, QStringLiteral("current executable: ") + strCurrentExecutable + QStringLiteral("**"));
+        WriteLog(qlog::LOG_DET, QStringLiteral("current executable: ") + qlog::fromTerminal(strCurrentExecutable) +
+                                    QStringLiteral("**"));
         WriteLog(qlog::LOG_DET, QStringLiteral("current SoftwareFile : ") +
                         ftp::quoted(strBackupDir + QStringLiteral("/qorax_") + strCurrentVersion + QStringLiteral(".bin")));
         UPG_HandleSwBackupAndProceed();

@@ -67,9 +67,9 @@ BinFileList parseBinFileList(const QString& rawListing)
             continue;
         if (isExecutable(line)) {
             r.entries << txt::trimBlanks(line);
-            r.log.append({LOG_DET, QStringLiteral("Bin File :") + r.entries.last()});
+            r.log.append({LOG_DET, QStringLiteral("Bin File :"), r.entries.last()});
         } else {
-            r.log.append({LOG_DET, QStringLiteral("Skip File :") + line});
+            r.log.append({LOG_DET, QStringLiteral("Skip File :"), line});
         }
     }
     if (r.entries.isEmpty())

@@ -20,7 +20,7 @@ bool frmMain::UPG_CheckRetrievedImage()
     const ftp::ImageCheck check = ftp::checkImage(readable ? content : QByteArray());
     strCurrentExecutable = check.executable;
     isImageValid = check.valid;
-    WriteLog(qlog::LOG_DET, QStringLiteral("Image file content:") + strCurrentExecutable);
+    WriteLog(qlog::LOG_DET, QStringLiteral("Image file content:"), strCurrentExecutable);
     return isImageValid;
 }
 

@@ -5,6 +5,7 @@
 #include "app/TextUtil.h"
 #include "ftp/BackupRecord.h"
 #include "ftp/FtpLogic.h"
+#include "log/LogFormat.h"
 #include "platform/EventPump.h"
 #include "platform/Files.h"
 #include "platform/InetFtp.h"
@@ -129,8 +130,8 @@ QStringList frmMain::Util_getBinFileList()
         WriteLog(qlog::LOG_INF, QStringLiteral("Missing bin file on terminal!!!"));
     QString listing;
     for (;;) {
-        WriteLog(qlog::LOG_DET, QStringLiteral("\r\nRaw Search Response: \r\n") + kRule + QStringLiteral("\r\n") + chunk +
-                        QStringLiteral("\r\n") + kRule);
+        WriteLog(qlog::LOG_DET, QStringLiteral("\r\nRaw Search Response: \r\n") + kRule + QStringLiteral("\r\n") +
+                                    qlog::fromTerminal(chunk) + QStringLiteral("\r\n") + kRule);
         listing += chunk;
         chunk = inetFTP->getChunk(1024);
         EventPump::doEvents();
@@ -138,8 +139,8 @@ QStringList frmMain::Util_getBinFileList()
             break;
     }
     const ftp::BinFileList files = ftp::parseBinFileList(listing);
-    WriteLog(qlog::LOG_INF, QStringLiteral("\r\nFile List: \r\n") + kRule + QStringLiteral("\r\n") + files.listing +
-                    QStringLiteral("\r\n") + kRule);
+    WriteLog(qlog::LOG_INF, QStringLiteral("\r\nFile List: \r\n") + kRule + QStringLiteral("\r\n") +
+                                qlog::fromTerminal(files.listing) + QStringLiteral("\r\n") + kRule);
     writeLogLines(files.log);
     return files.entries;
 }
@@ -157,7 +158,8 @@ void frmMain::UPG_ReadBinFileList()
 void frmMain::UPG_HandleOldBinDeletions()
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> UPG_HandleOldBinDeletions()"));
-    WriteLog(qlog::LOG_INF, QStringLiteral("Current running release: ") + strCurrentExecutable + QStringLiteral("**"));
+    WriteLog(qlog::LOG_INF, QStringLiteral("Current running release: ") + qlog::fromTerminal(strCurrentExecutable) +
+                                QStringLiteral("**"));
     setStatusText(QStringLiteral("Cleaning Up Flash Memory..."));
 
     const QString keep = isImageValid ? strCurrentExecutable : QStringLiteral("qorax.bin");
@@ -165,25 +167,26 @@ void frmMain::UPG_HandleOldBinDeletions()
     for (const ftp::Deletion& d : ftp::planDeletions(binFilesOnTerminal, keep)) {
         if (unloaded_)
             return;
-        WriteLog(qlog::LOG_DET, QStringLiteral("**") + d.entry + QStringLiteral("**"));
+        const QString entry = qlog::fromTerminal(d.entry);
+        WriteLog(qlog::LOG_DET, QStringLiteral("**") + entry + QStringLiteral("**"));
         switch (d.action) {
         case ftp::Deletion::Keep:
-            WriteLog(qlog::LOG_VRB, QStringLiteral("Skip deleting this file: ") + d.entry);
+            WriteLog(qlog::LOG_VRB, QStringLiteral("Skip deleting this file: ") + entry);
             break;
         case ftp::Deletion::SkipBlank:
             break;
         case ftp::Deletion::RefuseOddName:
-            WriteLog(qlog::LOG_ERR, QStringLiteral("Not deleting a file whose name cannot be passed on safely: ") + d.entry);
+            WriteLog(qlog::LOG_ERR, QStringLiteral("Not deleting a file whose name cannot be passed on safely: ") + entry);
             break;
         case ftp::Deletion::Delete:
             if (d.entry == runningName && isImageValid) {
                 // The descriptor names another executable, so this one cannot be
                 // backed up: deleting it would lose the version that runs now.
-                WriteLog(qlog::LOG_ERR, QStringLiteral("Skip deleting this file: ") + d.entry +
+                WriteLog(qlog::LOG_ERR, QStringLiteral("Skip deleting this file: ") + entry +
                                 QStringLiteral(" (the running version, not named by image.txt)"));
                 break;
             }
-            setFtpState(ftp::DELETE_OLD_BIN_FILE, QStringLiteral(" >> ") + d.entry);
+            setFtpState(ftp::DELETE_OLD_BIN_FILE, QStringLiteral(" >> ") + entry);
             issueFtp(QStringLiteral("Delete ") + ftp::deleteArgument(d.entry));
             while (ftpExecuting() && !unloaded_)
                 EventPump::waitForEvents();
@@ -201,7 +204,7 @@ void frmMain::UPG_HandleSwBackupAndProceed()
         found = findInFolder(strBackupDir, QStringLiteral("qorax_") + strCurrentVersion + QStringLiteral(".bin"));
         WriteLog(qlog::LOG_DET, QStringLiteral("No Image file, check default: ") + found);
     } else {
-        WriteLog(qlog::LOG_DET, QStringLiteral("(Image) Current executable file is ") + strCurrentExecutable);
+        WriteLog(qlog::LOG_DET, QStringLiteral("(Image) Current executable file is "), strCurrentExecutable);
         found = findInFolder(strBackupDir, ftp::safeFileName(strCurrentExecutable));
     }
     UPG_CleanupFolder4Backup(found);
@@ -285,8 +288,8 @@ void frmMain::UPG_GetCurrentQoraxBintoPc()
                       QLatin1Char(' ') + target;
         } else {
             WriteLog(qlog::LOG_ERR, QStringLiteral("Error: FTP backup not possible because constructedBinName (") + constructedBinName +
-                            QStringLiteral(") <> strCurrentExecutable (") + strCurrentExecutable + QStringLiteral(")"));
-            lastBackup_.why = QStringLiteral("image.txt names ") + strCurrentExecutable +
+                            QStringLiteral(") <> strCurrentExecutable (") + qlog::fromTerminal(strCurrentExecutable) + QStringLiteral(")"));
+            lastBackup_.why = QStringLiteral("image.txt names ") + qlog::fromTerminal(strCurrentExecutable) +
                               QStringLiteral(", not the running version's file");
             // Nothing to fetch under a name the upgrader can restore: go on
             // with the upload instead of waiting for the watchdog.

@@ -90,6 +90,8 @@ void frmMain::fetchTerminalLog(const QString& local)
     isFtpDone = false;
     tmrFTPReq->enable();
     inetFTP->setDownloadLimit(ftp::kMaxLogDownload);
+    // The terminal's own record of its configuration and traffic: the user's alone.
+    inetFTP->setPrivateDownload();
     issueFtp(QStringLiteral("GET /ram0/syslog.log ") + ftp::quoted(local));
     WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(ftp::GET_LOG_CMD));
 

@@ -12,6 +12,7 @@ enum LogLevel : int { LOG_ERR = 0, LOG_INF = 1, LOG_VRB = 2, LOG_DET = 3 };
 struct LogEntry {
     int level = LOG_INF;
     QString text;
+    QString said = {};  // what the terminal sent, after the text: shown printable
 
     bool operator==(const LogEntry&) const = default;
 };

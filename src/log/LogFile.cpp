@@ -1,6 +1,9 @@
 // The per-run log file: opened and closed for every line so that another
 // program can read it while the upgrader runs. Logging never stops the
 // program: a folder or file that cannot be written is skipped silently.
+// The file is the user's alone (0600): it holds the terminal's address,
+// serial number, versions and shell output, and the package folder it lies
+// in is often readable by others; the user shares it when they choose to.
 #include "app/frmMain.h"
 
 #include "log/LogFormat.h"
@@ -32,7 +35,7 @@ void frmMain::InitLogging()
     for (int run = 1; run <= kMaxRunsPerSecond; ++run) {
         strLogFileName = qlog::logFileName(now, run);
         strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
-        if (Files::createNew(strLogFilePath, start) != Files::NewFile::Exists)
+        if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly) != Files::NewFile::Exists)
             break;
     }
 }
@@ -44,18 +47,23 @@ QString frmMain::GetLogFileName() const
 
 void frmMain::WriteLog(int level, const QString& text)
 {
+    WriteLog(level, text, QString());
+}
+
+void frmMain::WriteLog(int level, const QString& text, const QString& said)
+{
     // After the closing block the program has ended; nothing more belongs in the file.
     if (unloaded_)
         return;
     if (strLogDir.isEmpty()) {
         if (level <= logLevel)
-            earlyLog_ += qlog::formatLine(QTime::currentTime(), level, text);
+            earlyLog_ += qlog::formatLine(QTime::currentTime(), level, text, said);
         return;
     }
     strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
     if (level > logLevel)
         return;
-    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text));
+    Files::append(strLogFilePath, qlog::formatLine(QTime::currentTime(), level, text, said), Files::kOwnerOnly);
 }
 
 void frmMain::CloseLogging()
@@ -63,7 +71,7 @@ void frmMain::CloseLogging()
     if (strLogDir.isEmpty())
         return;
     strLogFilePath = qlog::logFilePath(strLogDir, strLogFileName);
-    Files::append(strLogFilePath, qlog::closingBlock(QDateTime::currentDateTime()));
+    Files::append(strLogFilePath, qlog::closingBlock(QDateTime::currentDateTime()), Files::kOwnerOnly);
 }
 
 QString frmMain::Util_PrintableBytes(const QByteArray& bytes, int length)
@@ -80,5 +88,5 @@ QString frmMain::TraceOut(const QByteArray& bytes, int length)
 void frmMain::writeLogLines(const qlog::LogLines& lines)
 {
     for (const qlog::LogEntry& e : lines)
-        WriteLog(e.level, e.text);
+        WriteLog(e.level, e.text, e.said);
 }

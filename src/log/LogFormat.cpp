@@ -7,6 +7,16 @@ namespace qlog {
 namespace {
 const QString kRule = QString(79, QLatin1Char('*'));
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+
+void appendCode(QString& out, char32_t code)
+{
+    out.append(QStringLiteral(" /x") + QString::number(quint32(code), 16).toUpper() + QLatin1Char(' '));
+}
+
+bool isPrintableAscii(char16_t code)
+{
+    return code >= 32 && code <= 126;
+}
 }  // namespace
 
 QString levelTag(int level)
@@ -25,10 +35,26 @@ QString levelTag(int level)
     }
 }
 
-QByteArray formatLine(const QTime& time, int level, const QString& text)
+QByteArray formatLine(const QTime& time, int level, const QString& text, const QString& said)
 {
+    QString body;
+    body.reserve(text.size() + said.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t code = text.at(i).unicode();
+        if (code == u'\r' && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+            body.append(QLatin1String("\r\n"));
+            ++i;
+        } else if (isPrintableAscii(code) || code == u'\t') {
+            body.append(QChar(code));
+        } else {
+            appendCode(body, code);
+        }
+    }
+    body += fromTerminal(said);
+    // A line that begins like "[12:00:00] INF:" would pass for an entry of its own.
+    body.replace(QLatin1String("\r\n["), QLatin1String("\r\n /x5B "));
     const QString line = QLatin1Char('[') + time.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] ") +
-                         levelTag(level) + QLatin1Char('\t') + text;
+                         levelTag(level) + QLatin1Char('\t') + body;
     return line.toLatin1() + kCrLf;
 }
 
@@ -74,6 +100,45 @@ QString printableBytes(const QByteArray& bytes, int length)
             out.append(QLatin1Char(static_cast<char>(code)));
         else
             out.append(QStringLiteral(" /x") + QString::number(code, 16).toUpper() + QLatin1Char(' '));
+    }
+    return out;
+}
+
+QString fromTerminal(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isPrintableAscii(c.unicode()))
+            out.append(c);
+        else
+            appendCode(out, c.unicode());
+    }
+    return out;
+}
+
+QString controlsShown(const QString& text, bool lineBreaks)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            const char32_t code = QChar::surrogateToUcs4(c, text.at(i + 1));
+            if (QChar::category(code) == QChar::Other_Format)
+                appendCode(out, code);
+            else
+                out.append(text.mid(i, 2));
+            ++i;
+            continue;
+        }
+        const QChar::Category kind = c.category();
+        const bool hidden = kind == QChar::Other_Control || kind == QChar::Other_Format || kind == QChar::Other_Surrogate ||
+                            kind == QChar::Separator_Line || kind == QChar::Separator_Paragraph;
+        if (hidden && !(lineBreaks && c == QLatin1Char('\n')))
+            appendCode(out, c.unicode());
+        else
+            out.append(c);
     }
     return out;
 }

@@ -153,20 +153,20 @@ bool writeAll(const QString& path, const QByteArray& bytes, QString* error)
     return true;
 }
 
-bool append(const QString& path, const QByteArray& bytes)
+bool append(const QString& path, const QByteArray& bytes, QFileDevice::Permissions created)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append, created))
         return false;
     const bool ok = f.write(bytes) == bytes.size();
     f.close();
     return ok && f.error() == QFile::NoError;
 }
 
-NewFile createNew(const QString& path, const QByteArray& bytes)
+NewFile createNew(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
         return QFileInfo::exists(path) ? NewFile::Exists : NewFile::Failed;
     const bool ok = f.write(bytes) == bytes.size();
     f.close();

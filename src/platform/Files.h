@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 
@@ -33,12 +34,17 @@ QByteArray readAll(const QString& path, bool* ok = nullptr);
 std::optional<QByteArray> readTail(const QString& path, qint64 len, QString* error = nullptr);
 // Creates or replaces the file with the bytes; on failure *error says why.
 bool writeAll(const QString& path, const QByteArray& bytes, QString* error = nullptr);
-// Appends, creating the file when missing.
-bool append(const QString& path, const QByteArray& bytes);
+// Read and write for the owner alone: for files that hold the terminal's details.
+inline constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Appends, creating the file when missing with these permissions (the umask
+// may narrow them, never widen them).
+bool append(const QString& path, const QByteArray& bytes, QFileDevice::Permissions created);
 enum class NewFile { Created, Exists, Failed };
 // Creates the file with the bytes only when no file of that name exists, in
-// one step, so two writers never end up in the same file.
-NewFile createNew(const QString& path, const QByteArray& bytes);
+// one step, so two writers never end up in the same file; with these
+// permissions (the umask may narrow them, never widen them).
+NewFile createNew(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions);
 
 // The current folder with the separator appended, as the program's home.
 // Not trimmed: on this platform a blank may end a folder name.

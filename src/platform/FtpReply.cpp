@@ -1,8 +1,16 @@
 #include "platform/FtpReply.h"
 
+#include "log/LogFormat.h"
+
 #include <QRegularExpression>
 
 namespace {
+
+// A reply's text reaches boxes and the log: each line of it printable.
+QString shownLine(const QByteArray& line)
+{
+    return qlog::fromTerminal(QString::fromUtf8(line));
+}
 
 bool isDigit(char c)
 {
@@ -62,13 +70,14 @@ void FtpReplyParser::takeLine()
     char sep = 0;
     const int code = replyCode(line, &sep);
     if (multiCode_ != 0) {
-        if (multiText_.size() + line.size() + 2 <= kMaxText) {
-            multiText_.append("\r\n");
-            multiText_.append(line);
+        const QString shown = shownLine(line);
+        if (multiText_.size() + shown.size() + 2 <= kMaxText) {
+            multiText_.append(QLatin1String("\r\n"));
+            multiText_.append(shown);
         }
         // Only "ddd " with the opening code ends it; inner lines may look like replies.
         if (code == multiCode_ && sep == ' ') {
-            ready_.push_back({multiCode_, QString::fromUtf8(multiText_)});
+            ready_.push_back({multiCode_, multiText_});
             multiCode_ = 0;
             multiText_.clear();
             replyEnded();
@@ -81,10 +90,10 @@ void FtpReplyParser::takeLine()
     }
     if (sep == '-') {
         multiCode_ = code;
-        multiText_ = line;
+        multiText_ = shownLine(line);
         return;
     }
-    ready_.push_back({code, QString::fromUtf8(line)});
+    ready_.push_back({code, shownLine(line)});
     replyEnded();
 }
 

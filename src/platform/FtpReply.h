@@ -9,7 +9,8 @@
 // One complete FTP reply: its three-digit code and every line of it.
 struct FtpReply {
     int code = 0;
-    // The lines of the reply joined by CR LF, without the last line end.
+    // The lines of the reply joined by CR LF, without the last line end; in
+    // each line every character outside 32..126 as qlog::fromTerminal shows it.
     QString text;
 
     bool preliminary() const { return code >= 100 && code < 200; }
@@ -50,7 +51,7 @@ private:
     QByteArray line_;
     bool lineCut_ = false;
     int multiCode_ = 0;
-    QByteArray multiText_;
+    QString multiText_;
     std::deque<FtpReply> ready_;
     int ignoredLines_ = 0;
     // Since the last complete reply.

@@ -1,6 +1,7 @@
 #include "platform/InetFtp.h"
 
 #include "log/LogFormat.h"
+#include "platform/Files.h"
 #include "platform/Settings.h"
 
 #include <QDir>
@@ -245,6 +246,8 @@ bool InetFtp::execute(const QString& operation)
     downloadLimit_ = -1;
     opMeasured_ = op_.kind == FtpOperation::Put || (op_.kind == FtpOperation::Get && measureDownload_);
     measureDownload_ = false;
+    opPrivateDownload_ = op_.kind == FtpOperation::Get && privateDownload_;
+    privateDownload_ = false;
     downloaded_ = 0;
     uploaded_ = 0;
     transferTotal_ = 0;
@@ -322,7 +325,10 @@ bool InetFtp::prepareLocalFile()
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name = partialDownloadName(downloadTarget_, QRandomGenerator::global()->generate());
         auto file = std::make_unique<QFile>(name);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        // Private from its first byte: created for the owner alone, whatever the umask.
+        const bool opened = opPrivateDownload_ ? file->open(QIODevice::WriteOnly | QIODevice::NewOnly, Files::kOwnerOnly)
+                                               : file->open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (opened) {
             download_ = std::move(file);
             return true;
         }

@@ -116,6 +116,8 @@ public:
     // The next GET is measured against the server's size before it replaces
     // its target (a copy that must be whole). Applies to one GET.
     void setMeasureDownload(bool measure) { measureDownload_ = measure; }
+    // The next GET writes a file for its owner alone (0600), from its first byte.
+    void setPrivateDownload() { privateDownload_ = true; }
 
     // Starts one operation. False, and nothing happens, while an operation
     // runs or when the text is not understood.
@@ -272,6 +274,8 @@ private:
     qint64 opDownloadLimit_ = -1;
     bool measureDownload_ = false;
     bool opMeasured_ = false;
+    bool privateDownload_ = false;
+    bool opPrivateDownload_ = false;
     qint64 downloaded_ = 0;
     qint64 uploaded_ = 0;
     qint64 transferTotal_ = 0;

@@ -91,7 +91,7 @@ void frmMain::Util_GrabTermPICVersion(const QString& responseText, bool fromVers
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> Util_GrabTermPICVersion()"));
     const QString version = pic::terminalVersion(responseText, fromVersionText);
     txtTermPICVersion->setText(version);
-    WriteLog(qlog::LOG_INF, QStringLiteral("PIC Version: ") + version);
+    WriteLog(qlog::LOG_INF, QStringLiteral("PIC Version: "), version);
 }
 
 void frmMain::cmdPicUpgradeMenu_Click()
@@ -188,6 +188,7 @@ void frmMain::openTelnet(const QString& host)
 {
     telnetShell->close();
     noteShellLeftOut();
+    picEcho_.reset();
     isPicShellListening_ = true;
     telnetShell->remoteHost = host;
     telnetShell->remotePort = Settings::get().telnetPort;

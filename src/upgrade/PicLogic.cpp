@@ -3,7 +3,9 @@
 #include "app/UpgraderState.h"
 #include "ftp/FtpLogic.h"
 #include "ident/VersionText.h"
+#include "log/LogFormat.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace pic {
@@ -23,6 +25,8 @@ QByteArray line(const QByteArray& text)
 {
     return text + "\r\n";
 }
+
+const QByteArray kPassword = QByteArrayLiteral("skywardly");
 
 }  // namespace
 
@@ -58,7 +62,7 @@ QString terminalVersion(const QString& text, bool fromVersionText)
 
 namespace cmd {
 QByteArray userName() { return line("qorauser"); }
-QByteArray password() { return line("skywardly"); }
+QByteArray password() { return line(kPassword); }
 QByteArray changeDirectory() { return line("cd \"/tffs0/\""); }
 QByteArray batteryQuery() { return line("pic_data_show"); }
 QByteArray showDescriptor() { return line("copy \"image.txt\""); }
@@ -213,6 +217,22 @@ bool ShellText::mayLog(qint64 lineBytes)
     return true;
 }
 
+QByteArray masked(QByteArray text)
+{
+    return text.replace(kPassword, "********");
+}
+
+QByteArray EchoMask::pass(const QByteArray& piece)
+{
+    QByteArray text = masked(held_ + piece);
+    qsizetype wait = std::min(kPassword.size() - 1, text.size());
+    while (wait > 0 && !text.endsWith(kPassword.left(wait)))
+        --wait;
+    held_ = text.right(wait);
+    text.chop(wait);
+    return text;
+}
+
 qint64 ShellText::restart()
 {
     text_.clear();
@@ -227,6 +247,7 @@ Verdict judge(Reflash reflash, bool bootRom, bool backupLeft, const QString& rep
 {
     Verdict v;
     const QString expected = QString(fileVersion).replace(QLatin1Char('_'), QLatin1Char('.'));
+    const QString reported = qlog::fromTerminal(reportedPic);
     if (reportedPic.isNull()) {
         v.status = QStringLiteral("PIC Upgrade outcome unknown: Satellite IP Modem not answering.");
         v.logLine = QStringLiteral("The Satellite IP Modem did not answer after the PIC Upgrade: whether its PIC was "
@@ -257,8 +278,8 @@ Verdict judge(Reflash reflash, bool bootRom, bool backupLeft, const QString& rep
         v.status = QStringLiteral("PIC Upgrade Successful.  Software version retrieved!");
         v.logLine = QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!");
     } else {
-        v.status = QStringLiteral("PIC Upgrade Failed !  The PIC reports version ") + reportedPic + QLatin1Char('.');
-        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem reports PIC version ") + reportedPic +
+        v.status = QStringLiteral("PIC Upgrade Failed !  The PIC reports version ") + reported + QLatin1Char('.');
+        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem reports PIC version ") + reported +
                     QStringLiteral(" after the reflash; the PIC file holds ") + expected + QLatin1Char('.');
         v.box = v.logLine + QStringLiteral("\r\nPIC firmware has not been Upgraded.\r\nPlease refer to the Help menu if needed.");
     }

@@ -121,6 +121,22 @@ private:
 // yet; anything else ends the reflash's dialogue.
 enum class QuietReflash { Wait, Done, Failed };
 QuietReflash quietReflash(const QString& text);
+// The shell's output with every echo of the password masked.
+QByteArray masked(QByteArray text);
+
+// The shell's output as the log may show it, piece by piece: the password
+// masked also when its echo arrives split across pieces, for the end of a
+// piece that may begin the password waits for the next one.
+class EchoMask {
+public:
+    // What of this piece (and of what waited) may be logged now.
+    QByteArray pass(const QByteArray& piece);
+    // A new session: what waited is dropped, as it may be a piece of the password.
+    void reset() { held_.clear(); }
+
+private:
+    QByteArray held_;
+};
 
 // How a PIC upgrade ended, judged when the terminal's versions are read back.
 enum class Reflash { NotRun, Done, Failed, Skipped };

@@ -73,10 +73,15 @@ void frmMain::noteShellLeftOut()
 
 void frmMain::logPiece(const QString& prefix, const QByteArray& piece, int level)
 {
-    // A shell that echoes the password late must not put it in the log either.
-    QByteArray shown = piece;
-    shown.replace(pic::cmd::password().trimmed(), "********");
+    // A shell may echo the password, at once, late or in pieces.
+    const QByteArray shown = picEcho_.pass(piece);
     logShell(level, prefix + Util_PrintableBytes(shown, int(shown.size())));
+}
+
+QString frmMain::shellShown(const QString& text, int length)
+{
+    const QByteArray shown = pic::masked(text.toLatin1());
+    return Util_PrintableBytes(shown, length);
 }
 
 // A line written for each piece of the shell's output: within the step's share of the log.
@@ -101,11 +106,7 @@ void frmMain::telnetPiece(const QByteArray& piece)
         WriteLog(qlog::LOG_DET, QStringLiteral("telnetShell_DataArrival()"));
         WriteLog(qlog::LOG_INF, QStringLiteral(" ----------- STATE: ") + Util_PicUpgStateName(state));
     }
-    // The shell may echo the password: what answers it is counted, not shown.
-    if (state == PIC_UPG_STATE_PREP_PASSWD_SENT || state == PIC_UPG_STATE_PASSWD_SENT)
-        logShell(qlog::LOG_DET, pic::pieceLogPrefix(state) + QStringLiteral("%1 bytes").arg(piece.size()));
-    else
-        logPiece(pic::pieceLogPrefix(state), piece);
+    logPiece(pic::pieceLogPrefix(state), piece);
     picStepOn(state, picShell_.text());
 }
 
@@ -285,7 +286,7 @@ void frmMain::picLogin(const QString& text)
                 QStringLiteral("Connecting..."));
     } else if (pic::hasShellPrompt(text)) {
         tmrTelnetConnect->disable();
-        WriteLog(qlog::LOG_INF, QStringLiteral("Connect outcome:") + Util_PrintableBytes(text.toLatin1(), 200));
+        WriteLog(qlog::LOG_INF, QStringLiteral("Connect outcome:") + shellShown(text, 200));
         // Without a login the reflash phase still looks for the backup before it touches anything.
         if (prep)
             picStep(pic::cmd::changeDirectory(), PIC_UPG_STATE_PREP_LOGGEDIN, QStringLiteral("Connected"));
@@ -302,8 +303,7 @@ void frmMain::picPrepBattery(const QString& text, const pic::Answer& answer)
     SetMouseCursor(1);
     const pic::Battery verdict = pic::batteryVerdict(text);
     if (verdict == pic::Battery::Present) {
-        WriteLog(qlog::LOG_DET, QStringLiteral("PIC UPGRADE FAILURE (BATT_PRESENT): ") +
-                                    Util_PrintableBytes(text.toLatin1(), 200));
+        WriteLog(qlog::LOG_DET, QStringLiteral("PIC UPGRADE FAILURE (BATT_PRESENT): ") + shellShown(text, 200));
         picAttemptEnds(QStringLiteral("PIC Upgrade not done: battery present"));
         setStatusText(QStringLiteral("Battery Present.  PIC Upgrade prevented."));
         msgBox(kBatteryRemoved + QStringLiteral("Remove the Battery and retry the PIC Upgrade.\r\nAlso refer to the Help "
@@ -317,7 +317,7 @@ void frmMain::picPrepBattery(const QString& text, const pic::Answer& answer)
         return;
     }
     if (verdict == pic::Battery::Absent) {
-        WriteLog(qlog::LOG_DET, QStringLiteral("cd outcome: ") + Util_PrintableBytes(answer.value.toLatin1(), 80));
+        WriteLog(qlog::LOG_DET, QStringLiteral("cd outcome: ") + shellShown(answer.value, 80));
         picStep(pic::cmd::showDescriptor(), PIC_UPG_STATE_PREP_CHK_IMG, QStringLiteral("Continuing with PIC Upgrade."));
         return;
     }
@@ -433,7 +433,7 @@ void frmMain::picReflashBattery(const QString& text, const pic::Answer& answer)
     // Counted per whole answer; the query goes again until one has a verdict.
     ++picDataAnswers;
     WriteLog(qlog::LOG_DET, QStringLiteral("[") + QString::number(picDataAnswers) + QStringLiteral("] <<display pic-data: ") +
-                                Util_PrintableBytes(answer.output.toLatin1(), 200));
+                                shellShown(answer.output, 200));
     if (picDataAnswers <= kMaxPicDataAnswers) {
         sendTelnet(pic::cmd::batteryQuery());
         return;

@@ -1,6 +1,7 @@
 #include "upgrade/Verdict.h"
 
 #include "ident/VersionText.h"
+#include "log/LogFormat.h"
 
 namespace verdict {
 
@@ -10,21 +11,31 @@ const QString kBootRom = QStringLiteral("the terminal runs its Boot ROM (BOOTROM
 const QString kUnknown = QStringLiteral("UNKNOWN");
 const QString kNotRead = QStringLiteral("its version could not be read back");
 
+// The versions as the terminal reported them go into boxes, the log and the
+// front end: printable, once judged.
+Item shown(Item i)
+{
+    i.before = qlog::fromTerminal(i.before);
+    i.after = qlog::fromTerminal(i.after);
+    i.why = qlog::fromTerminal(i.why);
+    return i;
+}
+
 }  // namespace
 
 Item software(const QString& before, const QString& after, const QString& expected, bool bootRom)
 {
-    Item i{QStringLiteral("software"), before, after, expected};
+    Item i{QStringLiteral("software"), before, after, expected, false, {}};
     i.took = !bootRom && !expected.isEmpty() && after == expected;
     i.why = bootRom ? kBootRom : after == kUnknown ? kNotRead : QStringLiteral("the terminal runs ") + after;
-    return i;
+    return shown(i);
 }
 
 Item antenna(const QString& before, const QString& atbShown, const QString& hpaShown, const AntennaFiles& files,
              bool bootRom)
 {
-    Item i{QStringLiteral("antenna"), before,
-           QStringLiteral("ATB ") + atbShown + QStringLiteral(", HPA ") + hpaShown};
+    Item i{QStringLiteral("antenna"), before, QStringLiteral("ATB ") + atbShown + QStringLiteral(", HPA ") + hpaShown,
+           {}, false, {}};
     QStringList expected;
     bool took = !bootRom;
     if (!files.atb.isEmpty()) {
@@ -44,16 +55,16 @@ Item antenna(const QString& before, const QString& atbShown, const QString& hpaS
     i.why = bootRom ? kBootRom
                     : atbShown == kUnknown && hpaShown == kUnknown ? kNotRead
                                                                    : QStringLiteral("the antenna reports ") + i.after;
-    return i;
+    return shown(i);
 }
 
 Item pic(const QString& before, const QString& after, const QString& expected, bool bootRom)
 {
-    Item i{QStringLiteral("PIC"), before, after, expected};
+    Item i{QStringLiteral("PIC"), before, after, expected, false, {}};
     // A PIC that reports the file's version from a Boot ROM has not finished the upgrade.
     i.took = !bootRom && ident::sameVersion(after, expected);
     i.why = bootRom ? kBootRom : after == kUnknown ? kNotRead : QStringLiteral("the PIC reports ") + after;
-    return i;
+    return shown(i);
 }
 
 Summary summarize(const QString& action, const QList<Item>& items)

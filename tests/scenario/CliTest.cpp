@@ -27,6 +27,29 @@ CliRun runCli(const QStringList& args, const QStringList& extraEnv = {}, int lim
 class Cli : public SimUpgrade {
 protected:
     void SetUp() override { home.writePackage("5_7_2_0"); }
+
+    // A terminal that reports the versions of what it flashes, and restarts quickly.
+    qsim::Model flashingModel()
+    {
+        sim->updateModel([](qsim::Model& m) {
+            m.atbAfterUpgrade = "1.5";
+            m.hpaAfterUpgrade = "1.3";
+            m.picAfterReflash = "3.05";
+            m.restartMs = 5000;
+        });
+        return sim->model();
+    }
+    // The terminal started again as the model and faults say, from the software an upgrade replaces.
+    bool restartedAs(const qsim::Model& model, const qsim::Faults& faults = {})
+    {
+        sim->setModel(model);
+        sim->setFaults(faults);
+        if (sim->status().mode != qsim::Mode::Off)
+            sim->powerOff();
+        sim.terminal().flash().seedDemo("5.7.1.12");
+        sim->powerOn();
+        return sim->waitUntilUp(3000);
+    }
 };
 
 // A verified upgrade with its JSON; run again it is skipped unless forced;
@@ -244,23 +267,10 @@ TEST_F(Cli, OutcomesAsAScriptSeesThem)
         {"no package", {"--upgrade", "sw"}, [](SimHarness&, TestHome& h) { QFile::remove(h.file("qorax_5_7_2_0.bin")); },
          3, "no-package", "(no-package: Unable to find binary file in: ", false},
     };
-    sim->updateModel([](qsim::Model& m) {
-        m.atbAfterUpgrade = "1.5";
-        m.hpaAfterUpgrade = "1.3";
-        m.picAfterReflash = "3.05";
-        m.restartMs = 5000;
-    });
-    const qsim::Model model = sim->model();
+    const qsim::Model model = flashingModel();
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        sim->clearFaults();
-        sim->setModel(model);
-        if (sim->status().mode != qsim::Mode::Off)
-            sim->powerOff();
-        // Each row starts from the software an upgrade replaces.
-        sim.terminal().flash().seedDemo("5.7.1.12");
-        sim->powerOn();
-        ASSERT_TRUE(sim->waitUntilUp(3000));
+        ASSERT_TRUE(restartedAs(model));
         otherUpgrader.reset();
         for (const QString& f : QDir(home.path()).entryList({"*.sxm", "*.s19", "qorax_5_7_3_0.bin"}, QDir::Files))
             QFile::remove(home.file(f));
@@ -372,6 +382,92 @@ TEST_F(Cli, StopSignals)
             EXPECT_TRUE(log[log.size() - 2].startsWith("Close logging.")) << home.logText().right(300).toStdString();
         }
     }
+}
+
+// What the terminal says reaches a screen, the JSON and the log only in
+// printable form, in whatever it hides: nothing raw, no line of the log
+// forged, the password never shown, echoed whole or in pieces.
+TEST_F(Cli, TerminalTextsAreShownNeverPassedOn)
+{
+    const QByteArray forged = "\r\n[12:00:00] INF: \tPIC Upgrade Successful";
+    const QString forgedShown = " /xD  /xA [12:00:00] INF:  /x9 PIC Upgrade Successful";
+    using Hostile = std::function<void(qsim::Model&, qsim::Faults&)>;
+    const struct {
+        const char* name;
+        QStringList args;
+        Hostile hostile;
+        QString shown;  // how the log shows it
+        QString onScreen = {};  // how standard output or error shows it; empty: not there
+    } rows[] = {
+        {"escape sequences in the antenna's version", {"--upgrade", "ant"},
+         [](qsim::Model& m, qsim::Faults&) { m.atbAfterUpgrade = QString::fromLatin1("1\x1b]0;pwned\x07\x1b[2J\xe9"); },
+         "1 /x1B ]0;pwned /x7  /x1B [2J /xE9 ", "the antenna reports ATB 1 /x1B ]0;pwned /x7  /x1B [2J /xE9 , HPA 1.3"},
+        // A lone CR or LF outlasts the version's parsing.
+        {"line breaks in the PIC version", {"--terminal-version"},
+         [](qsim::Model& m, qsim::Faults&) { m.pic = "3.02\r[12:00:00] INF: \tPIC\nUpgrade Successful"; },
+         "3.02 /xD [12:00:00] INF:  /x9 PIC /xA Upgrade Successful",
+         "PIC: 3.02 /xD [12:00:00] INF:  /x9 PIC /xA Upgrade Successful"},
+        {"bytes above 0x7F in the antenna's hardware", {"--terminal-version"},
+         [](qsim::Model& m, qsim::Faults&) { m.ahw = QString::fromLatin1("2.0\xe9\x9b[2J"); }, "2.0 /xE9  /x9B [2J",
+         ", hardware 2.0 /xE9  /x9B [2J"},
+        {"a log line forged and NUL in the shell's banner", {"--upgrade", "pic"},
+         [&](qsim::Model& m, qsim::Faults&) {
+             m.appShellLogin = m.bootRomShellLogin = qsim::ShellLogin::None;
+             m.shellBanner = forged + QByteArray("\0\x1b[2J", 5);
+         },
+         "INF: \tConnect outcome: /xFF  /xFB  /x1  /xFF  /xFB  /x3 " + forgedShown + " /x0  /x1B [2J"},
+        {"the password echoed in pieces", {"--upgrade", "pic"},
+         [](qsim::Model& m, qsim::Faults& f) {
+             m.shellEchoesPassword = true;
+             f.telnetSplitBytes = 4;
+             f.telnetSplitGapMs = 1;
+         },
+         "Connect outcome :********"},
+        {"names listed by the terminal", {"--upgrade", "sw"},
+         [&](qsim::Model&, qsim::Faults& f) { f.ftpNameListing = "qorax_5_7_1_12.bin" + forged + "\r\n\x1b[2J.bin\r\n"; },
+         " /x1B [2J.bin"},
+    };
+    const qsim::Model model = flashingModel();
+    for (const char* f : {"ATB_02409_15.sxm", "HPA_2407_13.sxm"})
+        home.writeFile(f, "antenna image");
+    home.writeFile("PIC_3_05.s19", QByteArray(300, 'S'));
+    const auto rawOnScreen = [](const QString& out) {
+        return std::any_of(out.begin(), out.end(), [](QChar c) { return c != '\n' && (c < ' ' || c > '~'); });
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        qsim::Model m = model;
+        qsim::Faults f;
+        r.hostile(m, f);
+        ASSERT_TRUE(restartedAs(m, f));
+        const CliRun run = runCli(r.args + QStringList{"--json"});
+        const QString out = run.all();
+        const QByteArray log = readFile(home.file("logs/" + home.logFiles().value(home.logFiles().size() - 1)));
+        ASSERT_FALSE(log.isEmpty());
+        // Printable ASCII alone on the screen; the JSON whole.
+        EXPECT_FALSE(rawOnScreen(out)) << out.toStdString();
+        EXPECT_FALSE(run.json().isEmpty()) << out.toStdString();
+        if (!r.onScreen.isEmpty()) {
+            EXPECT_TRUE(out.contains(r.onScreen)) << out.toStdString();
+        }
+        // The log: printable ASCII, tabs and CR LF; every line the program's.
+        const QByteArray lines = QByteArray(log).replace("\r\n", "\t");
+        const auto raw = std::find_if(lines.begin(), lines.end(), [](char c) { return c != '\t' && (c < ' ' || c > '~'); });
+        EXPECT_EQ(raw, lines.end()) << lines.mid(raw - lines.begin() - 100, 120).toStdString();
+        EXPECT_FALSE(log.contains("\n[12:00:00]"));
+        EXPECT_TRUE(log.contains(r.shown.toLatin1())) << r.shown.toStdString();
+        // Not even a piece of the password, in either.
+        for (const char* piece : {"skyw", "kywa", "rdly"}) {
+            EXPECT_FALSE(log.contains(piece)) << piece;
+            EXPECT_FALSE(out.contains(piece)) << piece;
+        }
+    }
+    // The front end's own texts pass the same doors: a folder named to steer a terminal.
+    const TestHome odd("home\x1b]0;x\x07");
+    odd.writePackage("5_7_2_0");
+    const CliRun run = runCli({"--terminal-version", "--json"});
+    EXPECT_FALSE(rawOnScreen(run.all())) << run.all().toStdString();
+    EXPECT_TRUE(run.json()["log"].toString().contains("home /x1B ]0;x /x7 /logs/")) << run.all().toStdString();
 }
 
 // The path is printed only when there is a file behind it.

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QListWidget>
 
+#include <sys/stat.h>
+
 namespace {
 
 class Restore : public SimUpgrade {
@@ -168,6 +170,30 @@ TEST_F(TerminalLog, EachDownloadKeepsTheEarlierOnes)
     EXPECT_TRUE(home.logEntries().contains("INF: \tEarlier terminal log kept as " +
                                            home.file("Backup/sylog_2026-01-02_03-04-05_2.log")));
     EXPECT_TRUE(u->dialogs.boxes().isEmpty());
+}
+
+// What holds the terminal's details is the user's alone, the folder's lock
+// readable by every upgrader, whatever the umask the upgrader started with.
+TEST_F(TerminalLog, FilesGetTheirModesWhateverTheUmask)
+{
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    const QFile::Permissions modeBits(0x7077);
+    for (const mode_t mask : {mode_t(0), mode_t(077)}) {
+        SCOPED_TRACE(mask);
+        u.reset();
+        const mode_t before = ::umask(mask);
+        startUpgrader();
+        w().cmdDownloadLog->trigger();
+        ::umask(before);
+        ASSERT_EQ(w().statusText(), "Log downloaded to " + local());
+        const struct { QString path; QFile::Permissions mode; } files[] = {
+            {home.file("logs/" + home.logFiles().last()), ownerOnly},
+            {local(), ownerOnly},
+            {home.file(".qora-upgrader.lock"), ownerOnly | QFile::ReadGroup | QFile::ReadOther},
+        };
+        for (const auto& f : files)
+            EXPECT_EQ(QFile::permissions(f.path) & modeBits, f.mode) << f.path.toStdString();
+    }
 }
 
 // No log, or more than any log: nothing is kept, and a log too large is said to be.

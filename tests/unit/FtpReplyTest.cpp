@@ -24,8 +24,10 @@ TEST(FtpReplyParser, GivesCompleteRepliesInOrderWithinItsBounds)
          {"220-banner\r\n 220 indented\r\n221 other code\r\n220-still\r\n220 last\r\n", "200 next\r\n"},
          {"220 220-banner\r\n 220 indented\r\n221 other code\r\n220-still\r\n220 last", "200 200 next"}},
         {"garbage lines are dropped", {"hello\r\n99 x\r\n600 x\r\n12a b\r\n2000\r\n250 ok\r\n"}, {"250 250 ok"}},
-        {"CR inside a line stays", {"250 a\rb\r\n"}, {"250 250 a\rb"}},
-        {"utf-8 text", {"550 f\xc3\xbcr\r\n"}, {QString::fromUtf8("550 550 f\xc3\xbcr")}},
+        // The text goes to boxes and the log: printable, line by line.
+        {"CR inside a line", {"250 a\rb\r\n"}, {"250 250 a /xD b"}},
+        {"utf-8 text", {"550 f\xc3\xbcr\r\n"}, {"550 550 f /xFC r"}},
+        {"escape sequences", {"550-\x1b]0;x\x07\r\n550 \x1b[2J\r\n"}, {"550 550- /x1B ]0;x /x7 \r\n550  /x1B [2J"}},
         {"a long line is cut, the next reply still read", {"550 " + QByteArray(100 << 10, 'x'), "\r\n226 done\r\n"},
          {"550 550 " + QString(60, 'x'), "226 226 done"}},
         {"a reply of many lines, ended in time", {"211-a\r\n", QByteArray("211-b\r\n").repeated(900), "211 end\r\n"},

@@ -9,18 +9,23 @@ namespace {
 TEST(LogLine, FormatsTimeTagTabAndText)
 {
     const QTime t(14, 3, 25);
-    const struct { QTime time; int level; QString text; QByteArray expected; } rows[] = {
-        {t, 0, "Invalid Release Info response length.", "[14:03:25] ERR: \tInvalid Release Info response length.\r\n"},
-        {QTime(0, 0, 5), 1, "a", "[00:00:05] INF: \ta\r\n"},
+    const struct { QTime time; int level; QString text, said; QByteArray expected; } rows[] = {
+        {t, 0, "Invalid Release Info response length.", "", "[14:03:25] ERR: \tInvalid Release Info response length.\r\n"},
+        {QTime(0, 0, 5), 1, "a", "", "[00:00:05] INF: \ta\r\n"},
         // Level 4 has no tag: two tabs in a row.
-        {t, 4, "x", "[14:03:25] \t\tx\r\n"},
-        // A text holding CR LF gives two physical lines, the second bare.
-        {t, 2, "ZING Version Info:\r\nAppSW: 5.7.1.12", "[14:03:25] VRB: \tZING Version Info:\r\nAppSW: 5.7.1.12\r\n"},
-        // Terminal texts are single-byte; they must reach the file unchanged.
-        {t, 1, QString::fromLatin1("\xE9\xB0"), "[14:03:25] INF: \t\xE9\xB0\r\n"},
+        {t, 4, "x", "", "[14:03:25] \t\tx\r\n"},
+        // The program's CR LF gives two physical lines, the second bare; the
+        // terminal's stays on its line.
+        {t, 2, "ZING Version Info:\r\n", "AppSW: 5.7.1.12\r\nPIC: 3.02",
+         "[14:03:25] VRB: \tZING Version Info:\r\nAppSW: 5.7.1.12 /xD  /xA PIC: 3.02\r\n"},
+        // Nothing but printable ASCII, tabs and CR LF reaches the file.
+        {t, 1, QString::fromLatin1("\xE9\n\x1b"), QString::fromLatin1("\0\t\xB0", 3),
+         "[14:03:25] INF: \t /xE9  /xA  /x1B  /x0  /x9  /xB0 \r\n"},
+        // No line but the first may pass for an entry of its own.
+        {t, 1, "Raw:\r\n", "[12:00:00] INF: \tforged", "[14:03:25] INF: \tRaw:\r\n /x5B 12:00:00] INF:  /x9 forged\r\n"},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(qlog::formatLine(r.time, r.level, r.text), r.expected);
+        EXPECT_EQ(qlog::formatLine(r.time, r.level, r.text, r.said), r.expected);
 }
 
 TEST(LogFile, HeaderAndClosingBlocksAndTheFileName)
@@ -53,6 +58,22 @@ TEST(LogPrintableBytes, RendersControlBytesAsHexNeverPastTheEnd)
     };
     for (const auto& r : rows)
         EXPECT_EQ(qlog::printableBytes(r.bytes, r.length), r.expected) << r.bytes.toHex().toStdString() << " / " << r.length;
+}
+
+// The terminal's text whole, for the log; any text for a screen or the JSON
+// keeps its letters and (where asked) its line breaks, nothing that steers a terminal.
+TEST(LogTerminalText, CodesWhatCouldSteerATerminal)
+{
+    const struct { QString text, fromTerminal, onScreen; } rows[] = {
+        {"a\r\nb\x1b[2J", "a /xD  /xA b /x1B [2J", "a /xD \nb /x1B [2J"},
+        {QString::fromUtf8("\xc3\xa9\xc2\x85\xe2\x80\xae\xe6\x97\xa5\xf0\x9f\x98\x80\x7f"), " /xE9  /x85  /x202E  /x65E5  /xD83D  /xDE00  /x7F ",
+         QString::fromUtf8("\xc3\xa9 /x85  /x202E \xe6\x97\xa5\xf0\x9f\x98\x80 /x7F ")},
+        {QString(QChar(0xD800)) + "x", " /xD800 x", " /xD800 x"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(qlog::fromTerminal(r.text), r.fromTerminal);
+        EXPECT_EQ(qlog::controlsShown(r.text, true), r.onScreen);
+    }
 }
 
 // Box texts and addresses come from the program and the user, and may carry

@@ -113,6 +113,8 @@ TEST(PicVerdict, OnlyTheReadBackVersionCounts)
     const struct { F reflash; bool bootRom; const char* reported; bool took; const char* status; } rows[] = {
         {F::Done, false, "3.05", true, "PIC Upgrade Successful.  Software version retrieved!"},
         {F::Done, false, "3.02", false, "PIC Upgrade Failed !  The PIC reports version 3.02."},
+        // What the terminal reports reaches the status line, the box and the log printable.
+        {F::Done, false, "3\r\n\x1b[2J", false, "PIC Upgrade Failed !  The PIC reports version 3 /xD  /xA  /x1B [2J."},
         {F::Done, true, "3.05", false, "PIC Upgrade Failed !  Satellite IP Modem runs its Boot ROM."},
         {F::Failed, false, "3.05", false, "PIC Upgrade Failed !  Software version retrieved."},
         {F::Skipped, false, "3.05", false, "PIC Upgrade not done.  Software version retrieved."},
@@ -140,6 +142,27 @@ TEST(PicShell, TextAndLogAreBoundedPerStep)
     EXPECT_LE(logged, pic::ShellText::kLogBytes);
     EXPECT_EQ(s.restart(), 10000 * 1000 - logged);
     EXPECT_TRUE(s.text().isEmpty() && s.mayLog(1000));
+}
+
+// The echoed password never reaches the log, whole or in pieces; what only
+// looked like its start is logged with the next piece.
+TEST(PicShell, EchoedPasswordIsMaskedAcrossPieces)
+{
+    const struct { QList<QByteArray> pieces; QByteArray logged; } rows[] = {
+        {{"skywardly\r\n-> "}, "********\r\n-> "},
+        {{"sky", "wardly\r\n"}, "********\r\n"},
+        {{"xs", "kywa", "rd", "ly"}, "x********"},
+        {{"sky", "lark"}, "skylark"},
+        // The session ends on what may have been its start: dropped.
+        {{"-> skywar"}, "-> "},
+    };
+    for (const auto& r : rows) {
+        pic::EchoMask mask;
+        QByteArray logged;
+        for (const QByteArray& piece : r.pieces)
+            logged += mask.pass(piece);
+        EXPECT_EQ(logged, r.logged) << r.pieces.join('|').toStdString();
+    }
 }
 
 }  // namespace
