@@ -134,6 +134,9 @@ cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@         lines << qlog::printa
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
 cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
 cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli
+release-text-logged-raw @@ src/zing/ZingResponses.cpp @@ zing::kCrLf + qlog::printableLines(text)); @@ zing::kCrLf + text); @@ Antenna.StartUpShows
+version-text-logged-raw @@ src/ident/VersionText.cpp @@ qlog::printableLines(text)}); @@ text}); @@ fuzz_corpus.version_text
+pic-verdict-raw-version @@ src/upgrade/PicLogic.cpp @@ const QString reported = qlog::printableText(reportedPic); @@ const QString reported = reportedPic; @@ PicVerdict|fuzz_corpus.pic_dialogue
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -91,7 +91,7 @@ void frmMain::Util_GrabTermPICVersion(const QString& responseText, bool fromVers
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> Util_GrabTermPICVersion()"));
     const QString version = pic::terminalVersion(responseText, fromVersionText);
     txtTermPICVersion->setText(version);
-    WriteLog(qlog::LOG_INF, QStringLiteral("PIC Version: ") + version);
+    WriteLog(qlog::LOG_INF, QStringLiteral("PIC Version: ") + qlog::printableText(version));
 }
 
 void frmMain::cmdPicUpgradeMenu_Click()

@@ -3,6 +3,7 @@
 #include "app/UpgraderState.h"
 #include "ftp/FtpLogic.h"
 #include "ident/VersionText.h"
+#include "log/LogFormat.h"
 
 #include <utility>
 
@@ -212,7 +213,10 @@ const QString kBootRomNote = QStringLiteral(
 Verdict judge(Reflash reflash, bool bootRom, bool backupLeft, const QString& reportedPic, const QString& fileVersion)
 {
     Verdict v;
-    const QString expected = QString(fileVersion).replace(QLatin1Char('_'), QLatin1Char('.'));
+    // Both versions reach the log and the boxes: the terminal's as it sent it,
+    // the file's from whatever name the folder holds.
+    const QString expected = qlog::printableText(QString(fileVersion).replace(QLatin1Char('_'), QLatin1Char('.')));
+    const QString reported = qlog::printableText(reportedPic);
     if (reportedPic.isNull()) {
         v.status = QStringLiteral("PIC Upgrade outcome unknown: Satellite IP Modem not answering.");
         v.logLine = QStringLiteral("The Satellite IP Modem did not answer after the PIC Upgrade: whether its PIC was "
@@ -243,8 +247,8 @@ Verdict judge(Reflash reflash, bool bootRom, bool backupLeft, const QString& rep
         v.status = QStringLiteral("PIC Upgrade Successful.  Software version retrieved!");
         v.logLine = QStringLiteral("PIC Upgrade was Successful.  Software version retrieved!");
     } else {
-        v.status = QStringLiteral("PIC Upgrade Failed !  The PIC reports version ") + reportedPic + QLatin1Char('.');
-        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem reports PIC version ") + reportedPic +
+        v.status = QStringLiteral("PIC Upgrade Failed !  The PIC reports version ") + reported + QLatin1Char('.');
+        v.logLine = QStringLiteral("PIC Upgrade failed: the Satellite IP Modem reports PIC version ") + reported +
                     QStringLiteral(" after the reflash; the PIC file holds ") + expected + QLatin1Char('.');
         v.box = v.logLine + QStringLiteral("\r\nPIC firmware has not been Upgraded.\r\nPlease refer to the Help menu if needed.");
     }

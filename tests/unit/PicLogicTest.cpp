@@ -99,6 +99,7 @@ TEST(PicVerdict, OnlyTheReadBackVersionCounts)
     const struct { F reflash; bool bootRom; const char* reported; bool took; const char* status; } rows[] = {
         {F::Done, false, "3.05", true, "PIC Upgrade Successful.  Software version retrieved!"},
         {F::Done, false, "3.02", false, "PIC Upgrade Failed !  The PIC reports version 3.02."},
+        {F::Done, false, "3.0\r\n\x1b[2J", false, "PIC Upgrade Failed !  The PIC reports version 3.0 |  /x1B [2J."},
         {F::Done, true, "3.05", false, "PIC Upgrade Failed !  Satellite IP Modem runs its Boot ROM."},
         {F::Failed, false, "3.05", false, "PIC Upgrade Failed !  Software version retrieved."},
         {F::Skipped, false, "3.05", false, "PIC Upgrade not done.  Software version retrieved."},
