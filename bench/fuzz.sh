@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of the pure parsers (clang, ASan, UBSan) in
 # build-fuzz and runs each for FUZZ_SECONDS (default 30) from its seeds in
-# fuzz/corpus. Prints the executions per target and any crash or broken
+# fuzz/corpus, or for FUZZ_RUNS executions when that is set (no time limit
+# then). Prints the executions per target and any crash or broken
 # invariant; exits 1 when there was one. Not part of ./test.sh, which only
 # replays the seeds.
 #   FUZZ_SECONDS=300 FUZZ_TARGETS="listing_fuzz ftp_reply_fuzz" bench/fuzz.sh
+#   FUZZ_RUNS=1000000 FUZZ_TARGETS=antenna_fuzz bench/fuzz.sh
 # New inputs found go to build-fuzz/runs/<target>/corpus, crashes to
 # build-fuzz/runs/<target>/crashes; the seeds are never written.
 set -euo pipefail
@@ -12,7 +14,8 @@ cd "$(dirname "$0")/.."
 . scripts/common.sh
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
-FUZZ_TARGETS=${FUZZ_TARGETS:-"zing_response_fuzz version_text_fuzz listing_fuzz image_descriptor_fuzz package_tail_fuzz ftp_reply_fuzz"}
+FUZZ_RUNS=${FUZZ_RUNS:-}
+FUZZ_TARGETS=${FUZZ_TARGETS:-"zing_response_fuzz version_text_fuzz listing_fuzz image_descriptor_fuzz package_tail_fuzz ftp_reply_fuzz antenna_fuzz pic_dialogue_fuzz release_text_fuzz"}
 BUILD=build-fuzz
 
 ensure_packages clang libclang-rt-14-dev cmake ninja-build qt6-base-dev
@@ -33,8 +36,10 @@ for t in $FUZZ_TARGETS; do
   rm -f "$run/crashes/"*
   dict=()
   [ -f "fuzz/dict/$t.dict" ] && dict=("-dict=fuzz/dict/$t.dict")
+  limit=("-max_total_time=$FUZZ_SECONDS")
+  [ -n "$FUZZ_RUNS" ] && limit=("-runs=$FUZZ_RUNS")
   rc=0
-  "$BUILD/$t" -max_total_time="$FUZZ_SECONDS" -timeout=10 -print_final_stats=1 \
+  "$BUILD/$t" "${limit[@]}" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$run/crashes/" "${dict[@]}" "$run/corpus" "fuzz/corpus/$t" >"$run/log" 2>&1 || rc=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/log")
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$run/log")

@@ -160,6 +160,7 @@ package-unchecked-at-press @@ src/ftp/SoftwareUpgrade.cpp @@     if (const QStri
 restored-copy-left @@ src/ftp/ImageDescriptor.cpp @@     const FtpPutResult r = put.remove(remote); @@     const FtpPutResult r{FtpPutResult::Failure::Put}; @@ ReliabilityPcSide
 running-copy-removed @@ src/ftp/ImageDescriptor.cpp @@     if (strRestoreVersion == strCurrentVersion) { @@     if (false) { @@ ReliabilityPcSide
 backup-record-ignored @@ src/ftp/BackupRecord.cpp @@     if (r->sha256 != measured.sha256) @@     if (false) @@ BackupRecords
+pic-verdict-raw-version @@ src/upgrade/PicLogic.cpp @@ const QString reported = qlog::fromTerminal(reportedPic); @@ const QString reported = reportedPic; @@ PicVerdict|fuzz_corpus.pic_dialogue
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

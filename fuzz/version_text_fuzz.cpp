@@ -19,6 +19,14 @@ bool onlyDigitsAndDots(const QString& s)
     return true;
 }
 
+// The terminal's text reaches the log with its lines, nothing else of it raw.
+bool isPrintableLog(const qlog::LogLines& log)
+{
+    for (const qlog::LogEntry& e : log)
+        if (!fuzz::isPrintableLines(e.text))
+            return false;
+    return true;
+}
 bool hasError(const qlog::LogLines& log)
 {
     for (const qlog::LogEntry& e : log)
@@ -75,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const ident::VersionInterpretation v = ident::interpretVersionText(text);
     FUZZ_CHECK(!v.log.isEmpty());
+    FUZZ_CHECK(isPrintableLog(v.log));
     FUZZ_CHECK(v.isBootRomMode || v.isBromCompatSupported);
     if (text.contains(QStringLiteral("BOOTROM")))
         FUZZ_CHECK(v.isBootRomMode == true && v.showBootRomMode && !v.readPicVersion);
@@ -101,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         qlog::LogLines dateLog;
         if (ident::Util_GrabTermDateInfo(text, b, dateLog))
             FUZZ_CHECK(text.contains(QStringLiteral(", ")) && text.contains(QLatin1Char('/')));
+        FUZZ_CHECK(isPrintableLog(dateLog) && isPrintableLog(log));
     }
 
     if (const std::optional<QDate> d = ident::parseMonthDayYear(text)) {

@@ -1,5 +1,7 @@
 #include "ident/VersionText.h"
 
+#include "log/LogFormat.h"
+
 #include <QStringList>
 
 #include <algorithm>

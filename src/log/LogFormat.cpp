@@ -1,6 +1,7 @@
 #include "log/LogFormat.h"
 
 #include <QLocale>
+#include <QStringList>
 
 namespace qlog {
 
@@ -159,6 +160,14 @@ QString printableText(const QString& text)
         }
     }
     return out;
+}
+
+QString printableLines(const QString& text)
+{
+    QStringList lines = text.split(QLatin1String("\r\n"));
+    for (QString& l : lines)
+        l = printableText(l);
+    return lines.join(QLatin1String("\r\n"));
 }
 
 QString boxLine(const QString& title, const QString& text)

@@ -40,6 +40,9 @@ QString controlsShown(const QString& text, bool lineBreaks);
 // printable line: CR LF as " | ", any other character outside 32..126 in
 // the form above.
 QString printableText(const QString& text);
+// A terminal's text of several lines as the log may hold it: its CR LF
+// pairs stay line breaks, every line rendered as printableText.
+QString printableLines(const QString& text);
 // The line that records a message box the user is shown.
 QString boxLine(const QString& title, const QString& text);
 // The line that records the address of a connection being opened.

@@ -124,12 +124,12 @@ void frmMain::UI_CheckLocalAntennaFirmware()
 void frmMain::Util_GrabTermAntennaVersions(const QString& text)
 {
     WriteLog(qlog::LOG_VRB, QStringLiteral(">> Util_GrabTermAntennaVersions()"));
-    txtAntATBver->setText(ant::tagValue(text, QStringLiteral("ATB: ")));
-    txtAntAHWver->setText(ant::tagValue(text, QStringLiteral("AHW: ")));
-    txtAntHPAver->setText(ant::tagValue(text, QStringLiteral("HPA: ")));
-    txtAntASNver->setText(ant::tagValue(text, QStringLiteral("ASN: ")));
-    termAntClassId = ant::terminalClass(ant::tagValue(text, QStringLiteral("CLASS: ")),
-                                        ant::tagValue(text, QStringLiteral("AHV: ")), connectedPlatformId, termAntClassId);
+    const ant::TerminalAntenna a = ant::terminalAntenna(text, connectedPlatformId, termAntClassId);
+    txtAntATBver->setText(a.atb);
+    txtAntAHWver->setText(a.ahw);
+    txtAntHPAver->setText(a.hpa);
+    txtAntASNver->setText(a.asn);
+    termAntClassId = a.classId;
     txtAntCLSver->setText(Util_FetchAntennaClassString(termAntClassId));
 }
 

@@ -166,6 +166,18 @@ int32_t terminalClass(const QString& classValue, const QString& ahvValue, int32_
     return current;
 }
 
+TerminalAntenna terminalAntenna(const QString& text, int32_t connectedPlatformId, int32_t currentClass)
+{
+    TerminalAntenna a;
+    a.atb = tagValue(text, QStringLiteral("ATB: "));
+    a.ahw = tagValue(text, QStringLiteral("AHW: "));
+    a.hpa = tagValue(text, QStringLiteral("HPA: "));
+    a.asn = tagValue(text, QStringLiteral("ASN: "));
+    a.classId = terminalClass(tagValue(text, QStringLiteral("CLASS: ")), tagValue(text, QStringLiteral("AHV: ")),
+                              connectedPlatformId, currentClass);
+    return a;
+}
+
 bool fits(const Firmware& files, int32_t terminal)
 {
     if (!files.ok)

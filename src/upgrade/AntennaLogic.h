@@ -68,6 +68,14 @@ QString tagValue(const QString& text, const QString& tag);
 // names none. Platform 1 calls its class 10 "10R".
 int32_t terminalClass(const QString& classValue, const QString& ahvValue, int32_t connectedPlatformId, int32_t current);
 
+// What the terminal's antenna lines say: the values its fields show, as sent
+// (whoever prints them renders them), and its class.
+struct TerminalAntenna {
+    QString atb, ahw, hpa, asn;
+    int32_t classId = CLASS_UNKNOWN;
+};
+TerminalAntenna terminalAntenna(const QString& text, int32_t connectedPlatformId, int32_t currentClass);
+
 // The local files as the fit test sees them: the class of each file found,
 // kNoFile for a kind that is not there.
 inline constexpr int32_t kNoFile = -1;

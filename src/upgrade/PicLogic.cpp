@@ -246,7 +246,9 @@ const QString kBootRomNote = QStringLiteral(
 Verdict judge(Reflash reflash, bool bootRom, bool backupLeft, const QString& reportedPic, const QString& fileVersion)
 {
     Verdict v;
-    const QString expected = QString(fileVersion).replace(QLatin1Char('_'), QLatin1Char('.'));
+    // Both versions reach the log and the boxes: the terminal's as it sent it,
+    // the file's from whatever name the folder holds.
+    const QString expected = qlog::printableText(QString(fileVersion).replace(QLatin1Char('_'), QLatin1Char('.')));
     const QString reported = qlog::fromTerminal(reportedPic);
     if (reportedPic.isNull()) {
         v.status = QStringLiteral("PIC Upgrade outcome unknown: Satellite IP Modem not answering.");

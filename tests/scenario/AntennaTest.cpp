@@ -46,6 +46,7 @@ TEST_F(Antenna, StartUpShowsBothSidesAndOffersOnlyWhatFits)
         {"no antenna files", {}, "", "UNAVAILABLE", "UNAVAILABLE", "UNAVAILABLE", false},
     };
     home.writePackage("5_7_2_0");
+    sim->updateModel([](qsim::Model& m) { m.asn = "A1\x1b[2J"; });
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         for (const QString& f : QDir(home.path()).entryList({"*.sxm"}, QDir::Files))
@@ -66,6 +67,9 @@ TEST_F(Antenna, StartUpShowsBothSidesAndOffersOnlyWhatFits)
         EXPECT_EQ(w().chkAntUpg->isEnabled(), r.offered);
         EXPECT_EQ(w().cmdAntUpgradeMenu->isEnabled(), r.offered);
     }
+    // The release text reaches the log with its control bytes rendered.
+    EXPECT_TRUE(home.logText().contains("ASN: A1 /x1B [2J /xD  /xA "));
+    EXPECT_FALSE(home.logText().contains(QChar(0x1b)));
 }
 
 enum class Start { Menu, AntennaTicked, SoftwareAndAntenna };

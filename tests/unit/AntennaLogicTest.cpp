@@ -64,6 +64,8 @@ TEST(AntennaTerminal, TagValuesAndTheClassTheyName)
     // The last line has no CR LF: its value runs to the end of the text.
     EXPECT_EQ(ant::tagValue(text, "AHV: "), "03829");
     EXPECT_EQ(ant::tagValue(text, "PIC: "), "");
+    const ant::TerminalAntenna a = ant::terminalAntenna(text, 7, ant::CLASS_UNKNOWN);
+    EXPECT_EQ(std::tuple(a.atb, a.ahw, a.hpa, a.asn, a.classId), std::tuple("1.4", "2.0", "1.2", "A1", ant::CLASS_11_IAC));
 
     const struct { const char* cls; const char* ahv; int32_t platform; int32_t classId; } rows[] = {
         {"10", "", 7, ant::CLASS_10}, {"10", "", 1, ant::CLASS_10R}, {"11", "02409", 7, ant::CLASS_11},

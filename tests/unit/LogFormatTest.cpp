@@ -91,6 +91,8 @@ TEST(LogPrintableText, BoxesAndAddressesStayOnePrintableLine)
         EXPECT_EQ(qlog::boxLine(b.title, b.text), b.expected);
     EXPECT_EQ(qlog::connectionLine("sckZING", "127.0.0.1", 1827), "sckZING: connecting to 127.0.0.1 port 1827");
     EXPECT_EQ(qlog::connectionLine("inetFTP", "10.0.0.1\r\nERR: x", 21), "inetFTP: connecting to 10.0.0.1 | ERR: x port 21");
+    // A terminal's text keeps its lines; a lone CR or LF is no line break.
+    EXPECT_EQ(qlog::printableLines("ATB: 1.4\x1b[2J\r\nHPA: 1.2\r2\n\r\n"), "ATB: 1.4 /x1B [2J\r\nHPA: 1.2 /xD 2 /xA \r\n");
 }
 
 }  // namespace
