@@ -21,7 +21,8 @@ QString recordPath(const QString& backupPath)
 
 QByteArray recordText(const QString& fileName, const Record& r, const QString& from, const QDateTime& when)
 {
-    QByteArray out = "# Backup of the terminal's software saved by the QORA upgrader; check with: sha256sum -c\n";
+    QByteArray out = "# Backup of the terminal's software saved by the QORA upgrader; check it in this folder with: "
+                     "sha256sum -c " + fileName.toUtf8() + ".sha256\n";
     out += "# from: " + from.toUtf8() + ", " + when.toString(Qt::ISODate).toUtf8() + "\n";
     out += "# size: " + QByteArray::number(r.bytes) + " bytes\n";
     out += r.sha256 + "  " + fileName.toUtf8() + "\n";
