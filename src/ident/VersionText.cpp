@@ -75,7 +75,8 @@ int16_t parseLevel(const QString& text, bool* clamped)
 VersionInterpretation interpretVersionText(const QString& text)
 {
     VersionInterpretation r;
-    r.log.append({LOG_VRB, QStringLiteral("ZING Version Info:\r\n"), text});
+    // The text keeps its own lines in the log; the writer keeps any from passing for an entry.
+    r.log.append({LOG_VRB, QStringLiteral("ZING Version Info:\r\n") + qlog::printableLines(text)});
 
     if (text.contains(QStringLiteral("BOOTROM"))) {
         r.isBootRomMode = true;
@@ -221,7 +222,7 @@ bool Util_GrabTermDateInfo(const QString& text, bool isBootRomMode, qlog::LogLin
         return false;
     }
     const QString dateText = kept.mid(comma + 1);
-    log.append({LOG_INF, QStringLiteral("Release Date: "), dateText});
+    log.append({LOG_INF, QStringLiteral("Release Date: ") + qlog::printableLines(dateText)});
     const std::optional<QDate> date = parseMonthDayYear(dateText);
     if (!date) {
         log.append({LOG_ERR, QStringLiteral("Util_GrabTermDateInfo: Release date is not a month/day/year date; "

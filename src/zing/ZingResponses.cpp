@@ -250,7 +250,7 @@ void frmMain::handleReleaseInfoCnf(const QByteArray& bytes)
         return;
     }
     const QString text = r.text().value_or(QString());
-    WriteLog(qlog::LOG_VRB, QStringLiteral("ZING Ant Info:") + zing::kCrLf, text);
+    WriteLog(qlog::LOG_VRB, QStringLiteral("ZING Ant Info:") + zing::kCrLf + qlog::printableLines(text));
     UPG_HandleReleaseInfo(text);
     Handle_UpgradeState();
     setStatusText(QStringLiteral("Operation Successful.  Release Info retrieved!"));
@@ -273,7 +273,7 @@ void frmMain::handleAntFwInfoCnf(const QByteArray& bytes)
         return;
     }
     const QString text = r.text().value_or(QString());
-    WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Info: "), text);
+    WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Info: ") + qlog::printableLines(text));
     Util_GrabTermAntennaVersions(text);
     setStatusText(QStringLiteral("Operation Successful.  Antenna Info retrieved!"));
 }
@@ -293,7 +293,7 @@ void frmMain::handleUpgradeAntFwCnf(const QByteArray& bytes)
     WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Upgrade Status Response: ") + QString::number(*status));
     const std::optional<int32_t> length = r.textLength();
     if (length && *length > 0)
-        WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Upgrade Data Response: "), r.text().value_or(QString()));
+        WriteLog(qlog::LOG_VRB, QStringLiteral("Ant Upgrade Data Response: ") + qlog::printableLines(r.text().value_or(QString())));
     currUpgradeState = UPG_STATE_ANT_DONE;
     WriteLog(qlog::LOG_INF, QStringLiteral("currUpgradeState = ") + upgStateName(currUpgradeState));
     if (isAcceptedAntennaStatus(*status)) {

@@ -67,8 +67,8 @@ TEST_F(Antenna, StartUpShowsBothSidesAndOffersOnlyWhatFits)
         EXPECT_EQ(w().chkAntUpg->isEnabled(), r.offered);
         EXPECT_EQ(w().cmdAntUpgradeMenu->isEnabled(), r.offered);
     }
-    // The release text reaches the log with its control bytes rendered.
-    EXPECT_TRUE(home.logText().contains("ASN: A1 /x1B [2J /xD  /xA "));
+    // The release text reaches the log with its lines, its control bytes rendered.
+    EXPECT_TRUE(home.logText().contains("\r\nASN: A1 /x1B [2J\r\n"));
     EXPECT_FALSE(home.logText().contains(QChar(0x1b)));
 }
 
