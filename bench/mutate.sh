@@ -161,7 +161,6 @@ restored-copy-left @@ src/ftp/ImageDescriptor.cpp @@     const FtpPutResult r = 
 running-copy-removed @@ src/ftp/ImageDescriptor.cpp @@     if (strRestoreVersion == strCurrentVersion) { @@     if (false) { @@ ReliabilityPcSide
 backup-record-ignored @@ src/ftp/BackupRecord.cpp @@     if (r->sha256 != measured.sha256) @@     if (false) @@ BackupRecords
 pic-verdict-raw-version @@ src/upgrade/PicLogic.cpp @@ const QString reported = qlog::fromTerminal(reportedPic); @@ const QString reported = reportedPic; @@ PicVerdict|fuzz_corpus.pic_dialogue
-release-text-logged-raw @@ src/zing/ZingResponses.cpp @@ zing::kCrLf + qlog::printableLines(text)); @@ zing::kCrLf + text); @@ Antenna.StartUpShows
 version-text-logged-raw @@ src/ident/VersionText.cpp @@ qlog::printableLines(text)}); @@ text}); @@ fuzz_corpus.version_text
 EOF
 
