@@ -39,7 +39,7 @@ endless-reply @@ src/platform/FtpReply.cpp @@     if (++pendingLines_ > kMaxRepl
 download-unlimited @@ src/platform/InetFtp.cpp @@ if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_) @@ if (false) @@ InetFtpTest|TerminalLog
 upload-size-unchecked @@ src/platform/InetFtp.cpp @@     if (remoteBytes == uploadCheck_.sentBytes) { @@     if (true) { @@ InetFtp|FtpFault
 close-not-awaited @@ src/ftp/FtpEngine.cpp @@ while (inetFTP->closing() && !unloaded_ @@ while (false && !unloaded_ @@ TerminalLog
-second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0)) { @@     if (true) { @@ OneUpgrader
+second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0))\n        return lock; @@     if (true)\n        return lock; @@ OneUpgrader
 antenna-fit-open @@ src/upgrade/AntennaLogic.cpp @@     if (terminal != CLASS_11_IAC)\n        return terminal == files.atb || terminal == files.hpa; @@     if (terminal != CLASS_11_IAC)\n        return true; @@ Antenna
 antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna|ItemUpload
 pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ ItemUpload

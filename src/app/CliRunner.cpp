@@ -100,6 +100,7 @@ const char* actionName(Action a)
         return "version";
     case Action::None:
     case Action::Help:
+    case Action::Station:
         break;
     }
     return "none";
@@ -129,10 +130,11 @@ struct Cause {
 
 class Runner;
 Runner* activeRunner = nullptr;
+std::function<void(int)> idleInterrupt;
 
 class Runner {
 public:
-    Runner(const Options& o, const Output& out) : o_(o), output_(out)
+    Runner(const Options& o, const Output& out, Batch* batch) : o_(o), output_(out), batch_(batch)
     {
         activeRunner = this;
         clock_.start();
@@ -204,6 +206,8 @@ public:
 
         frmMain w(dialogs_, QString());
         w_ = &w;
+        if (batch_ && batch_->folderLock)
+            w.shareHomeLock(batch_->folderLock);
         w.setPackageOptional(!needsPackage(o_.action));
         // Nobody is there to choose a folder: without a package it refuses.
         w.setPackageFolderChooser(false);
@@ -221,6 +225,8 @@ public:
             return finish(false, {QStringLiteral("fault"), QStringLiteral("a fault was reported during start-up")});
 
         inAction_ = true;
+        if (batch_ && batch_->identified)
+            batch_->identified(terminalVersions());
         switch (o_.action) {
         case Action::TerminalVersion:
             return finishVersion();
@@ -813,8 +819,13 @@ private:
             output_.out(line);
         else
             output_.err(line);
-        if (o_.json)
-            output_.out(jsonReport(outcome, cause, advice, warnings, logPath, exitCode));
+        if (o_.json || batch_) {
+            const QJsonObject report = jsonReport(outcome, cause, advice, warnings, logPath, exitCode);
+            if (batch_)
+                batch_->report = report;
+            if (o_.json)
+                output_.out(QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
+        }
         return exitCode;
     }
 
@@ -826,8 +837,8 @@ private:
         return QStringLiteral("none (") + b.why + QStringLiteral(")");
     }
 
-    QString jsonReport(const QString& outcome, const Cause& cause, const QString& advice, const QStringList& warnings,
-                       const QString& logPath, int exitCode) const
+    QJsonObject jsonReport(const QString& outcome, const Cause& cause, const QString& advice, const QStringList& warnings,
+                           const QString& logPath, int exitCode) const
     {
         QJsonArray items;
         for (const ItemReport& i : items_) {
@@ -872,7 +883,7 @@ private:
                                            : QJsonObject{{QStringLiteral("path"), b.path},
                                                          {QStringLiteral("bytes"), b.bytes}});
         }
-        return QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact));
+        return report;
     }
 
     struct Seen {
@@ -889,6 +900,7 @@ private:
 
     Options o_;
     Output output_;
+    Batch* batch_;
     ScriptedDialogs dialogs_;
     frmMain* w_ = nullptr;
     QElapsedTimer clock_;
@@ -913,9 +925,9 @@ private:
 
 }  // namespace
 
-int run(const Options& options, const Output& output)
+int run(const Options& options, const Output& output, Batch* batch)
 {
-    Runner r(options, output);
+    Runner r(options, output, batch);
     return r.run();
 }
 
@@ -930,10 +942,17 @@ QString refusalReport(const QString& code, const QString& reason)
                                  .toJson(QJsonDocument::Compact));
 }
 
+void setIdleInterrupt(std::function<void(int)> handler)
+{
+    idleInterrupt = std::move(handler);
+}
+
 void interrupt(int signalNumber)
 {
     if (activeRunner)
         activeRunner->interrupt(signalNumber);
+    else if (idleInterrupt)
+        idleInterrupt(signalNumber);
 }
 
 }  // namespace cli

@@ -103,16 +103,26 @@ bool frmMain::Form_Load()
 
 bool frmMain::lockHomeFolder()
 {
-    auto lock = std::make_unique<QLockFile>(Files::currentDirWithSeparator() + kHomeLockName);
+    // Shared by the caller, who holds it.
+    if (homeLock_)
+        return true;
+    bool otherHolds = false;
+    homeLock_ = lockCurrentFolder(&otherHolds);
+    return !otherHolds;
+}
+
+std::shared_ptr<QLockFile> frmMain::lockCurrentFolder(bool* otherHolds)
+{
+    auto lock = std::make_shared<QLockFile>(Files::currentDirWithSeparator() + kHomeLockName);
     // An upgrade may take long: only a dead owner frees the lock, never its age.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
-        homeLock_ = std::move(lock);
-        return true;
-    }
+    *otherHolds = false;
+    if (lock->tryLock(0))
+        return lock;
     // A folder that takes no lock file takes no log or download either; the
     // run reports its first failed write, and no second writer can share it.
-    return lock->error() != QLockFile::LockFailedError;
+    *otherHolds = lock->error() == QLockFile::LockFailedError;
+    return nullptr;
 }
 
 // Only this instance can own them now: a killed run left them mid-transfer.
