@@ -135,6 +135,18 @@ cli-terminal-bytes-raw @@ src/app/CliRunner.cpp @@         lines << qlog::printa
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
 cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
 cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli
+station-upgrades-again @@ src/app/CliStation.cpp @@ if ((o_.count == 0 || seen_ < o_.count) && !waitFor(false)) @@ if ((o_.count == 0 || seen_ < o_.count) && false) @@ Cli\.Station
+station-folder-not-held @@ src/app/CliStation.cpp @@ lock_ = frmMain::lockCurrentFolder(&otherHolds); @@ (void)otherHolds; @@ Cli\.Station
+station-window-own-lock @@ src/app/Startup.cpp @@     if (homeLock_)\n        return true;\n @@  @@ Cli\.Station
+station-package-unchecked @@ src/app/CliStation.cpp @@ packages != 1) @@ false) @@ Cli\.Station
+station-cut-line-joined @@ src/app/CliStation.cpp @@ old.size() > 0 && old.seek @@ false && old.seek @@ Cli\.Station
+station-header-every-run @@ src/app/CliStation.cpp @@ if (file_.size() == 0) @@ if (true) @@ Cli\.Station
+station-count-ignored @@ src/app/CliStation.cpp @@ while (o_.count == 0 || seen_ < o_.count) { @@ while (true) { @@ Cli\.Station
+station-stop-ignored @@ src/app/CliStation.cpp @@ setIdleInterrupt([this](int) { stop(); }); @@ setIdleInterrupt(nullptr); @@ Cli\.Station
+station-failure-as-success @@ src/app/CliStation.cpp @@ status = failed_ > 0 || !reportProblem_.isEmpty() ? Failure : Success; @@ status = Success; @@ Cli\.Station
+report-cell-unquoted @@ src/app/CliStation.cpp @@ if (f.contains(QLatin1Char(',')) || @@ if (false && f.contains(QLatin1Char(',')) || @@ CliStation|Cli\.Station
+report-cell-formula @@ src/app/CliStation.cpp @@ if (!f.isEmpty() && QStringLiteral("=+-@").contains(f.front())) @@ if (false) @@ CliStation|Cli\.Station
+report-cell-control-raw @@ src/app/CliStation.cpp @@ f += control ? qlog::printableText(QString(c)) : QString(c); @@ f += QString(c); @@ CliStation
 backup-unmeasured @@ src/ftp/SoftwareUpgrade.cpp @@     inetFTP->setMeasureDownload(true);\n @@  @@ FtpFault
 short-download-committed @@ src/platform/InetFtp.cpp @@     const bool get = op_.kind == FtpOperation::Get;\n    if (remoteBytes == @@     const bool get = false;\n    if (remoteBytes == @@ FtpFault
 backup-unrecorded @@ src/ftp/FtpEngine.cpp @@         if (!recordBackup(path))\n            break;\n @@  @@ SoftwareUpgrade\.TheWholeRoad

@@ -126,6 +126,11 @@ public:
         if (otherHolds)
             return refuse(QStringLiteral("locked"), QStringLiteral("Another upgrader is already running in ") +
                                                         Files::currentDirWithSeparator());
+        // Known before any terminal is plugged in; each run looks at the package again.
+        const QString home = Files::currentDirWithSeparator();
+        if (const qsizetype packages = Files::find(home, QStringLiteral("*qorax_*.bin")).size(); packages != 1)
+            return refuse(packages == 0 ? QStringLiteral("no-package") : QStringLiteral("two-packages"),
+                          QStringLiteral("%1 qorax_*.bin in ").arg(packages) + home);
         if (const QString why = report_.open(reportPath_); !why.isEmpty())
             return refuse(QStringLiteral("local-file"), QStringLiteral("the report cannot be written: ") + why);
         output_.out(QStringLiteral("station: report ") + reportPath_ +
@@ -150,8 +155,9 @@ public:
             output_.err(QStringLiteral("qora-upgrader-cli: ") + reportProblem_);
         if (status < 128 && status != NothingSent)
             status = failed_ > 0 || !reportProblem_.isEmpty() ? Failure : Success;
-        output_.out(QStringLiteral("station: %1 terminals: %2 upgraded, %3 already current, %4 failed; report: ")
+        output_.out(QStringLiteral("station: %1 %2: %3 upgraded, %4 already current, %5 failed; report: ")
                         .arg(seen_)
+                        .arg(seen_ == 1 ? QStringLiteral("terminal") : QStringLiteral("terminals"))
                         .arg(upgraded_)
                         .arg(current_)
                         .arg(failed_) +
