@@ -100,7 +100,7 @@ Options (--opt=value works as --opt value):
                        versions, backup, warnings, outcome, code, reason,
                        advice, log, duration (--station: one per terminal,
                        and one for the whole run)
-  --quiet              print only the outcome
+  --quiet              print only the outcome (--station: and its own lines)
 
 Output: status lines, message boxes and progress on standard output as they
 happen; usage errors and failures on standard error. An upgrade is judged by

@@ -11,7 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -174,12 +174,7 @@ public:
     }
 
 private:
-    void stop()
-    {
-        stopped_ = true;
-        if (loop_)
-            loop_->quit();
-    }
+    void stop() { stopped_ = true; }
 
     int refuse(const QString& code, const QString& reason)
     {
@@ -192,19 +187,16 @@ private:
 
     void printJson(const QJsonObject& o) { output_.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact))); }
 
-    // Serves events for up to ms, or until stopped or quit early; false when stopped.
+    // Serves events for up to ms, or until stopped or woken; false when stopped.
+    // No nested event loop: one quit of the application would end them all.
     bool serve(int ms)
     {
-        if (stopped_)
-            return false;
-        QEventLoop loop;
         QTimer limit;
         limit.setSingleShot(true);
-        QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
         limit.start(std::max(ms, 0));
-        loop_ = &loop;
-        loop.exec();
-        loop_ = nullptr;
+        woken_ = false;
+        while (!stopped_ && !woken_ && limit.isActive())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         return !stopped_;
     }
 
@@ -219,8 +211,7 @@ private:
         QByteArray code;
         const auto end = [&] {
             over = true;
-            if (loop_)
-                loop_->quit();
+            woken_ = true;
         };
         socket.onConnect = [&] { socket.sendData(zing::requestWithLong(zing::VERSION_CMD, 1)); };
         socket.onDataArrival = [&](const QByteArray& bytes) {
@@ -364,7 +355,7 @@ private:
     std::shared_ptr<QLockFile> lock_;
     ReportFile report_;
     QString reportProblem_;
-    QEventLoop* loop_ = nullptr;
+    bool woken_ = false;
     bool stopped_ = false;
     bool guardSaid_ = false;
     int seen_ = 0;
