@@ -39,7 +39,7 @@ endless-reply @@ src/platform/FtpReply.cpp @@     if (++pendingLines_ > kMaxRepl
 download-unlimited @@ src/platform/InetFtp.cpp @@ if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_) @@ if (false) @@ InetFtpTest|TerminalLog
 upload-size-unchecked @@ src/platform/InetFtp.cpp @@     if (remoteBytes == uploadCheck_.sentBytes) { @@     if (true) { @@ InetFtp|FtpFault
 close-not-awaited @@ src/ftp/FtpEngine.cpp @@ while (inetFTP->closing() && !unloaded_ @@ while (false && !unloaded_ @@ TerminalLog
-second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0)) { @@     if (true) { @@ OneUpgrader
+second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0))\n        return lock; @@     if (true)\n        return lock; @@ OneUpgrader
 antenna-fit-open @@ src/upgrade/AntennaLogic.cpp @@     if (terminal != CLASS_11_IAC)\n        return terminal == files.atb || terminal == files.hpa; @@     if (terminal != CLASS_11_IAC)\n        return true; @@ Antenna
 antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna|ItemUpload
 pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ ItemUpload
@@ -150,6 +150,18 @@ terminal-log-readable-by-all @@ src/ftp/TerminalLog.cpp @@     inetFTP->setPriva
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
 cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
 cli-quiet-version-with-outcome @@ src/app/CliRunner.cpp @@ if (exitCode == Success && o_.quiet && !o_.json && o_.action == Action::TerminalVersion) { @@ if (false) { @@ Cli
+station-upgrades-again @@ src/app/CliStation.cpp @@ if ((o_.count == 0 || seen_ < o_.count) && !waitFor(false)) @@ if ((o_.count == 0 || seen_ < o_.count) && false) @@ Cli\.Station
+station-folder-not-held @@ src/app/CliStation.cpp @@ lock_ = frmMain::lockCurrentFolder(&otherHolds); @@ (void)otherHolds; @@ Cli\.Station
+station-window-own-lock @@ src/app/Startup.cpp @@     if (homeLock_)\n        return true;\n @@  @@ Cli\.Station
+station-package-unchecked @@ src/app/CliStation.cpp @@ packages != 1) @@ false) @@ Cli\.Station
+station-cut-line-joined @@ src/app/CliStation.cpp @@ old.size() > 0 && old.seek @@ false && old.seek @@ Cli\.Station
+station-header-every-run @@ src/app/CliStation.cpp @@ if (file_.size() == 0) @@ if (true) @@ Cli\.Station
+station-count-ignored @@ src/app/CliStation.cpp @@ while (o_.count == 0 || seen_ < o_.count) { @@ while (true) { @@ Cli\.Station
+station-stop-ignored @@ src/app/CliStation.cpp @@ setIdleInterrupt([this](int) { stop(); }); @@ setIdleInterrupt(nullptr); @@ Cli\.Station
+station-failure-as-success @@ src/app/CliStation.cpp @@ status = failed_ > 0 || !reportProblem_.isEmpty() ? Failure : Success; @@ status = Success; @@ Cli\.Station
+report-cell-unquoted @@ src/app/CliStation.cpp @@ if (f.contains(QLatin1Char(',')) || @@ if (false && f.contains(QLatin1Char(',')) || @@ CliStation|Cli\.Station
+report-cell-formula @@ src/app/CliStation.cpp @@ if (!f.isEmpty() && QStringLiteral("=+-@").contains(f.front())) @@ if (false) @@ CliStation|Cli\.Station
+report-cell-control-raw @@ src/app/CliStation.cpp @@ f += control ? qlog::printableText(QString(c)) : QString(c); @@ f += QString(c); @@ CliStation
 backup-unmeasured @@ src/ftp/SoftwareUpgrade.cpp @@     inetFTP->setMeasureDownload(true);\n @@  @@ FtpFault
 short-download-committed @@ src/platform/InetFtp.cpp @@     const bool get = op_.kind == FtpOperation::Get;\n    if (remoteBytes == @@     const bool get = false;\n    if (remoteBytes == @@ FtpFault
 backup-unrecorded @@ src/ftp/FtpEngine.cpp @@         if (!recordBackup(path))\n            break;\n @@  @@ SoftwareUpgrade\.TheWholeRoad

@@ -36,7 +36,7 @@ constexpr Flag kPlainActions[] = {
 QString usage()
 {
     return QStringLiteral("usage: qora-upgrader-cli [--address A] [--json] [--quiet] --upgrade sw,ant,pic [--force] | "
-                          "--status | --restore VERSION | --factory-defaults | --reset | --terminal-version | "
+                          "--station sw,ant,pic [--report FILE] [--count N] | --status | --restore VERSION | --factory-defaults | --reset | --terminal-version | "
                           "--download-log | --list-backups | --version | --help");
 }
 
@@ -69,6 +69,14 @@ Actions (exactly one):
                        sw, ant and pic (any subset); an item the terminal
                        already runs in the package's version is skipped
   --force              (with --upgrade) install such items all the same
+  --station ITEMS      upgrade one terminal after another at one address,
+                       each as --upgrade ITEMS does: wait until a terminal
+                       answers, identify it, upgrade what is not current,
+                       add its record to the report, then wait until it is
+                       disconnected; Ctrl+C between terminals ends the run
+  --report FILE        (with --station) the report, one CSV line per
+                       terminal (default: station-report.csv in the folder)
+  --count N            (with --station) end after N terminals
   --status             compare the terminal with the package without changing
                        anything: per item the terminal's version, the
                        package's, and whether an upgrade would run or why not
@@ -84,14 +92,15 @@ Actions (exactly one):
                        not contacted)
   --version            print this tool's version
   --help               this text
---upgrade and --status need a release package in the folder.
+--upgrade, --station and --status need a release package in the folder.
 
 Options (--opt=value works as --opt value):
   --address A          the terminal's address when it is not the default one
   --json               end with one JSON object: action, items with their
                        versions, backup, warnings, outcome, code, reason,
-                       advice, log, duration
-  --quiet              print only the outcome
+                       advice, log, duration (--station: one per terminal,
+                       and one for the whole run)
+  --quiet              print only the outcome (--station: and its own lines)
 
 Output: status lines, message boxes and progress on standard output as they
 happen; usage errors and failures on standard error. An upgrade is judged by
@@ -113,6 +122,10 @@ File > Exit, a partial download is removed and the log closed. While the
 terminal is at work (its stack halted, an upload, an antenna flash, a PIC
 upgrade) the first signal says what it is doing, and the run goes on until
 it is safe to stop; a second signal ends it at once.
+--station: 0 when no terminal failed, 1 when one did, also when Ctrl+C
+ended it between terminals; a signal while a terminal is upgraded ends it
+as above (130 or 143); 3 when the folder refuses every terminal (no
+package, two packages, another upgrader in it).
 
 Settings: the QORA_* environment variables apply as for the window
 (QORA_DEFAULT_TERMINAL_IP, QORA_ZING_PORT, QORA_FTP_PORT, QORA_TELNET_PORT,
@@ -122,7 +135,7 @@ QORA_TIME_SCALE, QORA_LOOPBACK_ONLY); a value that cannot be used is refused.
 
 bool needsPackage(Action action)
 {
-    return action == Action::Upgrade || action == Action::Status;
+    return action == Action::Upgrade || action == Action::Status || action == Action::Station;
 }
 
 Options parse(const QStringList& args)
@@ -181,9 +194,9 @@ Options parse(const QStringList& args)
                 o.error = QStringLiteral("'") + *v + QStringLiteral("' is not an address like 192.168.128.100");
             else if (v)
                 o.address = *v;
-        } else if (a == QLatin1String("--upgrade")) {
+        } else if (a == QLatin1String("--upgrade") || a == QLatin1String("--station")) {
             const auto v = valueOf();
-            if (!v || !setAction(Action::Upgrade))
+            if (!v || !setAction(a == QLatin1String("--upgrade") ? Action::Upgrade : Action::Station))
                 continue;
             for (const QString& item : v->split(QLatin1Char(','))) {
                 if (item == QLatin1String("sw"))
@@ -197,6 +210,15 @@ Options parse(const QStringList& args)
                     break;
                 }
             }
+        } else if (a == QLatin1String("--report")) {
+            if (const auto v = valueOf())
+                o.reportFile = *v;
+        } else if (a == QLatin1String("--count")) {
+            const auto v = valueOf();
+            bool number = false;
+            o.count = v ? v->toInt(&number) : 0;
+            if (v && (!number || o.count < 1))
+                o.error = QStringLiteral("--count needs a number of terminals (1 or more), not '") + *v + QStringLiteral("'");
         } else if (a == QLatin1String("--restore")) {
             const auto v = valueOf();
             if (!v || !setAction(Action::Restore))
@@ -213,6 +235,8 @@ Options parse(const QStringList& args)
         o.error = QStringLiteral("no action given");
     if (o.error.isEmpty() && o.force && o.action != Action::Upgrade)
         o.error = QStringLiteral("--force goes with --upgrade only");
+    if (o.error.isEmpty() && (!o.reportFile.isEmpty() || o.count > 0) && o.action != Action::Station)
+        o.error = QStringLiteral("--report and --count go with --station only");
     return o;
 }
 

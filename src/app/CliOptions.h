@@ -18,6 +18,7 @@ enum class Action {
     ListBackups,
     ToolVersion,
     Help,
+    Station,  // one terminal after another
 };
 
 struct Options {
@@ -26,6 +27,8 @@ struct Options {
     bool antenna = false;
     bool pic = false;
     bool force = false;      // reinstall items the terminal already runs
+    QString reportFile;      // the station's report; empty: the default
+    int count = 0;           // terminals the station takes; 0: until stopped
     QString restoreVersion;  // underscored
     QString address;         // the terminal's address; empty: the default
     bool json = false;       // one JSON object at the end

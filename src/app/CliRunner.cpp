@@ -57,30 +57,6 @@ QString said(const QString& text)
     return qlog::fromTerminal(text);
 }
 
-// The one way JSON leaves the front end: control characters in any of its
-// texts shown as codes, not merely escaped, as on the screen.
-QString jsonLine(const QJsonObject& object)
-{
-    const std::function<QJsonValue(const QJsonValue&)> shownValue = [&](const QJsonValue& v) -> QJsonValue {
-        if (v.isString())
-            return qlog::controlsShown(v.toString(), false);
-        if (v.isArray()) {
-            QJsonArray a;
-            for (const QJsonValue& e : v.toArray())
-                a.append(shownValue(e));
-            return a;
-        }
-        if (v.isObject()) {
-            QJsonObject o;
-            const QJsonObject in = v.toObject();
-            for (auto it = in.begin(); it != in.end(); ++it)
-                o.insert(it.key(), shownValue(it.value()));
-            return o;
-        }
-        return v;
-    };
-    return QString::fromUtf8(QJsonDocument(shownValue(object).toObject()).toJson(QJsonDocument::Compact));
-}
 
 // Where the log went: a path printed is a file a user can open.
 QString logReport(const QString& path)
@@ -132,6 +108,7 @@ const char* actionName(Action a)
         return "version";
     case Action::None:
     case Action::Help:
+    case Action::Station:
         break;
     }
     return "none";
@@ -161,10 +138,11 @@ struct Cause {
 
 class Runner;
 Runner* activeRunner = nullptr;
+std::function<void(int)> idleInterrupt;
 
 class Runner {
 public:
-    Runner(const Options& o, const Output& out) : o_(o), output_(out)
+    Runner(const Options& o, const Output& out, Batch* batch) : o_(o), output_(out), batch_(batch)
     {
         activeRunner = this;
         clock_.start();
@@ -236,6 +214,8 @@ public:
 
         frmMain w(dialogs_, QString());
         w_ = &w;
+        if (batch_ && batch_->folderLock)
+            w.shareHomeLock(batch_->folderLock);
         w.setPackageOptional(!needsPackage(o_.action));
         // Nobody is there to choose a folder: without a package it refuses.
         w.setPackageFolderChooser(false);
@@ -253,6 +233,8 @@ public:
             return finish(false, {QStringLiteral("fault"), QStringLiteral("a fault was reported during start-up")});
 
         inAction_ = true;
+        if (batch_ && batch_->identified)
+            batch_->identified(terminalVersions());
         switch (o_.action) {
         case Action::TerminalVersion:
             return finishVersion();
@@ -846,8 +828,13 @@ private:
             output_.out(line);
         else
             output_.err(line);
-        if (o_.json)
-            output_.out(jsonReport(outcome, cause, advice, warnings, logPath, exitCode));
+        if (o_.json || batch_) {
+            const QJsonObject report = jsonReport(outcome, cause, advice, warnings, logPath, exitCode);
+            if (batch_)
+                batch_->report = report;
+            if (o_.json)
+                output_.out(jsonLine(report));
+        }
         return exitCode;
     }
 
@@ -859,8 +846,8 @@ private:
         return QStringLiteral("none (") + b.why + QStringLiteral(")");
     }
 
-    QString jsonReport(const QString& outcome, const Cause& cause, const QString& advice, const QStringList& warnings,
-                       const QString& logPath, int exitCode) const
+    QJsonObject jsonReport(const QString& outcome, const Cause& cause, const QString& advice, const QStringList& warnings,
+                           const QString& logPath, int exitCode) const
     {
         QJsonArray items;
         for (const ItemReport& i : items_) {
@@ -905,7 +892,7 @@ private:
                                            : QJsonObject{{QStringLiteral("path"), b.path},
                                                          {QStringLiteral("bytes"), b.bytes}});
         }
-        return jsonLine(report);
+        return report;
     }
 
     struct Seen {
@@ -922,6 +909,7 @@ private:
 
     Options o_;
     Output output_;
+    Batch* batch_;
     ScriptedDialogs dialogs_;
     frmMain* w_ = nullptr;
     QElapsedTimer clock_;
@@ -946,9 +934,34 @@ private:
 
 }  // namespace
 
-int run(const Options& options, const Output& output)
+// The one way JSON leaves the front end: control characters in any of its
+// texts shown as codes, not merely escaped, as on the screen.
+QString jsonLine(const QJsonObject& object)
 {
-    Runner r(options, output);
+    const std::function<QJsonValue(const QJsonValue&)> shownValue = [&](const QJsonValue& v) -> QJsonValue {
+        if (v.isString())
+            return qlog::controlsShown(v.toString(), false);
+        if (v.isArray()) {
+            QJsonArray a;
+            for (const QJsonValue& e : v.toArray())
+                a.append(shownValue(e));
+            return a;
+        }
+        if (v.isObject()) {
+            QJsonObject o;
+            const QJsonObject in = v.toObject();
+            for (auto it = in.begin(); it != in.end(); ++it)
+                o.insert(it.key(), shownValue(it.value()));
+            return o;
+        }
+        return v;
+    };
+    return QString::fromUtf8(QJsonDocument(shownValue(object).toObject()).toJson(QJsonDocument::Compact));
+}
+
+int run(const Options& options, const Output& output, Batch* batch)
+{
+    Runner r(options, output, batch);
     return r.run();
 }
 
@@ -961,10 +974,17 @@ QString refusalReport(const QString& code, const QString& reason)
                                 {QStringLiteral("exitCode"), failureCode(code).exitStatus}});
 }
 
+void setIdleInterrupt(std::function<void(int)> handler)
+{
+    idleInterrupt = std::move(handler);
+}
+
 void interrupt(int signalNumber)
 {
     if (activeRunner)
         activeRunner->interrupt(signalNumber);
+    else if (idleInterrupt)
+        idleInterrupt(signalNumber);
 }
 
 }  // namespace cli

@@ -3,9 +3,13 @@
 #include "app/CliCauses.h"
 #include "app/CliOptions.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QLockFile;
 
 // Runs one action of the upgrader with the real main window, offscreen,
 // and dialogs answered by policy.
@@ -14,6 +18,9 @@ namespace cli {
 // Where the front end writes: lines to standard output and to standard
 // error, and, when standard output is a terminal, one line rewritten in place
 // (empty: take it away). `live` is empty when the output is not a terminal.
+// The one way JSON leaves the front end.
+QString jsonLine(const QJsonObject& object);
+
 struct Output {
     std::function<void(const QString&)> out;
     std::function<void(const QString&)> err;
@@ -22,7 +29,20 @@ struct Output {
     std::function<void(const QString&)> armSecondSignal;
 };
 
-int run(const Options& options, const Output& output);
+// For a caller that runs the action once per terminal, one run after another.
+struct Batch {
+    // The folder's lock, held across the runs.
+    std::shared_ptr<QLockFile> folderLock;
+    // Once start-up has read the terminal, before the action: what it reports of itself.
+    std::function<void(const QJsonObject& terminal)> identified;
+    // Filled at the end: the run's report, as --json prints it.
+    QJsonObject report;
+};
+
+int run(const Options& options, const Output& output, Batch* batch = nullptr);
+
+// Where a stop signal goes while no run is active (between two runs of a batch).
+void setIdleInterrupt(std::function<void(int signalNumber)> handler);
 
 // The JSON of a run refused before it started (bad usage or settings).
 QString refusalReport(const QString& code, const QString& reason);

@@ -103,23 +103,33 @@ bool frmMain::Form_Load()
 
 bool frmMain::lockHomeFolder()
 {
-    const QString path = Files::currentDirWithSeparator() + kHomeLockName;
-    auto lock = std::make_unique<QLockFile>(path);
+    // Shared by the caller, who holds it.
+    if (homeLock_)
+        return true;
+    bool otherHolds = false;
+    homeLock_ = lockCurrentFolder(&otherHolds);
+    return !otherHolds;
+}
+
+std::shared_ptr<QLockFile> frmMain::lockCurrentFolder(bool* otherHolds)
+{
+    auto lock = std::make_shared<QLockFile>(Files::currentDirWithSeparator() + kHomeLockName);
     // An upgrade may take long: only a dead owner frees the lock, never its age.
     lock->setStaleLockTime(0);
+    *otherHolds = false;
     if (lock->tryLock(0)) {
         // Readable by all (0644), whatever the umask: another user's upgrader
         // in a shared folder reads the holder's process from it, and without
         // that a dead holder's lock would keep them out for good. It holds
         // no more than a process id and the machine's name.
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                        QFileDevice::ReadOther);
-        homeLock_ = std::move(lock);
-        return true;
+        QFile::setPermissions(lock->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        return lock;
     }
     // A folder that takes no lock file takes no log or download either; the
     // run reports its first failed write, and no second writer can share it.
-    return lock->error() != QLockFile::LockFailedError;
+    *otherHolds = lock->error() == QLockFile::LockFailedError;
+    return nullptr;
 }
 
 // Only this instance can own them now: a killed run left them mid-transfer.

@@ -2,6 +2,7 @@
 // questions answered by policy; one action per run.
 #include "app/CliOptions.h"
 #include "app/CliRunner.h"
+#include "app/CliStation.h"
 #include "log/LogFormat.h"
 #include "platform/Settings.h"
 
@@ -155,5 +156,7 @@ int main(int argc, char* argv[])
     });
     QApplication app(argc, argv);
     watchStopSignals(&app);
+    if (options.action == cli::Action::Station)
+        return cli::runStation(options, output);
     return cli::run(options, output);
 }

@@ -62,6 +62,12 @@ public:
     // Without a package in its folder the window asks for the package folder;
     // the unattended front end refuses instead. Set before Form_Load.
     void setPackageFolderChooser(bool ask) { isPackageFolderChooser_ = ask; }
+    // One upgrader per home folder: the current folder's lock, taken; null
+    // when the folder takes no lock file. *otherHolds: another upgrader has it.
+    static std::shared_ptr<QLockFile> lockCurrentFolder(bool* otherHolds);
+    // A caller that runs one window after another holds the folder across
+    // them; each uses that lock. Set before Form_Load.
+    void shareHomeLock(std::shared_ptr<QLockFile> lock) { homeLock_ = std::move(lock); }
 
     // What the last software upgrade saved of the terminal's running software.
     struct BackupNote {
@@ -477,7 +483,7 @@ private:
     QString commandLine_;
     std::unique_ptr<frmUpgrade> upgradeNotice_;
     // Held from start-up to unload; empty when the home folder cannot take a lock file.
-    std::unique_ptr<QLockFile> homeLock_;
+    std::shared_ptr<QLockFile> homeLock_;
     progress::Info progress_;
     progress::Info transfer_;
     QElapsedTimer transferClock_;

@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <csignal>
 
@@ -468,6 +470,140 @@ TEST_F(Cli, TerminalTextsAreShownNeverPassedOn)
     const CliRun run = runCli({"--terminal-version", "--json"});
     EXPECT_FALSE(rawOnScreen(run.all())) << run.all().toStdString();
     EXPECT_TRUE(run.json()["log"].toString().contains("home /x1B ]0;x /x7 /logs/")) << run.all().toStdString();
+}
+
+// One line of a CSV file as a spreadsheet reads it.
+QStringList csvCells(const QString& line)
+{
+    QStringList cells{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (quoted && line[i] == '"' && line.mid(i + 1, 1) == "\"")
+            cells.last() += line[i++];
+        else if (line[i] == '"')
+            quoted = !quoted;
+        else if (line[i] == ',' && !quoted)
+            cells << QString();
+        else
+            cells.last() += line[i];
+    }
+    return cells;
+}
+
+// Terminals one after another at one address: each is upgraded once however
+// long it stays, its line is in the report as it leaves, and the report of
+// earlier runs is only added to (a line a crash cut short stays alone).
+TEST_F(Cli, StationTakesTerminalsInTurn)
+{
+    const QString report = home.file("station-report.csv");
+    const QByteArray earlier = "time,serial,address,antenna class,software before,software after,software,antenna before,"
+                               "antenna after,antenna,PIC before,PIC after,PIC,outcome,code,reason,seconds,log\n"
+                               "2026-01-05 09:00:00,OLD00001,127.0.0.1,,,,,,,,,,,upgraded,,,1.0,\n2026-01-05 09:10:00,CU";
+    home.writeFile("station-report.csv", earlier);
+    sim->powerOff();
+    QProcess station;
+    QByteArray out;
+    const auto said = [&](const QString& text) {
+        return [&, text] { return (out += station.readAllStandardOutput()).count(text.toLatin1()); };
+    };
+    // Nothing there yet: Ctrl+C ends it as a normal end, and so does nothing else.
+    startCli(station, {"--station", "sw"}, Settings::get());
+    ASSERT_TRUE(waitUntil([&] { return said("waiting for a terminal at 127.0.0.1")() == 1; }, 10000));
+    ::kill(static_cast<pid_t>(station.processId()), SIGINT);
+    CliRun idle = finished(station, 10000);
+    EXPECT_EQ(idle.exitCode, 0) << idle.all().toStdString();
+    EXPECT_TRUE(idle.lines.contains("station: 0 terminals: 0 upgraded, 0 already current, 0 failed; report: " + report));
+
+    out.clear();
+    startCli(station, {"--station=sw", "--count", "3", "--json"}, Settings::get());
+    ASSERT_TRUE(waitUntil([&] { return said("waiting for a terminal at ")() == 1; }, 10000));
+    // The folder is the station's for the whole run.
+    const CliRun other = runCli({"--status", "--json"});
+    EXPECT_EQ(std::tuple(other.exitCode, other.json()["code"].toString()), std::tuple(3, QString("locked")));
+
+    const struct {
+        const char* name;
+        QString asn;
+        const char* runs;
+        std::function<void(qsim::Faults&)> fault;
+        const char* serial;  // the start of the report's cell
+        const char* outcome;
+        const char* code;
+        QStringList software;  // before, after, result
+        bool changed;          // sent more than the requests for its versions
+    } rows[] = {
+        {"out of date", "A1B2C3D4", "5.7.1.12", nullptr, "A1B2C3D4", "upgraded", "", {"5.7.1.12", "5.7.2.0", "took"}, true},
+        {"current", "C0000002", "5.7.2.0", nullptr, "C0000002", "already current", "",
+         {"5.7.2.0", "5.7.2.0", "skipped: already current"}, false},
+        // A serial a spreadsheet would run as a formula, with a comma, a quote and a control byte.
+        {"its upload fails", "=1+2,\"x\"\x1b", "5.7.1.12",
+         [](qsim::Faults& f) {
+             f.ftpResetAfterBytes = 1000;
+             f.ftpResetFile = "qorax_5_7_2_0.bin";
+         },
+         "'=1+2,\"x\"", "failed", "connection-lost", {"5.7.1.12", "5.7.1.12", "did not take"}, true},
+    };
+    QStringList logs;
+    for (qsizetype i = 0; i < std::ssize(rows); ++i) {
+        const auto& r = rows[i];
+        SCOPED_TRACE(r.name);
+        // The one before is gone once the station waits again.
+        if (i > 0) {
+            sim->powerOff();
+            ASSERT_TRUE(waitUntil([&] { return said("waiting for a terminal at ")() == i + 1; }, 10000));
+        }
+        sim.terminal().flash().seedDemo(r.runs);
+        sim->updateModel([&](qsim::Model& m) { m.asn = r.asn; });
+        sim->clearFaults();
+        if (r.fault)
+            sim->updateFaults(r.fault);
+        sim->clearRecords();
+        sim->powerOn();
+        ASSERT_TRUE(waitUntil([&] { return readFile(report).count('\n') == 4 + i; }, 30000)) << out.toStdString();
+        const QList<quint32> codes = sim.zingCodes();
+        EXPECT_EQ(!sim.ftpCommands().isEmpty() || codes.count(4) + codes.count(0x92) < codes.size(), r.changed);
+        // Left connected, it is asked for its version only.
+        if (i + 1 < std::ssize(rows)) {
+            sim->clearRecords();
+            ASSERT_TRUE(waitUntil([&] { return sim.zingCodes().count(4) >= 4; }, 10000));
+            EXPECT_EQ(sim.ftpCommands(), QStringList{});
+            EXPECT_EQ(sim.zingCodes().count(4), sim.zingCodes().size());
+        }
+        const QStringList lines = QString::fromUtf8(readFile(report)).split('\n');
+        const QStringList header = csvCells(lines.value(0));
+        const QStringList cells = csvCells(lines.value(3 + i));
+        const auto cell = [&](const char* name) { return cells.value(header.indexOf(name)); };
+        EXPECT_TRUE(cell("serial").startsWith(r.serial)) << cell("serial").toStdString();
+        EXPECT_EQ(std::tuple(cell("outcome"), cell("code"), cell("address")), std::tuple(r.outcome, r.code, "127.0.0.1"));
+        EXPECT_EQ((QStringList{cell("software before"), cell("software after"), cell("software")}), r.software);
+        EXPECT_EQ(cell("antenna"), "not asked");
+        logs << cell("log");
+    }
+    const CliRun run = finished(station, 10000);
+    const QStringList lines = QString::fromUtf8(out + run.lines.join('\n').toUtf8()).split('\n');
+    EXPECT_EQ(run.exitCode, 1) << run.all().toStdString();
+    EXPECT_TRUE(lines.contains("station: 3 terminals: 1 upgraded, 1 already current, 1 failed; report: " + report))
+        << run.all().toStdString();
+    EXPECT_EQ(lines.filter(QRegularExpression("^done: disconnect this terminal")).size(), 2);
+    EXPECT_EQ(lines.filter(QRegularExpression("^failed: terminal =1\\+2,\"x\".*connect it again")).size(), 1);
+    EXPECT_FALSE(lines.join('\n').contains('\x1b'));
+    QStringList results;
+    for (const QString& l : lines.filter(QRegularExpression("^\\{\"")))
+        results << QJsonDocument::fromJson(l.toUtf8()).object()["result"].toString();
+    EXPECT_EQ(results, (QStringList{"upgraded", "already current", "failed", ""}));
+    // A log file each; the report only added to, never a raw control byte in it.
+    EXPECT_EQ(QSet<QString>(logs.begin(), logs.end()).size(), 3);
+    for (const QString& l : logs)
+        EXPECT_TRUE(QFile::exists(l)) << l.toStdString();
+    const QByteArray written = readFile(report);
+    EXPECT_TRUE(written.startsWith(earlier + "\n"));
+    EXPECT_FALSE(written.contains('\x1b') || written.contains('\r'));
+    EXPECT_EQ(written.count("time,serial,"), 1);
+
+    // A folder without a package is refused at once, not with the first terminal.
+    QFile::remove(home.file("qorax_5_7_2_0.bin"));
+    const CliRun none = runCli({"--station", "sw", "--json"}, {}, 10000);
+    EXPECT_EQ(std::tuple(none.exitCode, none.json()["code"].toString()), std::tuple(3, QString("no-package")));
 }
 
 // The path is printed only when there is a file behind it.

@@ -1,6 +1,8 @@
 #include "app/CliCauses.h"
 #include "app/CliOptions.h"
+#include "app/CliStation.h"
 #include "ident/VersionText.h"
+#include "log/LogFormat.h"
 #include "zing/ZingTexts.h"
 
 #include "support/Printers.h"
@@ -22,6 +24,7 @@ TEST(CliParse, OneActionPerRun)
         {{"--terminal-version", "--address", "127.0.0.9", "--json"}, A::TerminalVersion, false, false, false, ""},
         {{"--status", "--address=127.0.0.9"}, A::Status, false, false, false, ""},
         {{"--quiet", "--list-backups"}, A::ListBackups, false, false, false, ""}, {{"--reset", "--help"}, A::Help, false, false, false, ""},
+        {{"--station=pic,sw", "--count", "3", "--report=r.csv"}, A::Station, true, false, true, ""},
     };
     for (const auto& r : good) {
         const cli::Options o = cli::parse(r.args);
@@ -36,7 +39,9 @@ TEST(CliParse, OneActionPerRun)
                                {"--upgrade", ""}, {"--upgrade"}, {"--upgrade", "--reset"}, {"--restore", "../x"},
                                {"--restore", "5.7."}, {"-u"}, {"--reset", "--address", "terminal"},
                                {"--reset", "--address"}, {"--reset", "--address="}, {"--reset", "--json=yes"},
-                               {"--status=1"}, {"--status", "--force"}, {"--upgrade=", "sw"}};
+                               {"--status=1"}, {"--status", "--force"}, {"--upgrade=", "sw"}, {"--station", "sw", "--force"},
+                               {"--station", "sw", "--count", "0"}, {"--station=sw", "--count=x"}, {"--upgrade=sw", "--count=2"},
+                               {"--status", "--report", "r.csv"}};
     for (const QStringList& args : bad)
         EXPECT_FALSE(cli::parse(args).error.isEmpty()) << args.join(' ').toStdString();
 }
@@ -67,6 +72,20 @@ TEST(CliCauses, ABoxNamesItsKindAndWhatHappened)
         EXPECT_EQ(cli::codeOfBox(r.box), r.code) << r.box.toStdString();
         EXPECT_EQ(cli::causeOfBox(r.box), r.cause);
     }
+}
+
+// A report cell reads back as the text it holds, on its own line, and never runs as a formula.
+TEST(CliStation, ReportCells)
+{
+    const struct { QString text, cell; } rows[] = {
+        {"5.7.2.0", "5.7.2.0"},
+        {"ATB 1.4, HPA 1.2", "\"ATB 1.4, HPA 1.2\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"two\nlines\x1b!", "two" + qlog::printableText("\n") + "lines" + qlog::printableText("\x1b") + "!"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(cli::csvField(r.text), r.cell);
 }
 
 }  // namespace
