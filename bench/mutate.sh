@@ -27,7 +27,6 @@ loopback-guard-open @@ src/platform/Settings.cpp @@ return parseIPv4(host, &addr
 data-to-another-host @@ src/platform/InetFtp.cpp @@ d->connectToHost(peer_, port); @@ d->connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port); @@ InetFtpPassive
 local-failure-as-refusal @@ src/platform/InetFtp.cpp @@     fail(errLocalFile, @@     fail(errRefused, @@ ReliabilityPcSide|InetFtpRefusals
 any-refusal-is-absence @@ src/ftp/FtpEngine.cpp @@ const bool absent = inetFTP->replyCode() == ftp::kReplyFileUnavailable; @@ const bool absent = true; @@ FtpFault|ReliabilityPcSide
-descriptor-write-unchecked @@ src/ftp/ImageDescriptor.cpp @@     if (!writeImageDescriptor(ftp::imageContent(strNewVersion)))\n        return; @@     writeImageDescriptor(ftp::imageContent(strNewVersion)); @@ ReliabilityPcSide
 descriptor-always-valid @@ src/ftp/FtpLogic.cpp @@ if (fileContent.size() <= kMaxImageBytes && p1 >= 0 && p2 >= 0 && p1 < p2) { @@ if (true) { @@ ImageDescriptor|ReliabilityNames
 deletions-before-backup @@ src/ftp/FtpEngine.cpp @@         UPG_HandleSwBackupAndProceed();\n        break; @@         UPG_DeleteOldBinsThenUpload();\n        break; @@ ReliabilityPcSide|SoftwareUpgrade
 release-series-open @@ src/ident/Platform.cpp @@ verdict = QStringLiteral("Upgrade Not permitted !"); @@ r.permitted = true; @@ PlatformReleaseSeries|SoftwareUpgrade
@@ -39,7 +38,7 @@ endless-reply @@ src/platform/FtpReply.cpp @@     if (++pendingLines_ > kMaxRepl
 download-unlimited @@ src/platform/InetFtp.cpp @@ if (opDownloadLimit_ >= 0 && downloaded_ > opDownloadLimit_) @@ if (false) @@ InetFtpTest|TerminalLog
 upload-size-unchecked @@ src/platform/InetFtp.cpp @@     if (remoteBytes == uploadCheck_.sentBytes) { @@     if (true) { @@ InetFtp|FtpFault
 close-not-awaited @@ src/ftp/FtpEngine.cpp @@ while (inetFTP->closing() && !unloaded_ @@ while (false && !unloaded_ @@ TerminalLog
-second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0))\n        return lock; @@     if (true)\n        return lock; @@ OneUpgrader
+second-instance-allowed @@ src/app/Startup.cpp @@     if (lock->tryLock(0)) { @@     if (true) { @@ OneUpgrader
 antenna-fit-open @@ src/upgrade/AntennaLogic.cpp @@     if (terminal != CLASS_11_IAC)\n        return terminal == files.atb || terminal == files.hpa; @@     if (terminal != CLASS_11_IAC)\n        return true; @@ Antenna
 antenna-upload-keeps-done-flag @@ src/ftp/FtpEngine.cpp @@             // As every upload: a failure of this one must end the step.\n            isFtpDone = false;\n @@  @@ Antenna|ItemUpload
 pic-upload-keeps-done-flag @@ src/upgrade/PicFirmware.cpp @@     isFtpDone = false;\n    issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@     issueFtp(QStringLiteral("PUT ") + ftp::quoted(strHomeDir + strLocalPicFile) @@ ItemUpload

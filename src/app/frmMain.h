@@ -380,6 +380,7 @@ private:
     QString packageChangedText(const QString& why) const;
     bool packageStillSame();
     QString takeBackRestoredCopy();
+    void awaitFtpClose();
     void refuseDamagedBackup(const QString& file, const QString& why);
     // Ends the FTP operation in progress, and the upgrade it belongs to, with
     // no further step on the terminal; tells the user.

@@ -41,14 +41,19 @@ void frmMain::setFtpState(int32_t state, const QString& suffix)
     WriteLog(qlog::LOG_DET, QStringLiteral("FTP state : ") + ftp::ftpStateName(state) + suffix);
 }
 
-bool frmMain::issueFtp(const QString& operation)
+// The close of the last operation may still await the server's goodbye: a
+// new operation waits for it rather than being refused.
+void frmMain::awaitFtpClose()
 {
-    // The close of the last operation may still await the server's goodbye:
-    // a new operation waits for it rather than being refused.
     QElapsedTimer waited;
     waited.start();
     while (inetFTP->closing() && !unloaded_ && waited.elapsed() < Settings::scaled(kCloseWaitMs))
         EventPump::waitForEvents();
+}
+
+bool frmMain::issueFtp(const QString& operation)
+{
+    awaitFtpClose();
     if (inetFTP->execute(operation))
         return true;
     // The control refuses while it still runs a command or when the text is

@@ -72,16 +72,11 @@ bool frmMain::setEarlierLogAside(const QString& local, QString* aside)
 
 void frmMain::fetchTerminalLog(const QString& local)
 {
-    // A session still closing from the last download ends first: its
-    // disconnect must not be taken for this download's.
-    QElapsedTimer closing;
-    closing.start();
-    while (inetFTP->closing() && !unloaded_ && closing.elapsed() < Settings::scaled(kLogPollMs * 5))
-        EventPump::waitForEvents();
+    // A session still closing from the last download ends before this one's
+    // state is set: its disconnect must not be taken for this download's.
+    awaitFtpClose();
     if (unloaded_)
         return;
-    if (inetFTP->closing())
-        inetFTP->cancel();
     currFtpState = ftp::GET_LOG_CMD;
     setStatusText(QStringLiteral("Downloading Log"));
     inetFTP->setAddress(strIPAddress);
