@@ -173,6 +173,7 @@ running-copy-removed @@ src/ftp/ImageDescriptor.cpp @@     if (strRestoreVersion
 backup-record-ignored @@ src/ftp/BackupRecord.cpp @@     if (r->sha256 != measured.sha256) @@     if (false) @@ BackupRecords
 pic-verdict-raw-version @@ src/upgrade/PicLogic.cpp @@ const QString reported = qlog::fromTerminal(reportedPic); @@ const QString reported = reportedPic; @@ PicVerdict|fuzz_corpus.pic_dialogue
 version-text-logged-raw @@ src/ident/VersionText.cpp @@ qlog::printableLines(text)}); @@ text}); @@ fuzz_corpus.version_text
+descriptor-write-unchecked @@ src/ftp/ImageDescriptor.cpp @@     if (!writeImageDescriptor(ftp::imageContent(strNewVersion)))\n        return; @@     writeImageDescriptor(ftp::imageContent(strNewVersion)); @@ ReliabilityPcSide
 EOF
 
 # Read whole before it runs: the list may be edited while a run is going on.

@@ -56,6 +56,9 @@ public:
         const QByteArray page(4096, 'f');
         while (filler.write(page) == page.size()) {
         }
+        // To the last byte: not even a short file fits any more.
+        while (filler.write("f", 1) == 1) {
+        }
         return true;
     }
 
@@ -90,6 +93,15 @@ struct PcRow {
 
 const QString kOldBackup = QStringLiteral("Backup/qorax_5_7_1_12.bin");
 
+// A full disk that still holds the package as it was found at start-up.
+bool fullKeepingThePackage(Bench& b, Mount& m)
+{
+    const QDateTime modified = QFileInfo(b.home.file(b.packageName)).lastModified();
+    QFile package(b.home.file(b.packageName));
+    return m.full({{b.packageName, b.package}}) && package.open(QIODevice::ReadWrite) &&
+           package.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
 std::vector<PcRow> pcRows()
 {
     auto homeDir = [](Bench& b) { return b.home.path(); };
@@ -97,14 +109,10 @@ std::vector<PcRow> pcRows()
         {"home read-only", Action::Upgrade, [](Bench&, Mount& m) { return m.readOnly(); }, "image.txt",
          "Read-only file system", {}, false},
         // The package stays as it was: only the disk is full.
-        {"home full", Action::Upgrade,
-         [](Bench& b, Mount& m) {
-             const QDateTime modified = QFileInfo(b.home.file(b.packageName)).lastModified();
-             QFile package(b.home.file(b.packageName));
-             return m.full({{b.packageName, b.package}}) && package.open(QIODevice::ReadWrite) &&
-                    package.setFileTime(modified, QFileDevice::FileModificationTime);
-         },
-         "image.txt", "No space left on device", {}, false},
+        {"home full", Action::Upgrade, fullKeepingThePackage, "image.txt", "No space left on device", {}, false},
+        // The descriptor cannot be written whole: nothing of it goes to the terminal.
+        {"home full, Boot ROM", Action::Upgrade, fullKeepingThePackage, "image.txt", "No space left on device",
+         {"STOR /tffs0/bin/qorax_5_7_2_0.bin"}, false, true},
         {"a folder in place of image.txt", Action::Upgrade,
          [=](Bench& b, Mount&) { return QDir().mkpath(homeDir(b) + "image.txt"); }, "image.txt", "it is a folder", {}},
         {"Backup read-only", Action::Upgrade, [](Bench&, Mount& m) { return m.readOnly(); }, kOldBackup,
