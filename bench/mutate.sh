@@ -94,7 +94,7 @@ status-line-greyed-when-disabled @@ src/ui/MainWindowLayout.cpp @@     sbUpgrade
 status-line-shows-its-end @@ src/ui/ControlStates.cpp @@     sbUpgrade->setCursorPosition(0);\n @@  @@ WindowTest
 status-line-whole-text-hidden @@ src/ui/ControlStates.cpp @@     sbUpgrade->setToolTip(text);\n @@  @@ WindowTest
 work-guard-open @@ src/ui/ControlStates.cpp @@     if (terminalAtWork())\n        keepTerminalAtWork(); @@  @@ TerminalAtWork
-close-unasked @@ src/ui/ControlStates.cpp @@     if (!terminalAtWork() || nothingRunning())\n        return true; @@     return true; @@ TerminalAtWork
+close-unasked @@ src/ui/ControlStates.cpp @@     if (!doing)\n        return true;\n    return msgBox(work::closeQuestion @@     return true;\n    return msgBox(work::closeQuestion @@ TerminalAtWork
 log-keys-during-work @@ src/ui/WindowCommands.cpp @@         if (terminalAtWork()) { @@         if (false) { @@ TerminalAtWork
 factory-defaults-unasked @@ src/zing/ZingRequests.cpp @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No) != MsgResult::Yes)\n        return;\n    ZingReq_RestoreFactoryDefaults(); @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No) != MsgResult::Yes && false)\n        return;\n    ZingReq_RestoreFactoryDefaults(); @@ TerminalAtWork|ZingScenario
 battery-question-yes-by-default @@ src/upgrade/PicTelnet.cpp @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::No); @@ MsgButtons::YesNo, MsgIcon::Question, zing::kTitleUserAction, MsgResult::Yes); @@ Pic
@@ -144,7 +144,7 @@ password-echo-logged @@ src/upgrade/PicLogic.cpp @@     return text.replace(kPas
 password-split-echo-logged @@ src/upgrade/PicLogic.cpp @@     qsizetype wait = std::min(kPassword.size() - 1, text.size()); @@     qsizetype wait = 0; @@ PicShell|Cli.TerminalTexts
 log-file-mode-umask @@ src/platform/Files.cpp @@ if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) @@ if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) @@ TerminalLog.FilesGetTheirModes
 log-file-readable-by-all @@ src/log/LogFile.cpp @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly) @@ if (Files::createNew(strLogFilePath, start, Files::kOwnerOnly | QFileDevice::ReadOther) @@ TerminalLog.FilesGetTheirModes
-lock-file-mode-umask @@ src/app/Startup.cpp @@         QFile::setPermissions(path, @@         (void)QFile::exists(path), (void)( @@ TerminalLog.FilesGetTheirModes
+lock-file-mode-umask @@ src/app/Startup.cpp @@         QFile::setPermissions(lock->fileName(), @@         (void)QFile::exists(lock->fileName()), (void)( @@ TerminalLog.FilesGetTheirModes
 terminal-log-readable-by-all @@ src/ftp/TerminalLog.cpp @@     inetFTP->setPrivateDownload(); @@  @@ TerminalLog.FilesGetTheirModes
 cli-attached-value-refused @@ src/app/CliOptions.cpp @@             attached = a.mid(eq + 1);\n            a.truncate(eq); @@  @@ CliParse|Cli
 cli-download-file-unnamed @@ src/app/CliRunner.cpp @@             file_ = target; @@  @@ Cli
