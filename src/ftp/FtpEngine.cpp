@@ -479,23 +479,17 @@ bool frmMain::recordBackup(const QString& path)
 void frmMain::logUploadCheck()
 {
     const InetFtp::UploadCheck& c = inetFTP->uploadCheck();
-    if (currFtpState == ftp::GET_BIN_CMD) {
-        if (c.outcome == InetFtp::UploadCheck::Matched)
-            WriteLog(qlog::LOG_DET, QStringLiteral("Backup of %1 verified: all %2 bytes the terminal holds")
-                                        .arg(c.remote, QString::number(c.sentBytes)));
-        else if (c.outcome == InetFtp::UploadCheck::Unmeasured)
-            WriteLog(qlog::LOG_INF, QStringLiteral("Backup of %1 could not be verified: the terminal reports no size for "
-                                                   "it (%2); accepted on its transfer confirmation")
-                                        .arg(c.remote, c.unmeasuredWhy));
-        return;
-    }
+    // Only the backup is a measured download.
+    const bool backup = currFtpState == ftp::GET_BIN_CMD;
     if (c.outcome == InetFtp::UploadCheck::Matched)
-        WriteLog(qlog::LOG_DET, QStringLiteral("Upload of %1 verified: the terminal holds all %2 bytes")
+        WriteLog(qlog::LOG_DET, (backup ? QStringLiteral("Backup of %1 verified: all %2 bytes the terminal holds")
+                                        : QStringLiteral("Upload of %1 verified: the terminal holds all %2 bytes"))
                                     .arg(c.remote, QString::number(c.sentBytes)));
     else if (c.outcome == InetFtp::UploadCheck::Unmeasured)
-        WriteLog(qlog::LOG_INF, QStringLiteral("Upload of %1 could not be verified: the terminal reports no size for it "
-                                               "(%2); accepted on its transfer confirmation")
-                                    .arg(c.remote, c.unmeasuredWhy));
+        WriteLog(qlog::LOG_INF, (backup ? QStringLiteral("Backup") : QStringLiteral("Upload")) +
+                                    QStringLiteral(" of %1 could not be verified: the terminal reports no size for it "
+                                                   "(%2); accepted on its transfer confirmation")
+                                        .arg(c.remote, c.unmeasuredWhy));
 }
 
 void frmMain::backupNotMade(const QString& why)
